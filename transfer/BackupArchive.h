@@ -1,0 +1,69 @@
+// The backup archive (.zal): a 128-byte header of two words and ten directory
+// slots, then the members' bytes back to back. All integers are 32-bit signed
+// little-endian on every host. Each member kind has a fixed slot (see
+// DataKind::slot); a member can never be replaced or removed once written.
+//
+// The record owns no open file: every operation opens and closes what it needs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace zalohy {
+
+struct ArchiveSlot {
+    std::int32_t id = 0;     // member id; 0 marks an empty slot
+    std::int32_t first = 0;  // offset of the member's first byte
+    std::int32_t last = 0;   // offset of its last byte, inclusive; first - 1 when empty
+};
+
+struct ArchiveHeader {
+    std::int32_t word0 = 1;
+    std::int32_t word1 = 0;
+    std::array<ArchiveSlot, 10> slots{};
+};
+
+inline constexpr std::int32_t kArchiveHeaderSize = 128;
+
+// Shows one of the container's own messages (an OK box with no icon):
+// text, then caption. Texts are UTF-8.
+using ArchiveMessage = std::function<void(const std::string& text, const std::string& caption)>;
+
+class BackupArchive {
+public:
+    // Results of AppendMember.
+    static constexpr int kAppended = 1;
+    static constexpr int kAlreadyStored = -1;
+    static constexpr int kUnknownId = 0;     // nothing appended
+    static constexpr int kAppendFailed = -3; // nothing stored, archive unchanged
+    // Results of ExtractMember.
+    static constexpr int kExtracted = 1;
+    static constexpr int kCannotOpen = -1;   // also an unsound archive or unwritable output
+    static constexpr int kNoSuchMember = -2;
+
+    // Touches no file. fileName is UTF-8, relative names are taken against
+    // the working folder. onMessage may be empty (messages are then dropped).
+    explicit BackupArchive(std::string fileName, ArchiveMessage onMessage = {});
+
+    // On success ids[i] receives slot i's id. When the archive cannot be
+    // opened or its header is unsound, shows "Nepodarilo se otevrit archivni
+    // soubor" with the file name as caption and leaves ids untouched.
+    // Returns whether ids were written.
+    bool ReadDirectory(std::array<std::int32_t, 10>& ids);
+
+    int AppendMember(std::int32_t id, const std::string& dataFileName);
+    int ExtractMember(std::int32_t id, const std::string& outFileName);
+
+    const std::string& fileName() const { return fileName_; }
+    // The working copy of the header, as the last operation left it.
+    const ArchiveHeader& header() const { return header_; }
+
+private:
+    std::string fileName_;
+    ArchiveMessage onMessage_;
+    ArchiveHeader header_;
+};
+
+}  // namespace zalohy

@@ -1,0 +1,52 @@
+// Hands one command line to the scale communication library and reads back the
+// status the library leaves in the file "error" in the working folder.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace zalohy {
+
+// The library's entry point has the form of a program's main function.
+using ScaleEntryPoint = std::function<int(int argc, char** argv)>;
+
+// The runner's own box when "error" cannot be read after the call (UTF-8).
+inline constexpr const char* kStatusUnreadableText = "Nemohu otevřít datový soubor error \nProgram bude ukončen ";
+inline constexpr const char* kStatusUnreadableCaption = " Vážná chyba ";
+
+// A word longer than this is refused without calling the library.
+inline constexpr std::size_t kMaxCommandWord = 39;
+
+struct LibraryBinding {
+    bool ok = false;
+    std::string libraryPath;  // the file that was (to be) loaded
+    std::string reason;       // the loader's reason when !ok
+    // "Cannot load <libraryPath>: <reason>" style text for the user when !ok.
+    std::string message() const;
+};
+
+class ScaleLibrary {
+public:
+    // Binds the library beside the running executable: libtwswtcp.so through
+    // dlopen on Linux, TWSWTCP.DLL through LoadLibrary and ordinal 2 on Windows.
+    static LibraryBinding bindBesideExecutable();
+    // Binds a library file given by path (tests, tools).
+    static LibraryBinding bindFile(const std::string& path);
+    // Replaces the entry point with an in-process one (tests), or with nothing.
+    static void setEntryPoint(ScaleEntryPoint entry);
+    static bool isBound();
+    // The library file name on this platform: "libtwswtcp.so" or "TWSWTCP.DLL".
+    static const char* libraryFileName();
+};
+
+// Splits commandLine at white space into its first three words (missing words
+// are passed as empty strings, anything after the third is dropped), removes
+// an old "error" file, calls the entry point with argc 3 and exactly three
+// pointers, and returns the integer read from "error" (0 means success).
+// When "error" cannot be opened or holds no integer afterwards,
+// onStatusUnreadable is called (the caller shows the runner's box) and the
+// result is 1. A word longer than kMaxCommandWord, or no bound library, gives
+// a non-zero result without calling anything.
+int RunScaleCommand(const std::string& commandLine, const std::function<void()>& onStatusUnreadable = {});
+
+}  // namespace zalohy
