@@ -26,6 +26,20 @@ struct ArchiveHeader {
 };
 
 inline constexpr std::int32_t kArchiveHeaderSize = 128;
+// Offsets are 32-bit signed, so no archive may grow beyond this many bytes.
+inline constexpr std::int64_t kMaxArchiveSize = 2147483647;
+
+// The header exactly as stored in the file.
+using HeaderBytes = std::array<unsigned char, kArchiveHeaderSize>;
+HeaderBytes encodeHeader(const ArchiveHeader& header);
+ArchiveHeader decodeHeader(const HeaderBytes& bytes);
+
+// What makes a header unfit for a file of fileLength bytes, or an empty string
+// when it is sound: the file holds at least the header, and every used slot
+// has first >= 128, last >= first - 1 and last < fileLength.
+std::string headerProblem(const ArchiveHeader& header, std::int64_t fileLength);
+// What makes two members of a sound header share bytes, or an empty string.
+std::string overlapProblem(const ArchiveHeader& header);
 
 // Shows one of the container's own messages (an OK box with no icon):
 // text, then caption. Texts are UTF-8.
@@ -57,6 +71,9 @@ public:
     int ExtractMember(std::int32_t id, const std::string& outFileName);
 
     const std::string& fileName() const { return fileName_; }
+    // Why the last operation failed, in plain English for tools and logs
+    // (empty after a success).
+    const std::string& lastError() const { return lastError_; }
     // The working copy of the header, as the last operation left it.
     const ArchiveHeader& header() const { return header_; }
 
@@ -64,6 +81,9 @@ private:
     std::string fileName_;
     ArchiveMessage onMessage_;
     ArchiveHeader header_;
+    std::string lastError_;
+
+    void show(const char* text, const std::string& caption) const;
 };
 
 }  // namespace zalohy

@@ -1,0 +1,260 @@
+#include "BackupArchive.h"
+
+#include "DataKind.h"
+#include "FileIo.h"
+
+#include <algorithm>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+using fileio::File;
+
+static constexpr const char* kReadDirectoryText = "Nepodarilo se otevrit archivni soubor";
+static constexpr const char* kExtractText = "Nepodarilo se otevrit soubor";
+
+static void putInt32(unsigned char* out, std::int32_t value) {
+    const auto u = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(u >> (8 * i));
+}
+
+static std::int32_t getInt32(const unsigned char* in) {
+    std::uint32_t u = 0;
+    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(in[i]) << (8 * i);
+    return static_cast<std::int32_t>(u);
+}
+
+HeaderBytes encodeHeader(const ArchiveHeader& header) {
+    HeaderBytes bytes{};
+    putInt32(&bytes[0], header.word0);
+    putInt32(&bytes[4], header.word1);
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+        unsigned char* slot = &bytes[8 + 12 * i];
+        putInt32(slot, header.slots[i].id);
+        putInt32(slot + 4, header.slots[i].first);
+        putInt32(slot + 8, header.slots[i].last);
+    }
+    return bytes;
+}
+
+ArchiveHeader decodeHeader(const HeaderBytes& bytes) {
+    ArchiveHeader header;
+    header.word0 = getInt32(&bytes[0]);
+    header.word1 = getInt32(&bytes[4]);
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+        const unsigned char* slot = &bytes[8 + 12 * i];
+        header.slots[i] = {getInt32(slot), getInt32(slot + 4), getInt32(slot + 8)};
+    }
+    return header;
+}
+
+std::string headerProblem(const ArchiveHeader& header, std::int64_t fileLength) {
+    if (fileLength < kArchiveHeaderSize) return "shorter than the 128-byte header";
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+        const ArchiveSlot& s = header.slots[i];
+        if (s.id == 0) continue;
+        const std::int64_t first = s.first, last = s.last;
+        const std::string where = "slot " + std::to_string(i) + " (id " + std::to_string(s.id) + ")";
+        if (first < kArchiveHeaderSize) return where + " starts inside the header";
+        if (last < first - 1) return where + " ends before it starts";
+        if (last >= fileLength) return where + " runs past the end of the file";
+    }
+    return {};
+}
+
+std::string overlapProblem(const ArchiveHeader& header) {
+    std::vector<std::size_t> used;
+    for (std::size_t i = 0; i < header.slots.size(); ++i)
+        if (header.slots[i].id != 0 && header.slots[i].last >= header.slots[i].first) used.push_back(i);
+    std::sort(used.begin(), used.end(),
+              [&](std::size_t a, std::size_t b) { return header.slots[a].first < header.slots[b].first; });
+    for (std::size_t k = 1; k < used.size(); ++k)
+        if (header.slots[used[k]].first <= header.slots[used[k - 1]].last)
+            return "slots " + std::to_string(used[k - 1]) + " and " + std::to_string(used[k]) + " overlap";
+    return {};
+}
+
+// Reads the header of an open archive and checks it against the file's
+// length. On failure `problem` says why and `header` is not touched.
+static bool loadHeader(File& file, ArchiveHeader& header, std::int64_t& length, std::string& problem) {
+    length = file.length();
+    HeaderBytes bytes{};
+    if (length < kArchiveHeaderSize || !file.seek(0) || file.read(bytes.data(), bytes.size()) != bytes.size()) {
+        problem = "not an archive: shorter than the 128-byte header";
+        return false;
+    }
+    const ArchiveHeader read = decodeHeader(bytes);
+    problem = headerProblem(read, length);
+    if (!problem.empty()) {
+        problem = "not a sound archive: " + problem;
+        return false;
+    }
+    header = read;
+    return true;
+}
+
+BackupArchive::BackupArchive(std::string fileName, ArchiveMessage onMessage)
+    : fileName_(std::move(fileName)), onMessage_(std::move(onMessage)) {}
+
+void BackupArchive::show(const char* text, const std::string& caption) const {
+    if (onMessage_) onMessage_(text, caption);
+}
+
+bool BackupArchive::ReadDirectory(std::array<std::int32_t, 10>& ids) {
+    lastError_.clear();
+    File file;
+    ArchiveHeader read;
+    std::int64_t length = 0;
+    if (!file.open(fileio::toPath(fileName_), "rb"))
+        lastError_ = "cannot open " + fileName_ + " for reading";
+    else if (!loadHeader(file, read, length, lastError_))
+        lastError_ = fileName_ + ": " + lastError_;
+    if (!lastError_.empty()) {
+        show(kReadDirectoryText, fileName_);
+        return false;
+    }
+    header_ = read;
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = header_.slots[i].id;
+    return true;
+}
+
+int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName) {
+    lastError_.clear();
+    const fs::path path = fileio::toPath(fileName_);
+    File archive;
+    std::int64_t oldLength = 0;
+    bool created = false;
+    std::error_code ec;
+    if (archive.open(path, "r+b")) {
+        ArchiveHeader read;
+        if (!loadHeader(archive, read, oldLength, lastError_)) {
+            lastError_ = fileName_ + ": " + lastError_;
+            return kAppendFailed;
+        }
+        header_ = read;
+    } else {
+        // Only a missing archive is created: an existing one that cannot be
+        // opened (read-only, locked) must stay exactly as it is.
+        if (fs::exists(path, ec) || !archive.open(path, "w+bx")) {
+            lastError_ = "cannot open or create " + fileName_;
+            return kAppendFailed;
+        }
+        created = true;
+        header_ = ArchiveHeader{};
+        const HeaderBytes fresh = encodeHeader(header_);
+        if (!archive.write(fresh.data(), fresh.size()) || !archive.seek(0)) {
+            archive.close();
+            fileio::removeQuietly(path);
+            lastError_ = "cannot write " + fileName_;
+            return kAppendFailed;
+        }
+        oldLength = kArchiveHeaderSize;
+    }
+
+    const DataKind* kind = kindById(id);
+    if (!kind) {
+        // A missing archive is still created, header only.
+        if (archive.close()) return kUnknownId;
+        if (created) fileio::removeQuietly(path);
+        lastError_ = "cannot write " + fileName_;
+        return kAppendFailed;
+    }
+    ArchiveSlot& slot = header_.slots[static_cast<std::size_t>(kind->slot)];
+    if (slot.id == id) return kAlreadyStored;
+
+    const HeaderBytes oldHeader = encodeHeader(header_);
+    File data;
+    bool headerTouched = false;
+    // Puts the archive back as it was before this call.
+    auto fail = [&](std::string why) {
+        archive.close();
+        data.close();
+        if (created) {
+            fileio::removeQuietly(path);
+        } else {
+            std::error_code resizeError;
+            fs::resize_file(path, static_cast<std::uintmax_t>(oldLength), resizeError);
+            File restore;
+            if (headerTouched && restore.open(path, "r+b")) restore.write(oldHeader.data(), oldHeader.size());
+        }
+        lastError_ = std::move(why);
+        return kAppendFailed;
+    };
+
+    if (!data.open(fileio::toPath(dataFileName), "rb")) return fail("cannot open " + dataFileName);
+    const std::int64_t room = kMaxArchiveSize - oldLength;
+    const std::int64_t dataLength = data.length();
+    if (dataLength > room) return fail("member would make the archive larger than 2147483647 bytes");
+    if (dataLength >= 0 && !data.seek(0)) return fail("cannot read " + dataFileName);
+    if (!archive.seekEnd()) return fail("cannot write " + fileName_);
+
+    // Copy one byte more than fits, so a file that grew since it was measured
+    // is still caught.
+    const fileio::CopyResult copy = fileio::copyBytes(data, archive, room + 1);
+    if (copy.readError) return fail("cannot read " + dataFileName);
+    if (copy.writeError) return fail("cannot write " + fileName_);
+    if (copy.copied > room) return fail("member would make the archive larger than 2147483647 bytes");
+
+    ArchiveSlot stored{id, static_cast<std::int32_t>(oldLength), static_cast<std::int32_t>(oldLength + copy.copied - 1)};
+    ArchiveHeader updated = header_;
+    updated.slots[static_cast<std::size_t>(kind->slot)] = stored;
+    const HeaderBytes newHeader = encodeHeader(updated);
+    // The directory is rewritten only once every byte of the member is on
+    // disk, so an interrupted append leaves the old directory in place.
+    headerTouched = true;
+    if (!archive.seek(0) || !archive.write(newHeader.data(), newHeader.size()) || !archive.close())
+        return fail("cannot write " + fileName_);
+    data.close();
+    slot = stored;
+    return kAppended;
+}
+
+int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName) {
+    lastError_.clear();
+    auto fail = [&](std::string why) {
+        lastError_ = std::move(why);
+        show(kExtractText, std::string());
+        return kCannotOpen;
+    };
+    File archive;
+    ArchiveHeader read;
+    std::int64_t length = 0;
+    std::string problem;
+    // Opened for reading and writing although it is only read: a read-only
+    // archive is refused, as the program always did.
+    if (!archive.open(fileio::toPath(fileName_), "r+b"))
+        return fail("cannot open " + fileName_ + " for reading and writing");
+    if (!loadHeader(archive, read, length, problem)) return fail(fileName_ + ": " + problem);
+    header_ = read;
+
+    const auto found = std::find_if(header_.slots.begin(), header_.slots.end(),
+                                    [id](const ArchiveSlot& s) { return id != 0 && s.id == id; });
+    if (found == header_.slots.end()) {
+        lastError_ = "no member " + std::to_string(id) + " in " + fileName_;
+        return kNoSuchMember;
+    }
+    const std::int64_t size = static_cast<std::int64_t>(found->last) - found->first + 1;
+    if (!archive.seek(found->first)) return fail("cannot read " + fileName_);
+
+    const fs::path outPath = fileio::toPath(outFileName);
+    File out;
+    const auto temp = fileio::createTempBeside(outPath, out);
+    if (!temp) return fail("cannot create " + outFileName);
+    const fileio::CopyResult copy = fileio::copyBytes(archive, out, size);
+    const bool written = out.close();
+    archive.close();
+    if (copy.readError || copy.copied != size) {
+        fileio::removeQuietly(*temp);
+        return fail("cannot read " + fileName_);
+    }
+    if (copy.writeError || !written || !fileio::replaceFile(*temp, outPath)) {
+        fileio::removeQuietly(*temp);
+        return fail("cannot write " + outFileName);
+    }
+    return kExtracted;
+}
+
+}  // namespace zalohy

@@ -1,0 +1,84 @@
+// Small portable file helpers shared by the archive, the runner, the trimming
+// and the settings layer. Paths are UTF-8 strings everywhere in the program;
+// toPath() turns them into filesystem paths (wide on Windows).
+//
+// A file whose permission bits grant no write permission at all counts as
+// read-only, and is refused for writing even when the process could write it
+// anyway (root on Linux), so the program behaves the same on every host.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace zalohy::fileio {
+
+std::filesystem::path toPath(const std::string& utf8);
+std::string toUtf8(const std::filesystem::path& path);
+
+// True when the path names an existing file whose permission bits grant no
+// write permission (the read-only attribute on Windows).
+bool isReadOnly(const std::filesystem::path& path);
+
+// A regular file as its directory entry gives it (hidden or system entries do
+// not count on Windows): its name without folder, and its size.
+struct DirEntry {
+    std::string name;
+    std::uint64_t size = 0;
+};
+std::optional<DirEntry> findOrdinaryFile(const std::filesystem::path& path);
+
+// A binary stdio stream that closes itself. Opening for writing fails on a
+// read-only file (see above).
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    // mode is one of fopen's binary modes ("rb", "r+b", "wb", "w+bx", ...).
+    bool open(const std::filesystem::path& path, const char* mode);
+    bool isOpen() const { return f_ != nullptr; }
+
+    // Reads up to size bytes; fewer only at end of file or on a read error.
+    std::size_t read(void* data, std::size_t size);
+    bool write(const void* data, std::size_t size);
+    bool seek(std::int64_t offset);
+    bool seekEnd();
+    std::int64_t tell();  // -1 on failure
+    // The file's length (moves to its end), or -1.
+    std::int64_t length();
+    bool hadReadError() const;
+    // Flushes and closes; false when any buffered write failed.
+    bool close();
+
+private:
+    std::FILE* f_ = nullptr;
+};
+
+// Copies up to maxBytes from the current position of `in` to `out` in blocks.
+struct CopyResult {
+    std::int64_t copied = 0;
+    bool readError = false;
+    bool writeError = false;
+};
+CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes);
+
+// Creates a new, empty file beside `target` (same folder, so a rename onto the
+// target never crosses file systems) and opens it for writing.
+// Returns the temporary path, or nothing when no file could be created.
+std::optional<std::filesystem::path> createTempBeside(const std::filesystem::path& target, File& file);
+
+// Renames `from` over `to`, replacing `to` atomically. Fails, leaving both
+// files as they are, when `to` is read-only.
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Removes a file, ignoring every error (used to drop temporary files).
+void removeQuietly(const std::filesystem::path& path);
+
+}  // namespace zalohy::fileio

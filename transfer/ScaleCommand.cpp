@@ -1,0 +1,192 @@
+#include "ScaleCommand.h"
+
+#include "FileIo.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+using RawEntry = int (*)(int, char**);
+
+// The one entry point every command goes through: the bound library's, or a
+// fake installed by a test.
+ScaleEntryPoint& entryPoint() {
+    static ScaleEntryPoint entry;
+    return entry;
+}
+
+// C's isspace in the "C" locale, the separators a program's command line
+// and scanf("%d") know.
+bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+#ifdef _WIN32
+std::string lastWindowsError() {
+    const DWORD code = GetLastError();
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n ? std::string(text, n) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!reason.empty() && isBlank(reason.back())) reason.pop_back();
+    return reason;
+}
+#endif
+
+// The folder of the running program, or an empty path when it cannot be told.
+fs::path executableFolder() {
+#ifdef _WIN32
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            break;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+#endif
+}
+
+// Reads "error" the way scanf("%d") would: leading white space, an optional
+// sign, then decimal digits; whatever follows is ignored. A value beyond the
+// range of int is clamped, so it can never read as success.
+bool readStatus(const fs::path& path, int& status) {
+    fileio::File file;
+    if (!file.open(path, "rb")) return false;
+    char c = 0;
+    bool more = file.read(&c, 1) == 1;
+    while (more && isBlank(c)) more = file.read(&c, 1) == 1;
+    bool negative = false;
+    if (more && (c == '+' || c == '-')) {
+        negative = c == '-';
+        more = file.read(&c, 1) == 1;
+    }
+    long long value = 0;
+    bool digits = false;
+    while (more && c >= '0' && c <= '9') {
+        digits = true;
+        if (value <= INT_MAX) value = value * 10 + (c - '0');
+        more = file.read(&c, 1) == 1;
+    }
+    if (!digits) return false;
+    if (negative) value = -value;
+    status = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+std::string LibraryBinding::message() const { return "Cannot load " + libraryPath + ": " + reason; }
+
+const char* ScaleLibrary::libraryFileName() {
+#ifdef _WIN32
+    return "TWSWTCP.DLL";
+#else
+    return "libtwswtcp.so";
+#endif
+}
+
+LibraryBinding ScaleLibrary::bindBesideExecutable() {
+    const fs::path folder = executableFolder();
+    if (folder.empty()) {
+        LibraryBinding binding;
+        binding.libraryPath = libraryFileName();
+        binding.reason = "the program's own folder cannot be found";
+        return binding;
+    }
+    return bindFile(fileio::toUtf8(folder / libraryFileName()));
+}
+
+LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
+    LibraryBinding binding;
+    binding.libraryPath = path;
+    RawEntry entry = nullptr;
+#ifdef _WIN32
+    HMODULE module = LoadLibraryW(fileio::toPath(path).c_str());
+    if (!module) {
+        binding.reason = lastWindowsError();
+        return binding;
+    }
+    // The entry point has no name: it is exported by ordinal 2 only.
+    entry = reinterpret_cast<RawEntry>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2))));
+    if (!entry) {
+        binding.reason = lastWindowsError();
+        FreeLibrary(module);
+        return binding;
+    }
+#else
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        const char* why = dlerror();
+        binding.reason = why ? why : "unknown error";
+        return binding;
+    }
+    dlerror();
+    void* symbol = dlsym(module, "twswtcp_entry");
+    if (!symbol) {
+        const char* why = dlerror();
+        binding.reason = why ? why : "no entry point twswtcp_entry";
+        dlclose(module);
+        return binding;
+    }
+    entry = reinterpret_cast<RawEntry>(symbol);
+#endif
+    // The library stays loaded until the program ends.
+    entryPoint() = [entry](int argc, char** argv) { return entry(argc, argv); };
+    binding.ok = true;
+    return binding;
+}
+
+void ScaleLibrary::setEntryPoint(ScaleEntryPoint entry) { entryPoint() = std::move(entry); }
+
+bool ScaleLibrary::isBound() { return static_cast<bool>(entryPoint()); }
+
+int RunScaleCommand(const std::string& commandLine, const std::function<void()>& onStatusUnreadable) {
+    // Three word buffers of 40 characters with their terminators; missing
+    // words stay empty, a longer word is refused rather than cut.
+    char words[3][kMaxCommandWord + 1] = {};
+    std::size_t pos = 0;
+    for (auto& word : words) {
+        while (pos < commandLine.size() && isBlank(commandLine[pos])) ++pos;
+        const std::size_t start = pos;
+        while (pos < commandLine.size() && !isBlank(commandLine[pos])) ++pos;
+        if (pos - start > kMaxCommandWord) return 1;
+        std::memcpy(word, commandLine.data() + start, pos - start);
+    }
+    ScaleEntryPoint& entry = entryPoint();
+    if (!entry) return 1;
+
+    // A status left by an earlier command must never be read as this one's.
+    const fs::path statusFile = "error";
+    std::error_code ec;
+    fs::remove(statusFile, ec);
+    int status = 0;
+    if (!fs::exists(statusFile, ec)) {
+        char* argv[3] = {words[0], words[1], words[2]};
+        entry(3, argv);
+        if (readStatus(statusFile, status)) return status;
+    }
+    if (onStatusUnreadable) onStatusUnreadable();
+    return 1;
+}
+
+}  // namespace zalohy
