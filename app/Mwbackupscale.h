@@ -1,0 +1,36 @@
+// The main window: a launcher with one button for the backup dialog, one for
+// the send dialog, one to end the program, and a clock.
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TMWBackup;
+}
+class QTimer;
+
+class TMWBackup : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TMWBackup(QWidget* parent = nullptr);
+    ~TMWBackup() override;
+
+    QTimer* Timer1 = nullptr;
+
+public Q_SLOTS:
+    void MakeBackupBtnClick();
+    void SendBackupToScaleBtnClick();
+    void BitBtn1Click();
+    void Timer1Timer();
+    void Panel1Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TMWBackup> ui;
+};

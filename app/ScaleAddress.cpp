@@ -1,0 +1,31 @@
+#include "ScaleAddress.h"
+
+#include "DataKind.h"
+
+namespace zalohy {
+
+AddressProblem checkScaleAddress(std::string_view address) {
+    if (address.empty()) return AddressProblem::Empty;
+    if (address.size() > kMaxAddressLength) return AddressProblem::TooLong;
+    for (char c : address) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == ' ') return AddressProblem::Blank;
+        if (byte < 0x20 || byte == 0x7F) return AddressProblem::ControlCharacter;
+        if (byte == '/' || byte == '\\') return AddressProblem::PathSeparator;
+    }
+    return AddressProblem::None;
+}
+
+const char* addressProblemText(AddressProblem problem) {
+    switch (problem) {
+    case AddressProblem::None: return "";
+    case AddressProblem::Empty: return "Není zadána IP adresa váhy.";
+    case AddressProblem::TooLong: return "Adresa váhy je delší než 37 znaků.";
+    case AddressProblem::Blank: return "Adresa váhy nesmí obsahovat mezeru.";
+    case AddressProblem::ControlCharacter: return "Adresa váhy obsahuje neplatný znak.";
+    case AddressProblem::PathSeparator: return "Adresa váhy nesmí obsahovat znaky / a \\.";
+    }
+    return "";
+}
+
+}  // namespace zalohy

@@ -1,0 +1,18 @@
+// Checks a scale address before it is used to build file names and a command
+// line: an address that cannot name a scale would otherwise build names
+// outside the working folder or overflow the library's command line.
+#pragma once
+
+#include <string_view>
+
+namespace zalohy {
+
+enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator };
+
+// address: the 8-bit form handed to the library and used in file names.
+AddressProblem checkScaleAddress(std::string_view address);
+
+// A short Czech sentence naming the problem (UTF-8), empty for None.
+const char* addressProblemText(AddressProblem problem);
+
+}  // namespace zalohy
