@@ -1,0 +1,37 @@
+// The emulator's command line.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zalohy::emulator {
+
+struct EmulatorOptions {
+    std::filesystem::path dataDir;
+    std::vector<std::uint32_t> addresses;  // one emulated scale per address
+    std::uint16_t port = 0;                // shared by every address; 0: any free port
+    bool seed = false;                     // fill missing scale files with demo data
+    bool allowNonLoopback = false;
+
+    // Fault injection.
+    std::set<int> refusedKinds;             // member ids: "no such file" / upload refused
+    int delayMs = 0;                        // before every answer
+    std::optional<std::uint64_t> dropAfter; // close after this many bytes of an answer
+    bool malformed = false;                 // answer with bytes that are not our protocol
+    bool stall = false;                     // read the request, never answer
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// Fills `options` from argv; on Error, `error` says why. Addresses outside
+// 127.0.0.0/8 are refused here, before anything is bound, unless
+// --allow-non-loopback is given.
+ParseOutcome parseOptions(int argc, const char* const* argv, EmulatorOptions& options, std::string& error);
+
+const char* usageText();
+
+}  // namespace zalohy::emulator

@@ -1,0 +1,362 @@
+#include "Net.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace zalohy::net {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One chunk per send/recv call: Winsock takes int lengths.
+constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
+
+#ifdef _WIN32
+using PollFd = WSAPOLLFD;
+int lastError() { return WSAGetLastError(); }
+bool wouldBlock(int error) { return error == WSAEWOULDBLOCK; }
+bool interrupted(int error) { return error == WSAEINTR; }
+bool connectPending(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
+bool addressInUse(int error) { return error == WSAEADDRINUSE; }
+int pollSockets(PollFd* fds, unsigned count, int timeoutMs) { return WSAPoll(fds, count, timeoutMs); }
+constexpr int kSendFlags = 0;
+using IoSize = int;
+
+bool makeNonBlocking(NativeSocket s) {
+    u_long on = 1;
+    return ioctlsocket(s, FIONBIO, &on) == 0;
+}
+NativeSocket newTcpSocket() { return socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
+#else
+using PollFd = pollfd;
+int lastError() { return errno; }
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+bool interrupted(int error) { return error == EINTR; }
+bool connectPending(int error) { return error == EINPROGRESS; }
+bool addressInUse(int error) { return error == EADDRINUSE; }
+int pollSockets(PollFd* fds, unsigned count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on each socket instead
+#endif
+using IoSize = std::size_t;
+
+bool makeNonBlocking(NativeSocket s) {
+    const int flags = fcntl(s, F_GETFL, 0);
+    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+NativeSocket newTcpSocket() {
+#ifdef SOCK_CLOEXEC
+    return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+#else
+    const NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != kNoSocket) fcntl(s, F_SETFD, FD_CLOEXEC);
+    return s;
+#endif
+}
+#endif
+
+void closeNative(NativeSocket s) {
+#ifdef _WIN32
+    closesocket(s);
+#else
+    ::close(s);
+#endif
+}
+
+// Options every connection gets: no SIGPIPE where the send flag cannot say
+// so, and no Nagle delay for the small request and answer headers.
+void tuneConnection(NativeSocket s) {
+#ifdef SO_NOSIGPIPE
+    int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    int noDelay = 1;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+}
+
+int millisecondsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1'000'000));
+}
+
+// Waits for `events` on one socket. Ok also when the socket reports an error
+// or hang-up: the next send/recv then tells what happened.
+Result waitFor(NativeSocket s, short events, int timeoutMs, CancelFlag cancel) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (cancel && cancel->load()) return Result::Cancelled;
+        const int left = millisecondsLeft(deadline);
+        PollFd fd{};
+        fd.fd = s;
+        fd.events = events;
+        const int n = pollSockets(&fd, 1, cancel ? std::min(left, 100) : left);
+        if (n > 0) return Result::Ok;
+        if (n < 0 && !interrupted(lastError())) return Result::Failed;
+        if (n == 0 && left == 0) return Result::TimedOut;
+    }
+}
+
+// Waits for a non-blocking connect to finish and tells how it ended.
+Result finishConnect(NativeSocket s, int timeoutMs) {
+#ifdef _WIN32
+    // WSAPoll on older Windows never reports a refused connect; select does.
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int n = select(0, nullptr, &writable, &failed, &tv);
+    if (n == 0) return Result::TimedOut;
+    if (n < 0) return Result::Failed;
+#else
+    const Result waited = waitFor(s, POLLOUT, timeoutMs, nullptr);
+    if (waited != Result::Ok) return waited;
+#endif
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) return Result::Failed;
+    return error == 0 ? Result::Ok : Result::Refused;
+}
+
+Result connectOne(std::uint32_t address, std::uint16_t port, Clock::time_point deadline, Socket& out) {
+    Socket s(newTcpSocket());
+    if (!s.valid() || !makeNonBlocking(s.native())) return Result::Failed;
+    tuneConnection(s.native());
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(address);
+    if (::connect(s.native(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        if (!connectPending(lastError())) return Result::Refused;
+        const Result r = finishConnect(s.native(), millisecondsLeft(deadline));
+        if (r != Result::Ok) return r;
+    }
+    out = std::move(s);
+    return Result::Ok;
+}
+
+// IPv4 addresses of a host name, in the resolver's order.
+std::vector<std::uint32_t> resolve(std::string_view host) {
+    std::vector<std::uint32_t> found;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(std::string(host).c_str(), nullptr, &hints, &list) != 0) return found;
+    for (const addrinfo* ai = list; ai; ai = ai->ai_next)
+        if (ai->ai_family == AF_INET)
+            found.push_back(ntohl(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr));
+    freeaddrinfo(list);
+    return found;
+}
+
+}  // namespace
+
+NetScope::NetScope() {
+#ifdef _WIN32
+    WSADATA data;
+    ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+#else
+    ok_ = true;
+#endif
+}
+
+NetScope::~NetScope() {
+#ifdef _WIN32
+    if (ok_) WSACleanup();
+#endif
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = kNoSocket;
+    }
+    return *this;
+}
+
+void Socket::close() {
+    if (handle_ != kNoSocket) closeNative(handle_);
+    handle_ = kNoSocket;
+}
+
+bool parseIPv4(std::string_view text, std::uint32_t& address) {
+    std::uint32_t value = 0;
+    int parts = 0;
+    std::size_t i = 0;
+    while (parts < 4) {
+        std::uint32_t part = 0;
+        std::size_t digits = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
+            part = part * 10 + static_cast<std::uint32_t>(text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || part > 255) return false;
+        value = (value << 8) | part;
+        if (++parts < 4) {
+            if (i >= text.size() || text[i] != '.') return false;
+            ++i;
+        }
+    }
+    if (i != text.size()) return false;
+    address = value;
+    return true;
+}
+
+std::string formatIPv4(std::uint32_t address) {
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 255) + '.' +
+           std::to_string((address >> 8) & 255) + '.' + std::to_string(address & 255);
+}
+
+Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::uint32_t numeric = 0;
+    const std::vector<std::uint32_t> addresses =
+        parseIPv4(host, numeric) ? std::vector<std::uint32_t>{numeric} : resolve(host);
+    if (addresses.empty()) return Result::NotFound;
+    Result last = Result::Refused;
+    for (std::uint32_t address : addresses) {
+        last = connectOne(address, port, deadline, out);
+        if (last == Result::Ok || last == Result::TimedOut) break;
+    }
+    return last;
+}
+
+Result sendAll(Socket& socket, const void* data, std::size_t size, int idleTimeoutMs, CancelFlag cancel) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        const auto sent = ::send(socket.native(), next, static_cast<IoSize>(std::min(size, kMaxChunk)), kSendFlags);
+        if (sent > 0) {
+            next += sent;
+            size -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        const int error = lastError();
+        if (interrupted(error)) continue;
+        if (!wouldBlock(error)) return Result::Failed;
+        const Result r = waitFor(socket.native(), POLLOUT, idleTimeoutMs, cancel);
+        if (r != Result::Ok) return r;
+    }
+    return Result::Ok;
+}
+
+Result receiveSome(Socket& socket, void* data, std::size_t capacity, std::size_t& received, int idleTimeoutMs,
+                   CancelFlag cancel) {
+    received = 0;
+    for (;;) {
+        const auto n =
+            ::recv(socket.native(), static_cast<char*>(data), static_cast<IoSize>(std::min(capacity, kMaxChunk)), 0);
+        if (n > 0) {
+            received = static_cast<std::size_t>(n);
+            return Result::Ok;
+        }
+        if (n == 0) return Result::Closed;
+        const int error = lastError();
+        if (interrupted(error)) continue;
+        if (!wouldBlock(error)) return Result::Failed;
+        const Result r = waitFor(socket.native(), POLLIN, idleTimeoutMs, cancel);
+        if (r != Result::Ok) return r;
+    }
+}
+
+Result receiveAll(Socket& socket, void* data, std::size_t size, int idleTimeoutMs, CancelFlag cancel) {
+    char* next = static_cast<char*>(data);
+    while (size > 0) {
+        std::size_t got = 0;
+        const Result r = receiveSome(socket, next, size, got, idleTimeoutMs, cancel);
+        if (r != Result::Ok) return r;
+        next += got;
+        size -= got;
+    }
+    return Result::Ok;
+}
+
+Result waitReadable(Socket& socket, int timeoutMs, CancelFlag cancel) {
+    return waitFor(socket.native(), POLLIN, timeoutMs, cancel);
+}
+
+Result listenTcp(std::uint32_t address, std::uint16_t port, Socket& out) {
+    Socket s(newTcpSocket());
+    if (!s.valid()) return Result::Failed;
+#ifdef _WIN32
+    int exclusive = 1;
+    setsockopt(s.native(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+               sizeof exclusive);
+#else
+    // A restarted emulator may take its port again while old connections
+    // linger in TIME_WAIT; a port another socket listens on stays refused.
+    int reuse = 1;
+    setsockopt(s.native(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+#endif
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    at.sin_addr.s_addr = htonl(address);
+    if (::bind(s.native(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0)
+        return addressInUse(lastError()) ? Result::AddressInUse : Result::Failed;
+    if (::listen(s.native(), 64) != 0 || !makeNonBlocking(s.native())) return Result::Failed;
+    out = std::move(s);
+    return Result::Ok;
+}
+
+std::uint16_t localPort(const Socket& socket) {
+    sockaddr_in at{};
+    socklen_t length = sizeof at;
+    if (getsockname(socket.native(), reinterpret_cast<sockaddr*>(&at), &length) != 0) return 0;
+    return ntohs(at.sin_port);
+}
+
+Result acceptConnection(Socket& listener, Socket& out) {
+    for (;;) {
+#if defined(__linux__)
+        const NativeSocket s = ::accept4(listener.native(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+#else
+        const NativeSocket s = ::accept(listener.native(), nullptr, nullptr);
+#endif
+        if (s != kNoSocket) {
+            Socket accepted(s);
+#if !defined(__linux__)
+            // Winsock sockets inherit non-blocking mode from the listener; BSDs do not.
+            if (!makeNonBlocking(s)) return Result::Failed;
+#endif
+            tuneConnection(s);
+            out = std::move(accepted);
+            return Result::Ok;
+        }
+        const int error = lastError();
+        if (interrupted(error)) continue;
+        return wouldBlock(error) ? Result::TimedOut : Result::Failed;
+    }
+}
+
+std::string lastErrorText() {
+#ifdef _WIN32
+    return "socket error " + std::to_string(WSAGetLastError());
+#else
+    return std::strerror(errno);
+#endif
+}
+
+}  // namespace zalohy::net
