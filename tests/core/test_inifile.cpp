@@ -1,0 +1,121 @@
+#include "IniFile.h"
+#include "TestSupport.h"
+
+using namespace zalohy;
+using namespace testsupport;
+
+namespace {
+
+class Ini : public InTempDir {
+protected:
+    TIniFile ini{"Skladex.ini"};
+};
+
+TEST_F(Ini, MissingFileGivesDefaultsAndFirstWriteCreatesIt) {
+    EXPECT_EQ(ini.ReadString("SOUBOR_ZALOHY", "IP_ADDRESS", "192.168.5.8"), "192.168.5.8");
+    EXPECT_TRUE(ini.ReadBool("SOUBOR_ZALOHY", "FORMATY", true));
+    EXPECT_FALSE(ini.ReadBool("SOUBOR_ZALOHY", "FORMATY", false));
+    EXPECT_FALSE(exists("Skladex.ini"));
+
+    ini.WriteBool("SOUBOR_ZALOHY", "FORMATY", false);
+    ini.WriteBool("SOUBOR_ZALOHY", "PRESETY", true);
+    ini.WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "10.0.0.7");
+    EXPECT_EQ(readFile("Skladex.ini"), "[SOUBOR_ZALOHY]\r\nFORMATY=0\r\nPRESETY=1\r\nIP_ADDRESS=10.0.0.7\r\n");
+    EXPECT_FALSE(ini.ReadBool("SOUBOR_ZALOHY", "FORMATY", true));
+    EXPECT_TRUE(ini.ReadBool("SOUBOR_ZALOHY", "PRESETY", false));
+    EXPECT_EQ(ini.ReadString("SOUBOR_ZALOHY", "IP_ADDRESS", ""), "10.0.0.7");
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"Skladex.ini"});
+}
+
+TEST_F(Ini, NamesMatchWithoutCaseAndSurroundingBlanks) {
+    writeFile("Skladex.ini", "[ soubor_zalohy ]\n  ip_Address =  10.1.1.20  \n");
+    EXPECT_EQ(ini.ReadString("SOUBOR_ZALOHY", "IP_ADDRESS", "x"), "10.1.1.20");
+    ini.WriteString("Soubor_Zalohy", "IP_ADDRESS", "1.2.3.4");
+    // The line keeps its own spelling of the key; only the value changes.
+    EXPECT_EQ(readFile("Skladex.ini"), "[ soubor_zalohy ]\n  ip_Address =  1.2.3.4\n");
+}
+
+TEST_F(Ini, AWriteKeepsEveryOtherByteOfTheFile) {
+    const std::string before =
+        "; settings\r\n"
+        "[OTHER]\r\n"
+        "IP_ADDRESS=9.9.9.9\r\n"
+        "\r\n"
+        "[SOUBOR_ZALOHY]\r\n"
+        "TEXTY=1\r\n"
+        "IP_ADDRESS=192.168.5.2\r\n"
+        "; user's note\r\n"
+        "\r\n"
+        "[LAST]\r\n"
+        "KEY=value";  // no final line break
+    writeFile("Skladex.ini", before);
+    ini.WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "10.0.0.1");
+    std::string expected = before;
+    expected.replace(expected.find("192.168.5.2"), 11, "10.0.0.1");
+    EXPECT_EQ(readFile("Skladex.ini"), expected);
+
+    // A new key follows the section's last non-blank line; a new section goes
+    // to the end, the missing final line break stays missing inside.
+    ini.WriteBool("SOUBOR_ZALOHY", "FORMATY", true);
+    expected.insert(expected.find("; user's note\r\n") + 13, "\r\nFORMATY=1");
+    EXPECT_EQ(readFile("Skladex.ini"), expected);
+    ini.WriteBool("LAST", "NEW", false);
+    expected += "\r\nNEW=0";
+    EXPECT_EQ(readFile("Skladex.ini"), expected);
+    ini.WriteString("ADDED", "K", "v");
+    expected += "\r\n[ADDED]\r\nK=v\r\n";
+    EXPECT_EQ(readFile("Skladex.ini"), expected);
+    EXPECT_EQ(ini.ReadString("OTHER", "IP_ADDRESS", ""), "9.9.9.9");
+}
+
+TEST_F(Ini, UnixLineBreaksAreKept) {
+    writeFile("Skladex.ini", "[A]\nX=1\n");
+    ini.WriteString("A", "Y", "2");
+    ini.WriteString("B", "Z", "3");
+    EXPECT_EQ(readFile("Skladex.ini"), "[A]\nX=1\nY=2\n[B]\nZ=3\n");
+}
+
+TEST_F(Ini, ValuesLoseMatchingQuotesAndAreCutAt2047Characters) {
+    const std::string longValue(3000, 'v');
+    writeFile("Skladex.ini", "[S]\nQ=\"quoted value\"\nP='x'\nU=\"unmatched'\nE=\nL=" + longValue + "\n");
+    EXPECT_EQ(ini.ReadString("S", "Q", ""), "quoted value");
+    EXPECT_EQ(ini.ReadString("S", "P", ""), "x");
+    EXPECT_EQ(ini.ReadString("S", "U", ""), "\"unmatched'");
+    EXPECT_EQ(ini.ReadString("S", "E", "default"), "");
+    EXPECT_EQ(ini.ReadString("S", "L", ""), std::string(2047, 'v'));
+    EXPECT_EQ(ini.ReadString("S", "missing", "default"), "default");
+    EXPECT_EQ(ini.ReadString("T", "Q", "default"), "default");
+}
+
+TEST_F(Ini, BooleansAreReadAsIntegers) {
+    writeFile("Skladex.ini",
+              "[S]\nZERO=0\nONE=1\nSEVEN=7\nHEX=0x10\nHEXU=0XfF\nDOLLAR=$A\nHEXZERO=$0\nNEG=-1\n"
+              "ANO=ano\nEMPTY=\nBAREHEX=0x\nTRAIL=12ab\nHUGE=99999999999\n");
+    EXPECT_FALSE(ini.ReadBool("S", "ZERO", true));
+    EXPECT_FALSE(ini.ReadBool("S", "HEXZERO", true));
+    for (const char* key : {"ONE", "SEVEN", "HEX", "HEXU", "DOLLAR", "NEG"}) EXPECT_TRUE(ini.ReadBool("S", key, false)) << key;
+    for (const char* key : {"ANO", "EMPTY", "BAREHEX", "TRAIL", "HUGE", "MISSING"}) {
+        EXPECT_TRUE(ini.ReadBool("S", key, true)) << key;
+        EXPECT_FALSE(ini.ReadBool("S", key, false)) << key;
+    }
+}
+
+TEST_F(Ini, FailedWriteThrowsAndLeavesTheFileAlone) {
+    const std::string before = "[SOUBOR_ZALOHY]\r\nTEXTY=1\r\n";
+    writeFile("Skladex.ini", before);
+    makeReadOnly("Skladex.ini");
+    try {
+        ini.WriteBool("SOUBOR_ZALOHY", "TEXTY", false);
+        FAIL() << "no error";
+    } catch (const IniWriteError& e) {
+        EXPECT_STREQ(e.what(), "Unable to write to Skladex.ini");
+    }
+    EXPECT_EQ(readFile("Skladex.ini"), before);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"Skladex.ini"});
+
+    TIniFile nowhere("no/such/folder/Skladex.ini");
+    EXPECT_THROW(nowhere.WriteString("S", "K", "v"), IniWriteError);
+    EXPECT_FALSE(exists("no"));
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+#include "TrimDownloadedFile.h"
+#include "TestSupport.h"
+
+#include <vector>
+
+using namespace zalohy;
+using namespace testsupport;
+
+namespace {
+
+struct Report : TrimReport {
+    std::vector<std::string> lines;
+    bool failed = false;
+    void addLine(const std::string& line) override { lines.push_back(line); }
+    void setBackupFailed() override { failed = true; }
+};
+
+class Trim : public InTempDir {
+protected:
+    Report report;
+};
+
+TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"ABCE2", "ABC"}, {"ABCX2", "ABCX"}, {"ABCEX", "ABCX"}, {"ABC2E", "ABC2E"},
+        {"E2", ""},       {"AB", "AB"},      {"E", ""},         {"2", "2"},
+        {"E2E2E2", "E2E2"},  // markers inside the data stay
+        {std::string("\0\xff" "E2\0E2", 7), std::string("\0\xff" "E2\0", 5)},
+    };
+    for (const auto& [before, after] : cases) {
+        Report r;
+        writeFile("SM1.2.3.4T74.dat", before);
+        EXPECT_EQ(TrimDownloadedFile("SM1.2.3.4T74.dat", r), 0) << before;
+        EXPECT_EQ(readFile("SM1.2.3.4T74.dat"), after) << before;
+        EXPECT_EQ(r.lines, std::vector<std::string>{"K_E2 Input file:SM1.2.3.4T74.dat"});
+        EXPECT_FALSE(r.failed);
+        EXPECT_EQ(dir.entries(), std::set<std::string>{"SM1.2.3.4T74.dat"});
+    }
+}
+
+TEST_F(Trim, LargeFileIsCopiedUnchangedUpToItsMarker) {
+    const std::string data = randomBytes(3 * 262144 + 11, 4);
+    writeFile("big.dat", data + "E2");
+    EXPECT_EQ(TrimDownloadedFile("big.dat", report), 0);
+    EXPECT_EQ(readFile("big.dat"), data);
+}
+
+TEST_F(Trim, NameIsReportedAsTheDirectoryEntryGivesIt) {
+    fs::create_directory("sub");
+    writeFile("sub/SMxT78.dat", "dataE2");
+    EXPECT_EQ(TrimDownloadedFile("sub/SMxT78.dat", report), 0);
+    EXPECT_EQ(report.lines, std::vector<std::string>{"K_E2 Input file:SMxT78.dat"});
+    EXPECT_EQ(readFile("sub/SMxT78.dat"), "data");
+}
+
+TEST_F(Trim, EmptyFileIsLeftAndReported) {
+    writeFile("empty.dat", "");
+    EXPECT_EQ(TrimDownloadedFile("empty.dat", report), 1);
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"K_E2 Input file:empty.dat", " Input file is empty ?? please check file"}));
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(dir.entries(), std::set<std::string>{"empty.dat"});
+}
+
+TEST_F(Trim, MissingFileOrFolderIsReportedWithoutInputLine) {
+    EXPECT_EQ(TrimDownloadedFile("missing.dat", report), 1);
+    fs::create_directory("folder.dat");
+    EXPECT_EQ(TrimDownloadedFile("folder.dat", report), 1);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"Error opening file missing.dat", "Error opening file folder.dat"}));
+    EXPECT_TRUE(report.failed);
+    EXPECT_FALSE(exists("temp.dat"));
+}
+
+TEST_F(Trim, OlderScratchFileIsOverwrittenSilently) {
+    writeFile("temp.dat", "old scratch content, longer than the file");
+    writeFile("f.dat", "xyE2");
+    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 0);
+    EXPECT_EQ(readFile("f.dat"), "xy");
+    EXPECT_EQ(report.lines.size(), 1u);
+    EXPECT_FALSE(exists("temp.dat"));
+}
+
+TEST_F(Trim, ScratchFileThatCannotBeCreatedLeavesTheFile) {
+    writeFile("temp.dat", "locked");
+    makeReadOnly("temp.dat");
+    writeFile("f.dat", "xyE2");
+    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 1);
+    EXPECT_EQ(report.lines, (std::vector<std::string>{"K_E2 Input file:f.dat", "Error opening file  temp.dat"}));
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(readFile("f.dat"), "xyE2");
+    EXPECT_EQ(readFile("temp.dat"), "locked");
+
+    // Trimming the scratch file itself must not destroy it.
+    Report self;
+    fs::permissions("temp.dat", fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(TrimDownloadedFile("temp.dat", self), 1);
+    EXPECT_EQ(readFile("temp.dat"), "locked");
+}
+
+TEST_F(Trim, FailedRenameKeepsTheOriginalAndTheTrimmedCopy) {
+    writeFile("f.dat", "dataE2");
+    makeReadOnly("f.dat");
+    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 0);
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"K_E2 Input file:f.dat", "Chyba pri prejmenovani souboru f.dat"}));
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(readFile("f.dat"), "dataE2");
+    EXPECT_EQ(readFile("temp.dat"), "data");
+}
+
+}  // namespace

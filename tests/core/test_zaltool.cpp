@@ -1,0 +1,125 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+using namespace testsupport;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+class Zaltool : public InTempDir {
+protected:
+    // Runs the built tool in the test's folder with the given arguments.
+    Result run(const std::string& args) {
+        const std::string command = std::string("\"") + ZALTOOL_PATH + "\" " + args + " >zt.out 2>zt.err";
+        const int raw = std::system(command.c_str());
+        Result r;
+#ifdef _WIN32
+        r.status = raw;
+#else
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        r.out = readFile("zt.out");
+        r.err = readFile("zt.err");
+        fs::remove("zt.out");
+        fs::remove("zt.err");
+        return r;
+    }
+    // A failure: status 1, nothing on stdout, exactly one line on stderr.
+    void expectFailure(const std::string& args) {
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(r.err.rfind("zaltool: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+    }
+    std::string le32(std::int32_t v) {
+        std::string s(4, '\0');
+        for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+        return s;
+    }
+    std::string header(std::vector<std::array<std::int32_t, 3>> slots) {
+        std::string h = le32(1) + le32(0);
+        for (const auto& s : slots) h += le32(s[0]) + le32(s[1]) + le32(s[2]);
+        h.resize(128, '\0');
+        return h;
+    }
+};
+
+TEST_F(Zaltool, RoundTripsFilesOfEverySizeByteForByte) {
+    const std::vector<std::pair<int, std::size_t>> members = {
+        {34, 0}, {38, 1}, {52, 300}, {41, 65536}, {25, 262145}, {67, (1 << 20) + 3}};
+    for (const auto& [id, size] : members) {
+        writeFile("in.dat", randomBytes(size, static_cast<unsigned>(id)));
+        ASSERT_EQ(run("append a.zal " + std::to_string(id) + " in.dat").status, 0) << id;
+    }
+    for (const auto& [id, size] : members) {
+        const Result r = run("extract a.zal " + std::to_string(id) + " out.dat");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out + r.err, "");
+        EXPECT_EQ(readFile("out.dat"), randomBytes(size, static_cast<unsigned>(id))) << id;
+    }
+    EXPECT_EQ(run("verify a.zal").status, 0);
+}
+
+TEST_F(Zaltool, ListGivesOneLinePerMemberInSlotOrder) {
+    writeFile("t.dat", std::string(40, 't'));
+    writeFile("f.dat", std::string(300, 'f'));
+    ASSERT_EQ(run("append a.zal 38 t.dat").status, 0);
+    ASSERT_EQ(run("append a.zal 34 f.dat").status, 0);
+    const Result r = run("list a.zal");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "formats\t34\t0\t168\t467\t300\ntexts\t38\t1\t128\t167\t40\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
+    const std::string body(340, 'x');
+    const std::string good = header({{34, 128, 427}, {38, 428, 467}}) + body;
+    writeFile("good.zal", good);
+    ASSERT_EQ(run("verify good.zal").status, 0);
+    const std::vector<std::string> bad = {
+        "",
+        good.substr(0, 64),
+        good.substr(0, 127),
+        good.substr(0, 467),                                      // member running past the end
+        header({{34, 0, 299}}) + body,                            // offset inside the header
+        header({{34, 128, 427}, {38, 500, 400}}) + body,          // ends before it starts
+        header({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
+        header({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
+    };
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        writeFile("bad.zal", bad[i]);
+        SCOPED_TRACE(i);
+        expectFailure("verify bad.zal");
+    }
+    expectFailure("verify missing.zal");
+}
+
+TEST_F(Zaltool, FailuresSayWhatIsWrongAndLeaveNoOutput) {
+    writeFile("d.dat", "data");
+    ASSERT_EQ(run("append a.zal 34 d.dat").status, 0);
+    const std::string archive = readFile("a.zal");
+    writeFile("short.zal", archive.substr(0, 100));
+    for (const char* args : {"extract a.zal 41 out.dat", "extract missing.zal 34 out.dat",
+                             "extract short.zal 34 out.dat", "extract a.zal 34 no/such/folder/out.dat",
+                             "extract a.zal 3x out.dat", "append a.zal 34 d.dat", "append a.zal 99 d.dat",
+                             "append a.zal 41 missing.dat", "append short.zal 41 d.dat", "list short.zal", "",
+                             "list", "list a.zal extra", "extract a.zal 34", "remove a.zal 34 d.dat"}) {
+        SCOPED_TRACE(args);
+        expectFailure(args);
+    }
+    EXPECT_EQ(readFile("a.zal"), archive);
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"a.zal", "d.dat", "short.zal"}));
+}
+
+}  // namespace
