@@ -74,19 +74,27 @@ void setUpApplication(QApplication& app) {
     // The taskbar title; not the display name, which would be added to every
     // window caption.
     QApplication::setApplicationName(u8(kApplicationTitle));
-    // The forms keep the original 8-point "MS Sans Serif"; a metrically close
-    // font that exists here draws it.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    QApplication::setFont(font);
 
     // Qt's own buttons and dialogs in Czech.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Czech), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+}
+
+void useFormFonts(QWidget* form) {
+    QList<QWidget*> widgets{form};
+    widgets += form->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        if (w != form && !w->testAttribute(Qt::WA_SetFont)) continue;
+        QFont font = w->font();
+        if (font.family() != QLatin1String("MS Sans Serif") || font.pointSize() <= 0) continue;
+        // 8 points of the original are 10 pixels high on screen, 10 points 12.
+        const int pixels = font.pointSize() * 5 / 4;
+        font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+        font.setPixelSize(pixels);
+        w->setFont(font);
+    }
 }
 
 Anchors::Anchors(QWidget* form, QSize designClientSize) : form_(form), design_(designClientSize) {}

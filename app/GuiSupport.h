@@ -58,8 +58,13 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Title, fonts and Qt's own texts in Czech. Used by the program and the tests.
+// Title and Qt's own texts in Czech. Used by the program and the tests.
 void setUpApplication(QApplication& app);
+
+// The forms are designed in 8-point "MS Sans Serif", a bitmap font that is
+// not here. Gives the form and every control with a font of its own a close
+// font that exists here, at the pixel size the original draws.
+void useFormFonts(QWidget* form);
 
 // Keeps controls at fixed distances from the edges of a resizable form, as at
 // design time. Call apply() from the form's resize event.

@@ -16,6 +16,7 @@ static void initPictures() { Q_INIT_RESOURCE(zalohy); }
 TMWBackup::TMWBackup(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TMWBackup>()) {
     initPictures();
     ui->setupUi(this);
+    useFormFonts(this);
     // Fixed single border with the system menu and minimise only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -11,15 +11,17 @@
 
 namespace zalohy {
 
+bool reportLibraryBinding(const LibraryBinding& binding) {
+    if (binding.ok) return true;
+    MessageBoxes::show(nullptr, u8(binding.message()), u8(kApplicationTitle), kMbOk | kMbIconError);
+    return false;
+}
+
 int runProgram(int argc, char** argv) {
     ZalohyApplication app(argc, argv);
     setUpApplication(app);
 
-    const LibraryBinding binding = ScaleLibrary::bindBesideExecutable();
-    if (!binding.ok) {
-        MessageBoxes::show(nullptr, u8(binding.message()), u8(kApplicationTitle), kMbOk | kMbIconError);
-        return 1;
-    }
+    if (!reportLibraryBinding(ScaleLibrary::bindBesideExecutable())) return 1;
 
     try {
         TMWBackup mainWindow;

@@ -2,6 +2,12 @@
 
 namespace zalohy {
 
+struct LibraryBinding;
+
+// Tells the user, in a box, which library could not be bound and why.
+// Returns whether the binding succeeded.
+bool reportLibraryBinding(const LibraryBinding& binding);
+
 // The whole program: binds the scale library, creates the main window and
 // the two dialogs, and runs the message loop until the main window closes.
 // Returns 0, or non-zero when the scale library cannot be bound.

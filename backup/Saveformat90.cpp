@@ -55,6 +55,7 @@ void removeFile(const std::string& name) { QFile::remove(fromFileName(name)); }
 TSaveFormatDialog::TSaveFormatDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TSaveFormatDialog>()) {
     ui->setupUi(this);
+    useFormFonts(this);
     anchors = std::make_unique<Anchors>(this, size());
     anchors->add(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
     connect(ui->SaveToArchive, &QPushButton::clicked, this, &TSaveFormatDialog::SaveToArchiveClick);

@@ -9,6 +9,7 @@ TSendFormatFrm* SendFormatFrm = nullptr;
 
 TSendFormatFrm::TSendFormatFrm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSendFormatFrm>()) {
     ui->setupUi(this);
+    useFormFonts(this);
     FormCreate();
 }
 

@@ -1,0 +1,194 @@
+// The main window, start-up pieces, and how the forms look.
+#include "FakeScale.h"
+#include "GuiSupport.h"
+#include "GuiTestSupport.h"
+#include "Mwbackupscale.h"
+#include "Saveformat90.h"
+#include "ScaleCommand.h"
+#include "Sendformat90.h"
+#include "Startup.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace zalohy;
+using namespace zalohy::test;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+    MessageBoxRecorder boxes;
+    std::unique_ptr<TSaveFormatDialog> save;
+    std::unique_ptr<TSendFormatFrm> send;
+    std::unique_ptr<TMWBackup> window;
+
+    void SetUp() override {
+        window = std::make_unique<TMWBackup>();
+        save = std::make_unique<TSaveFormatDialog>();
+        send = std::make_unique<TSendFormatFrm>();
+        SaveFormatDialog = save.get();
+        SendFormatFrm = send.get();
+        window->show();
+    }
+    void TearDown() override {
+        SaveFormatDialog = nullptr;
+        SendFormatFrm = nullptr;
+    }
+    // Closes the modal dialog as soon as it is up, and records that it was.
+    void closeWhenShown(QDialog* dialog, bool* wasModal) {
+        QTimer::singleShot(0, dialog, [dialog, wasModal] {
+            *wasModal = dialog->isVisible() && dialog->isModal();
+            dialog->close();
+        });
+    }
+};
+
+TEST_F(MainWindow, clockShowsZerosUntilTheFirstTickThenTheTimeOfDay) {
+    EXPECT_EQ(child<QLabel>(window.get(), "Panel1")->text(), "00:00:00");
+    EXPECT_EQ(window->Timer1->interval(), 1000);
+    EXPECT_TRUE(window->Timer1->isActive());
+
+    const QTime before = QTime::currentTime();
+    window->Timer1Timer();
+    const QTime shown = QTime::fromString(child<QLabel>(window.get(), "Panel1")->text(), "HH:mm:ss");
+    ASSERT_TRUE(shown.isValid()) << child<QLabel>(window.get(), "Panel1")->text().toStdString();
+    EXPECT_LE(std::abs(shown.secsTo(before)), 1);
+}
+
+TEST_F(MainWindow, longTimeText_dropsTheTimeZone) {
+    const QString text = longTimeText(QTime(7, 5, 9));
+    EXPECT_TRUE(text.contains("05")) << text.toStdString();
+    EXPECT_TRUE(text.contains("09")) << text.toStdString();
+    EXPECT_FALSE(text.contains("UTC")) << text.toStdString();
+    EXPECT_EQ(text, text.trimmed());
+}
+
+TEST_F(MainWindow, panelClick_onlyWarnsEveryTime) {
+    auto* panel = child<QLabel>(window.get(), "Panel1");
+    QTest::mouseClick(panel, Qt::LeftButton);
+    QTest::mouseClick(panel, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    for (const auto& box : boxes.shown) {
+        EXPECT_EQ(box.text, u8("Tady si nic nevyklikáš!"));
+        EXPECT_EQ(box.caption, u8("895té Vážné varování"));
+        EXPECT_EQ(box.flags, kMbOk | kMbIconWarning);
+        EXPECT_EQ(box.owner, window.get());
+    }
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindow, backupButtonShowsTheOneDialogModallyEachTime) {
+    child<QLineEdit>(save.get(), "EditScaleNumber")->setText("127.0.0.2");
+    for (int i = 0; i < 2; ++i) {
+        bool wasModal = false;
+        closeWhenShown(save.get(), &wasModal);
+        child<QPushButton>(window.get(), "MakeBackupBtn")->click();
+        EXPECT_TRUE(wasModal);
+        EXPECT_FALSE(save->isVisible());
+    }
+    // Creation ran once: the address typed is still there, the settings
+    // written at the first closing were not read again.
+    EXPECT_EQ(child<QLineEdit>(save.get(), "EditScaleNumber")->text(), "127.0.0.2");
+}
+
+TEST_F(MainWindow, sendButtonShowsTheSendDialogModally) {
+    bool wasModal = false;
+    closeWhenShown(send.get(), &wasModal);
+    child<QPushButton>(window.get(), "SendBackupToScaleBtn")->click();
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(send->windowTitle(), u8("Odeslání formátů a textů do váhy"));
+}
+
+TEST_F(MainWindow, exitButtonClosesTheWindow) {
+    child<QPushButton>(window.get(), "BitBtn1")->click();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, fixedSizeWithoutMaximise) {
+    EXPECT_EQ(window->size(), QSize(351, 216));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window->windowTitle(), u8("Zálohování dat SM90/300/500 ETH v.1.4."));
+}
+
+TEST_F(MainWindow, backupDialogTextBoxGrowsWithTheDialogAndTheRestStays) {
+    save->show();
+    auto* memo = child<QPlainTextEdit>(save.get(), "Memo1");
+    auto* button = child<QPushButton>(save.get(), "SaveToArchive");
+    const QRect memoBefore = memo->geometry();
+    const QRect buttonBefore = button->geometry();
+    save->resize(save->width() + 100, save->height() + 60);
+    EXPECT_EQ(memo->geometry(), memoBefore.adjusted(0, 0, 100, 60));
+    EXPECT_EQ(button->geometry(), buttonBefore);
+    save->hide();
+}
+
+TEST_F(MainWindow, tabOrderFollowsTheForms) {
+    auto order = [](QWidget* first, int count) {
+        QStringList names;
+        for (QWidget* w = first; names.size() < count; w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
+        return names;
+    };
+    EXPECT_EQ(order(child<QWidget>(window.get(), "BitBtn1"), 3),
+              (QStringList{"BitBtn1", "MakeBackupBtn", "SendBackupToScaleBtn"}));
+    EXPECT_EQ(order(child<QWidget>(save.get(), "EndBtn"), 4),
+              (QStringList{"EndBtn", "SaveToArchive", "Memo1", "EditScaleNumber"}));
+}
+
+// Every caption must be readable in full with the font the forms use here.
+TEST_F(MainWindow, noCaptionIsClipped) {
+    for (QWidget* form : std::initializer_list<QWidget*>{window.get(), save.get(), send.get()}) {
+        for (auto* box : form->findChildren<QCheckBox*>())
+            EXPECT_LE(box->sizeHint().width(), box->width())
+                << form->objectName().toStdString() << "/" << box->objectName().toStdString();
+        for (auto* button : form->findChildren<QPushButton*>()) {
+            const int needed = button->fontMetrics().horizontalAdvance(button->text()) +
+                               (button->icon().isNull() ? 0 : button->iconSize().width() + 4) + 8;
+            EXPECT_LE(needed, button->width())
+                << form->objectName().toStdString() << "/" << button->objectName().toStdString();
+        }
+        for (auto* label : form->findChildren<QLabel*>()) {
+            EXPECT_LE(label->sizeHint().width(), label->width() + 2)
+                << form->objectName().toStdString() << "/" << label->objectName().toStdString();
+            EXPECT_LE(label->fontMetrics().height(), label->height() + 3)
+                << form->objectName().toStdString() << "/" << label->objectName().toStdString();
+        }
+    }
+}
+
+TEST(Startup, aLibraryThatCannotBeBound_isNamedWithTheReason) {
+    MessageBoxRecorder boxes;
+    const LibraryBinding binding = ScaleLibrary::bindFile("/nonexistent-folder/libtwswtcp.so");
+    ASSERT_FALSE(binding.ok);
+    EXPECT_FALSE(reportLibraryBinding(binding));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.contains("/nonexistent-folder/libtwswtcp.so"));
+    EXPECT_TRUE(boxes.shown[0].text.contains(QString::fromStdString(binding.reason)));
+    EXPECT_FALSE(binding.reason.empty());
+}
+
+TEST(Startup, errorsEscapingAHandler_areShownAndTheProgramGoesOn) {
+    MessageBoxRecorder boxes;
+    bool after = false;
+    guarded([] { throw std::runtime_error("Unable to write to ./x.ini"); });
+    after = true;
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Unable to write to ./x.ini");
+    EXPECT_EQ(boxes.shown[0].caption, u8(kApplicationTitle));
+    EXPECT_TRUE(after);
+}
+
+}  // namespace
