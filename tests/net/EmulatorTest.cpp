@@ -1,0 +1,140 @@
+// The emulator on its own: refusal of other addresses, many scales in one
+// process, demo data, atomic uploads, wrong peers and a clean stop.
+#include "Net.h"
+#include "ScaleLinkFixture.h"
+#include "Wire.h"
+
+using namespace zalohy;
+using namespace zalohy::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+net::Socket connectTo(const EmulatorProcess& emulator) {
+    net::Socket socket;
+    EXPECT_EQ(net::connectTcp("127.0.0.2", emulator.port(), 2000, socket), net::Result::Ok);
+    return socket;
+}
+
+std::string header(wire::FrameType type, int kindId, std::uint64_t length, std::uint8_t version = wire::kVersion) {
+    wire::Header h;
+    h.version = version;
+    h.type = type;
+    h.kind = static_cast<std::uint8_t>(kindId);
+    h.length = length;
+    unsigned char bytes[wire::kHeaderSize];
+    wire::encodeHeader(h, bytes);
+    return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
+}
+
+// Everything the peer sends until it closes.
+std::string receiveToEnd(net::Socket& socket) {
+    std::string all;
+    char buffer[256];
+    std::size_t got = 0;
+    while (net::receiveSome(socket, buffer, sizeof buffer, got, 3000) == net::Result::Ok) all.append(buffer, got);
+    return all;
+}
+
+}  // namespace
+
+TEST(Emulator, RefusesNonLoopbackAddressesBeforeBindingAnything) {
+    ScratchFolder data("zalohy-net-refuse-");
+    // Never bound nor dialled: the emulator must refuse while reading its options.
+    for (const char* other : {"192.0.2.1", "0.0.0.0", "10.1.1.20:4000", "128.0.0.1", "localhost", "127.0.0.256"}) {
+        const EmulatorRun run = runEmulator(
+            {"--data", data.path().string(), "--listen", "127.0.0.2:0", "--listen", other}, 5s);
+        EXPECT_EQ(run.exitCode, 2) << other << ": " << run.output;
+        EXPECT_EQ(run.output.find("ready"), std::string::npos) << other;
+        EXPECT_TRUE(std::filesystem::is_empty(data.path())) << other;
+    }
+}
+
+TEST_F(ScaleLinkTest, FiftyScalesInOneProcessKeepTheirOwnFiles) {
+    constexpr std::size_t kScales = 50;
+    startEmulator({}, true, kScales);
+    for (std::size_t i = 0; i < kScales; ++i)
+        for (const DataKind& kind : kDataKinds) ASSERT_TRUE(std::filesystem::exists(emulator().scaleFile(i, kind.id)));
+
+    const DataKind& shop = kDataKinds[kShopName];
+    for (std::size_t i : {std::size_t(0), kScales / 2, kScales - 1}) {
+        ASSERT_EQ(run(shop.downloadWord, i), 0) << address(i);
+        EXPECT_TRUE(sameBytes(readFile(scaleFileName(address(i), shop.downloadedSuffix)), scaleBytes(shop, i) + "E2"));
+    }
+    const std::string neighbour = scaleBytes(shop, 4);
+    writeFile(scaleFileName(address(3), shop.uploadSuffix), "Potraviny U Trojky");
+    ASSERT_EQ(run(shop.uploadWord, 3), 0);
+    EXPECT_EQ(scaleBytes(shop, 3), "Potraviny U Trojky");
+    EXPECT_EQ(scaleBytes(shop, 4), neighbour);
+}
+
+TEST(Emulator, DemoDataIsDeterministicPlausibleAndKeepsExistingFiles) {
+    ScratchFolder first("zalohy-net-seed-"), second("zalohy-net-seed-");
+    std::filesystem::create_directories(second / "127.0.0.2");
+    writeFile(second / "127.0.0.2" / "25.dat", "our own PLU file");
+    EmulatorProcess a({first.path(), {"127.0.0.2"}, 0, true, {}, {}});
+    EmulatorProcess b({second.path(), {"127.0.0.2"}, 0, true, {}, {}});
+    ASSERT_TRUE(a.start()) << a.error();
+    ASSERT_TRUE(b.start()) << b.error();
+    for (const DataKind& kind : kDataKinds) {
+        const std::string bytes = readFile(a.scaleFile(0, kind.id));
+        EXPECT_FALSE(bytes.empty()) << kind.name;
+        if (kind.id != kDataKinds[kPlu].id) {
+            EXPECT_TRUE(sameBytes(readFile(b.scaleFile(0, kind.id)), bytes)) << kind.name;
+        }
+    }
+    EXPECT_EQ(readFile(b.scaleFile(0, kDataKinds[kPlu].id)), "our own PLU file");
+    // A few hundred PLU records, a small picture, a short shop name.
+    EXPECT_GE(readFile(a.scaleFile(0, kDataKinds[kPlu].id)).size(), 20'000u);
+    EXPECT_EQ(readFile(a.scaleFile(0, kDataKinds[kImage].id)).substr(0, 2), "BM");
+    EXPECT_LT(readFile(a.scaleFile(0, kDataKinds[kShopName].id)).size(), 1024u);
+}
+
+TEST_F(ScaleLinkTest, UploadCutShortKeepsTheScaleFileAndNoTemporaryFile) {
+    startEmulator();
+    const DataKind& plu = kDataKinds[kPlu];
+    const std::string before = scaleBytes(plu);
+    {
+        net::Socket socket = connectTo(emulator());
+        const std::string part = header(wire::FrameType::Upload, plu.id, 100000) + std::string(5000, 'x');
+        ASSERT_EQ(net::sendAll(socket, part.data(), part.size(), 2000), net::Result::Ok);
+    }
+    ASSERT_TRUE(emulatorLogged("connection lost after 5000 of 100000 bytes")) << emulator().output();
+    EXPECT_TRUE(sameBytes(scaleBytes(plu), before));
+    for (const auto& entry : std::filesystem::directory_iterator(emulator().scaleFolder()))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+}
+
+TEST_F(ScaleLinkTest, WrongPeerGetsNoAnswerOrARefusalAndServingGoesOn) {
+    startEmulator();
+    {
+        net::Socket socket = connectTo(emulator());
+        const std::string request = "GET / HTTP/1.0\r\n\r\n";
+        ASSERT_EQ(net::sendAll(socket, request.data(), request.size(), 2000), net::Result::Ok);
+        EXPECT_EQ(receiveToEnd(socket), "");
+    }
+    {
+        net::Socket socket = connectTo(emulator());
+        const std::string request = header(wire::FrameType::Download, kDataKinds[kPlu].id, 0, 2);
+        ASSERT_EQ(net::sendAll(socket, request.data(), request.size(), 2000), net::Result::Ok);
+        const std::string answer = receiveToEnd(socket);
+        ASSERT_EQ(answer.size(), wire::kHeaderSize);
+        wire::Header decoded;
+        EXPECT_EQ(wire::decodeHeader(reinterpret_cast<const unsigned char*>(answer.data()), decoded),
+                  wire::DecodeResult::Ok);
+        EXPECT_EQ(decoded.status, static_cast<std::uint8_t>(wire::AnswerStatus::UnsupportedVersion));
+    }
+    EXPECT_EQ(run(kDataKinds[kPlu].downloadWord), 0);
+}
+
+TEST_F(ScaleLinkTest, StopsCleanlyOnSigtermEvenWithAStalledConnection) {
+    startEmulator({"--stall"});
+    net::Socket socket = connectTo(emulator());
+    const std::string request = header(wire::FrameType::Download, kDataKinds[kPlu].id, 0);
+    ASSERT_EQ(net::sendAll(socket, request.data(), request.size(), 2000), net::Result::Ok);
+    ASSERT_TRUE(emulatorLogged("stalling"));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(emulator().stop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_NE(emulator().output().find("\nstopped\n"), std::string::npos) << emulator().output();
+}
