@@ -4,6 +4,7 @@
 
 #include "FileDialogs.h"
 #include "MessageBoxes.h"
+#include "ScratchFolder.h"
 
 #include <QString>
 #include <QStringList>
@@ -65,23 +66,16 @@ private:
 // A fresh temporary folder that is the working folder while the object lives.
 class TempWorkDir {
 public:
-    TempWorkDir();
-    ~TempWorkDir();
-    TempWorkDir(const TempWorkDir&) = delete;
-    TempWorkDir& operator=(const TempWorkDir&) = delete;
+    TempWorkDir() : folder_("zalohy-gui-", true) {}
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return folder_.path(); }
     QString file(const std::string& name) const;
     // Names of the files in the folder, sorted.
     std::vector<std::string> files() const;
 
 private:
-    std::filesystem::path path_;
-    std::filesystem::path previous_;
+    ScratchFolder folder_;
 };
-
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
 // The lines of a text box; an empty box has no lines.
 QStringList lines(const QPlainTextEdit* memo);
