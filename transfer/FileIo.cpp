@@ -5,6 +5,9 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #endif
 
@@ -73,6 +76,14 @@ bool File::open(const fs::path& path, const char* mode) {
     const bool writes = m.find_first_of("wa+") != std::string::npos;
     if (writes && isReadOnly(path)) return false;
 #ifdef _WIN32
+    if (m.find('x') != std::string::npos) {
+        // Not every Windows C runtime knows fopen's "x": create exclusively by hand.
+        const int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) return false;
+        f_ = _fdopen(fd, "w+b");
+        if (!f_) _close(fd);
+        return f_ != nullptr;
+    }
     const std::wstring wmode(m.begin(), m.end());
     f_ = _wfopen(path.c_str(), wmode.c_str());
 #else
