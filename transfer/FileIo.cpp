@@ -134,7 +134,7 @@ bool File::close() {
 
 // Large enough that copying runs at the speed of the disk, small enough to keep
 // the program's memory footprint flat whatever the member's size.
-static constexpr std::size_t kCopyBlock = 256 * 1024;
+static constexpr std::size_t kCopyBlock = 1024 * 1024;
 
 CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     CopyResult result;

@@ -314,7 +314,7 @@ TEST_F(Archive, OutputThatCannotBeWrittenGivesNegativeResultAndNoFile) {
 
 TEST_F(Archive, MembersSpanningManyCopyBlocksRoundTrip) {
     BackupArchive archive("big.zal");
-    const std::size_t sizes[] = {1, 65535, 65536, 65537, 262143, 262144, 262145, (3 << 20) + 7};
+    const std::size_t sizes[] = {1, 65536, 262145, (1 << 20) - 1, 1 << 20, (1 << 20) + 1, (2 << 20) + 7, 0};
     const int ids[] = {34, 38, 41, 52, 25, 67};
     for (std::size_t round = 0; round < 2; ++round) {
         fs::remove("big.zal");

@@ -39,7 +39,7 @@ TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
 }
 
 TEST_F(Trim, LargeFileIsCopiedUnchangedUpToItsMarker) {
-    const std::string data = randomBytes(3 * 262144 + 11, 4);
+    const std::string data = randomBytes((2 << 20) + 11, 4);
     writeFile("big.dat", data + "E2");
     EXPECT_EQ(TrimDownloadedFile("big.dat", report), 0);
     EXPECT_EQ(readFile("big.dat"), data);
