@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -48,6 +51,14 @@ bool exists(const fs::path& path);
 void makeReadOnly(const fs::path& path);
 // Bytes of a given length that differ from file to file.
 std::string randomBytes(std::size_t size, unsigned seed);
+
+// Little-endian 32-bit integer, written out by hand so the tests do not share
+// the encoder they check.
+std::string le32(std::int64_t value);
+// A 128-byte archive header: the two words, then the given slots as
+// {id, first, last}; slots not given are zero.
+std::string archiveHeader(const std::vector<std::array<std::int64_t, 3>>& slots, std::int32_t word0 = 1,
+                          std::int32_t word1 = 0);
 
 // A test fixture that works inside its own temporary folder.
 class InTempDir : public ::testing::Test {

@@ -17,24 +17,7 @@ using namespace testsupport;
 
 namespace {
 
-// Little-endian 32-bit integer, written out by hand so the tests do not share
-// the encoder they check.
-std::string le32(std::int64_t value) {
-    const auto u = static_cast<std::uint32_t>(value);
-    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
-            static_cast<char>((u >> 24) & 0xFF)};
-}
-
-struct Slot {
-    std::int64_t id, first, last;
-};
-
-std::string headerBytes(const std::vector<Slot>& slots, std::int32_t word0 = 1, std::int32_t word1 = 0) {
-    std::string bytes = le32(word0) + le32(word1);
-    for (const Slot& s : slots) bytes += le32(s.id) + le32(s.first) + le32(s.last);
-    bytes.resize(128, '\0');
-    return bytes;
-}
+using Slot = std::array<std::int64_t, 3>;
 
 // Records the container's messages.
 struct Messages {
@@ -59,7 +42,7 @@ protected:
         EXPECT_EQ(archive.AppendMember(38, "t.dat"), BackupArchive::kAppended);
         return readFile(name);
     }
-    std::string example() { return headerBytes({{34, 128, 427}, {38, 428, 467}}) + formats + texts; }
+    std::string example() { return archiveHeader({{34, 128, 427}, {38, 428, 467}}) + formats + texts; }
 };
 
 TEST_F(Archive, ExampleLayoutIsByteExact) {
@@ -87,7 +70,7 @@ TEST_F(Archive, EveryKindGoesToItsFixedSlotWhateverTheOrderOfAppending) {
         offset += static_cast<std::int64_t>(data.size());
         members += data;
     }
-    EXPECT_EQ(readFile("all.zal"), headerBytes(expected) + members);
+    EXPECT_EQ(readFile("all.zal"), archiveHeader(expected) + members);
 
     std::array<std::int32_t, 10> ids{};
     ASSERT_TRUE(BackupArchive("all.zal").ReadDirectory(ids));
@@ -134,7 +117,7 @@ TEST_F(Archive, FirstAppendCreatesHeaderAndEmptyMemberStartsAtCurrentEnd) {
     writeFile("empty.dat", "");
     BackupArchive archive("e.zal");
     ASSERT_EQ(archive.AppendMember(41, "empty.dat"), BackupArchive::kAppended);
-    EXPECT_EQ(readFile("e.zal"), headerBytes({{0, 0, 0}, {0, 0, 0}, {41, 128, 127}}));
+    EXPECT_EQ(readFile("e.zal"), archiveHeader({{0, 0, 0}, {0, 0, 0}, {41, 128, 127}}));
     ASSERT_EQ(archive.ExtractMember(41, "out.dat"), BackupArchive::kExtracted);
     EXPECT_TRUE(exists("out.dat"));
     EXPECT_EQ(readFile("out.dat"), "");
@@ -152,9 +135,9 @@ TEST_F(Archive, UnknownIdReturnsZeroAndOnlyCreatesAMissingArchive) {
     writeFile("d.dat", "data");
     BackupArchive fresh("new.zal");
     EXPECT_EQ(fresh.AppendMember(99, "d.dat"), BackupArchive::kUnknownId);
-    EXPECT_EQ(readFile("new.zal"), headerBytes({}));
+    EXPECT_EQ(readFile("new.zal"), archiveHeader({}));
     EXPECT_EQ(fresh.AppendMember(0, "d.dat"), BackupArchive::kUnknownId);
-    EXPECT_EQ(readFile("new.zal"), headerBytes({}));
+    EXPECT_EQ(readFile("new.zal"), archiveHeader({}));
 
     const std::string before = makeExample();
     EXPECT_EQ(BackupArchive("a.zal").AppendMember(-34, "d.dat"), BackupArchive::kUnknownId);
@@ -163,10 +146,10 @@ TEST_F(Archive, UnknownIdReturnsZeroAndOnlyCreatesAMissingArchive) {
 
 TEST_F(Archive, AppendKeepsWordsAndPlacesMemberAfterTheLastByteOfTheFile) {
     // Foreign words and trailing bytes that belong to no member.
-    writeFile("w.zal", headerBytes({{34, 128, 129}}, 7, -9) + "ab" + "junk");
+    writeFile("w.zal", archiveHeader({{34, 128, 129}}, 7, -9) + "ab" + "junk");
     writeFile("t.dat", "TEXT");
     ASSERT_EQ(BackupArchive("w.zal").AppendMember(38, "t.dat"), BackupArchive::kAppended);
-    EXPECT_EQ(readFile("w.zal"), headerBytes({{34, 128, 129}, {38, 134, 137}}, 7, -9) + "abjunkTEXT");
+    EXPECT_EQ(readFile("w.zal"), archiveHeader({{34, 128, 129}, {38, 134, 137}}, 7, -9) + "abjunkTEXT");
 }
 
 TEST_F(Archive, CreatingAnArchiveAgainWritesAFreshHeaderNotAStaleCopy) {
@@ -177,7 +160,7 @@ TEST_F(Archive, CreatingAnArchiveAgainWritesAFreshHeaderNotAStaleCopy) {
     fs::remove("a.zal");
     writeFile("p.dat", "PLU");
     ASSERT_EQ(archive.AppendMember(25, "p.dat"), BackupArchive::kAppended);
-    EXPECT_EQ(readFile("a.zal"), headerBytes({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {25, 128, 130}}) + "PLU");
+    EXPECT_EQ(readFile("a.zal"), archiveHeader({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {25, 128, 130}}) + "PLU");
 }
 
 TEST_F(Archive, FailedAppendReturnsMinusThreeAndLeavesArchiveAsItWas) {
@@ -211,7 +194,7 @@ TEST_F(Archive, AppendRefusesAnArchiveLargerThanThirtyTwoBitOffsets) {
     EXPECT_EQ(readFile("a.zal"), before);
 
     // An archive already at the limit takes an empty member but not one byte more.
-    writeFile("near.zal", headerBytes({}));
+    writeFile("near.zal", archiveHeader({}));
     fs::resize_file("near.zal", static_cast<std::uintmax_t>(kMaxArchiveSize));
     writeFile("one.dat", "1");
     writeFile("empty.dat", "");
@@ -372,17 +355,17 @@ TEST_F(Archive, OffsetsOutsideTheFileAreRefused) {
         {{34, INT32_MAX, INT32_MAX - 1}, "empty member beyond the end"},
         {{99, 128, end + 10}, "foreign id running past the end"},
     };
-    for (const auto& [slot, what] : cases) expectRefused(headerBytes({slot}) + body, what);
+    for (const auto& [slot, what] : cases) expectRefused(archiveHeader({slot}) + body, what);
     // A bad slot anywhere, even one no kind uses, makes the archive unsound.
     std::vector<Slot> slots(10, Slot{0, 0, 0});
     slots[9] = {1, 128, end};
-    expectRefused(headerBytes(slots) + body, "unused slot 9 running past the end");
+    expectRefused(archiveHeader(slots) + body, "unused slot 9 running past the end");
 }
 
 TEST_F(Archive, BoundaryOffsetsAndIgnoredSlotsAreAccepted) {
     // An empty member just behind the last byte, a member ending on the last
     // byte, and an empty slot with leftover offsets.
-    const std::string bytes = headerBytes({{34, 130, 129}, {38, 128, 129}, {0, -1, 99999}}) + "AB";
+    const std::string bytes = archiveHeader({{34, 130, 129}, {38, 128, 129}, {0, -1, 99999}}) + "AB";
     writeFile("ok.zal", bytes);
     BackupArchive archive("ok.zal");
     std::array<std::int32_t, 10> ids{};

@@ -42,17 +42,6 @@ protected:
         EXPECT_EQ(r.err.rfind("zaltool: ", 0), 0u) << args << ": " << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
     }
-    std::string le32(std::int32_t v) {
-        std::string s(4, '\0');
-        for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-        return s;
-    }
-    std::string header(std::vector<std::array<std::int32_t, 3>> slots) {
-        std::string h = le32(1) + le32(0);
-        for (const auto& s : slots) h += le32(s[0]) + le32(s[1]) + le32(s[2]);
-        h.resize(128, '\0');
-        return h;
-    }
 };
 
 TEST_F(Zaltool, RoundTripsFilesOfEverySizeByteForByte) {
@@ -84,7 +73,7 @@ TEST_F(Zaltool, ListGivesOneLinePerMemberInSlotOrder) {
 
 TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
     const std::string body(340, 'x');
-    const std::string good = header({{34, 128, 427}, {38, 428, 467}}) + body;
+    const std::string good = archiveHeader({{34, 128, 427}, {38, 428, 467}}) + body;
     writeFile("good.zal", good);
     ASSERT_EQ(run("verify good.zal").status, 0);
     const std::vector<std::string> bad = {
@@ -92,10 +81,10 @@ TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
         good.substr(0, 64),
         good.substr(0, 127),
         good.substr(0, 467),                                      // member running past the end
-        header({{34, 0, 299}}) + body,                            // offset inside the header
-        header({{34, 128, 427}, {38, 500, 400}}) + body,          // ends before it starts
-        header({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
-        header({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
+        archiveHeader({{34, 0, 299}}) + body,                            // offset inside the header
+        archiveHeader({{34, 128, 427}, {38, 500, 400}}) + body,          // ends before it starts
+        archiveHeader({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
+        archiveHeader({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         writeFile("bad.zal", bad[i]);
