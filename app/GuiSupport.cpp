@@ -74,6 +74,12 @@ void setUpApplication(QApplication& app) {
     // The taskbar title; not the display name, which would be added to every
     // window caption.
     QApplication::setApplicationName(u8(kApplicationTitle));
+    // Group boxes as the forms were designed: the caption sits in the frame's
+    // top line, so controls placed 16 pixels down are inside the frame.
+    app.setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px;"
+        " padding: 0px 2px; }"));
 
     // Qt's own buttons and dialogs in Czech.
     auto* translator = new QTranslator(&app);
@@ -82,20 +88,25 @@ void setUpApplication(QApplication& app) {
         QApplication::installTranslator(translator);
 }
 
-void useFormFonts(QWidget* form) {
-    QList<QWidget*> widgets{form};
-    widgets += form->findChildren<QWidget*>();
-    for (QWidget* w : widgets) {
-        if (w != form && !w->testAttribute(Qt::WA_SetFont)) continue;
-        QFont font = w->font();
-        if (font.family() != QLatin1String("MS Sans Serif") || font.pointSize() <= 0) continue;
+// The font a form's widget is drawn with: its own design font mapped to one
+// that exists here, or else its parent's.
+static void mapFormFont(QWidget* widget, const QFont& inherited) {
+    QFont font = inherited;
+    const QFont own = widget->font();
+    if (widget->testAttribute(Qt::WA_SetFont) && own.family() == QLatin1String("MS Sans Serif") &&
+        own.pointSize() > 0) {
         // 8 points of the original are 10 pixels high on screen, 10 points 12.
-        const int pixels = font.pointSize() * 5 / 4;
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-        font.setPixelSize(pixels);
-        w->setFont(font);
+        font.setPixelSize(own.pointSize() * 5 / 4);
     }
+    // Set on every widget: the application's style sheet would otherwise
+    // give controls without a font of their own the application's font.
+    widget->setFont(font);
+    for (QObject* child : widget->children())
+        if (child->isWidgetType()) mapFormFont(static_cast<QWidget*>(child), font);
 }
+
+void useFormFonts(QWidget* form) { mapFormFont(form, form->font()); }
 
 Anchors::Anchors(QWidget* form, QSize designClientSize) : form_(form), design_(designClientSize) {}
 
