@@ -6,10 +6,17 @@
 #include <QDialog>
 
 #include <memory>
+#include <string>
 
 namespace Ui {
 class TSendFormatFrm;
 }
+namespace zalohy {
+class Anchors;
+class BackupArchive;
+struct DataKind;
+}
+class QCheckBox;
 
 class TSendFormatFrm : public QDialog {
     Q_OBJECT
@@ -18,11 +25,38 @@ public:
     explicit TSendFormatFrm(QWidget* parent = nullptr);
     ~TSendFormatFrm() override;
 
+    QCheckBox* checkBoxFor(const zalohy::DataKind& kind) const;
+
+public Q_SLOTS:
+    void FileSelectBtnClick();
+    void SendFormatBtnClick();
+    void SendByListClick();
+    void BackBtnClick();
+
 protected:
     void FormCreate();
+    void FormActivate();
+
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    enum class Transfer { NotExtracted, Failed, Sent };
+
+    // The archive named in the file box; its own messages are shown by this window.
+    zalohy::BackupArchive archiveNamedInTheBox();
+    // The reminder to choose an archive first; the run goes on after it.
+    void warnIfNoArchiveName();
+    // Extracts one kind's member for the scale and hands it to the library.
+    // A failed extraction is reported here; a failed transfer is left to the run.
+    Transfer sendKind(std::size_t kindIndex, const std::string& address, zalohy::BackupArchive& archive,
+                      const char* progress);
+    void warn(const char* text);
+    void addLine(const QString& line);
+    void setStatus(const char* text);
+
     std::unique_ptr<Ui::TSendFormatFrm> ui;
+    std::unique_ptr<zalohy::Anchors> anchors;
 };
 
 // The dialog's single instance, alive from start-up to the end of the program.

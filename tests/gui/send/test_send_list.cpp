@@ -1,0 +1,222 @@
+// The send run to every scale of "seznam.lst".
+#include "SendDialogFixture.h"
+
+using namespace zalohy;
+using namespace zalohy::test;
+
+namespace {
+
+// Only ever handed to the fake library.
+const std::string kFirst = "192.168.5.2";
+const std::string kSecond = "192.168.5.3";
+const std::string kThird = "192.168.5.4";
+
+const char* const kListProgress[] = {"Odesílají se formáty", "Odesílají se Texty", "Odesílá se název obchodu",
+                                     "Odesílá se rozložení kláves", "Odesílá se PLU soubor"};
+const char* const kFailureLine[] = {
+    "Chyba komunikace s váhou Data formátů nebyla odeslána",
+    "Chyba komunikace s váhou Data textu nebyla odeslána",
+    "Chyba komunikace s váhou Data nazvu obchodu nebyla odeslána",
+    "Chyba komunikace s váhou Data přířazení kláves nebyla odeslána",
+    "Chyba komunikace s váhou Data PLU nebyla odeslána",
+};
+
+class SendToList : public SendDialogTest {
+protected:
+    void SetUp() override {
+        SendDialogTest::SetUp();
+        writeFullArchive();
+        choose("a.zal");
+        for (std::size_t k = 0; k < 6; ++k) box(k)->setChecked(false);
+        // The address box is not used by this run.
+        setAddress("");
+    }
+    void writeList(const std::string& text) { writeFile(dir.path() / "seznam.lst", text); }
+    // The log after the archive's path.
+    QStringList runLog() const { return memo().mid(1); }
+    std::vector<std::string> calledScales() const {
+        std::vector<std::string> out;
+        for (const FakeScale::Call& call : scale.calls)
+            if (out.empty() || out.back() != call.argv.at(2)) out.push_back(call.argv.at(2));
+        return out;
+    }
+};
+
+TEST_F(SendToList, twoScalesFormatsAndPlu_eachGetsBothWithTheEmptyBoxBeforeEveryPluStep) {
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kFormats, kPlu});
+    std::vector<QString> statusAtCall;
+    scale.onCall = [&](const FakeScale::Call&) { statusAtCall.push_back(status()); };
+    std::vector<std::pair<std::size_t, QString>> atEmptyBox;  // calls made, last log line
+    boxes.onShow = [&](const MessageBoxRequest&) { atEmptyBox.emplace_back(scale.calls.size(), memo().last()); };
+    pressSendByList();
+
+    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)), u8(upload(kFirst, kPlu)),
+                                     u8(upload(kSecond, kFormats)), u8(upload(kSecond, kPlu)), kAllSent}));
+    EXPECT_EQ(scale.commands(), (std::vector<std::string>{command(kFormats, kFirst), command(kPlu, kFirst),
+                                                          command(kFormats, kSecond), command(kPlu, kSecond)}));
+    EXPECT_EQ(statusAtCall, (std::vector<QString>{u8(kListProgress[kFormats]), u8(kListProgress[kPlu]),
+                                                  u8(kListProgress[kFormats]), u8(kListProgress[kPlu])}));
+    EXPECT_EQ(status(), kAllSent);
+
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    expectBox(0, "", "", kMbOk);
+    expectBox(1, "", "", kMbOk);
+    EXPECT_EQ(atEmptyBox, (std::vector<std::pair<std::size_t, QString>>{{1, u8(upload(kFirst, kFormats))},
+                                                                        {3, u8(upload(kSecond, kFormats))}}));
+
+    for (const std::string& address : {kFirst, kSecond}) {
+        EXPECT_EQ(scale.files[address][34], member(kFormats));
+        EXPECT_EQ(scale.files[address][25], member(kPlu));
+    }
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+}
+
+// How the lines of the list decide which scales are visited.
+struct ListCase {
+    const char* name;
+    std::string list;
+    std::vector<std::string> scales;
+    bool toTheEnd;  // the end of the file was reached: the status line says so too
+};
+
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+
+class SendToListLines : public SendToList, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(SendToListLines, visitTheScalesTheListNames) {
+    const ListCase& c = GetParam();
+    writeList(c.list);
+    tick({kFormats});
+    pressSendByList();
+
+    EXPECT_EQ(calledScales(), c.scales);
+    EXPECT_EQ(runLog().last(), kAllSent);
+    EXPECT_EQ(status(), c.toTheEnd ? kAllSent : c.scales.empty() ? u8("Komuniační klídek")
+                                                                  : u8(kListProgress[kFormats]));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+const std::string kNote = " pokladna u vchodu\n";
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SendToListLines,
+    ::testing::Values(
+        ListCase{"emptyFile", "", {}, true},
+        ListCase{"blankLineEndsTheList", kFirst + "\n\n" + kSecond + "\n", {kFirst}, false},
+        ListCase{"lineOfFourEndsTheList", kFirst + "\n123\n" + kSecond + "\n", {kFirst}, false},
+        ListCase{"lineOfFiveIsAnEntry", kFirst + "\n1234\n" + kSecond + "\n", {kFirst, "1234", kSecond}, true},
+        ListCase{"noteAfterTheAddress", kFirst + kNote + kSecond + "\t" + kNote, {kFirst, kSecond}, true},
+        ListCase{"lastLineWithoutLineBreak", kFirst + "\n" + kSecond, {kFirst, kSecond}, true},
+        ListCase{"crLfLineEnds", kFirst + "\r\n" + kSecond + "\r\n\r\n" + kThird + "\r\n", {kFirst, kSecond}, false},
+        ListCase{"line38", kFirst + std::string(27, ' ') + "\n" + kSecond + "\n", {kFirst, kSecond}, true},
+        ListCase{"line42RestEndsTheList", kFirst + std::string(27, ' ') + "abc\n" + kSecond + "\n", {kFirst}, false},
+        ListCase{"line43RestIsAnEntry", kFirst + std::string(28, ' ') + "abcd\n" + kSecond + "\n",
+                 {kFirst, "abcd", kSecond}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SendToList, unusableLines_areSkippedWithALogLineAndTheRunGoesOn) {
+    writeList(kFirst + "\n \t   \n" + std::string(38, '1') + "\n..\\x\n" + kSecond + "\n");
+    tick({kFormats});
+    pressSendByList();
+
+    EXPECT_EQ(calledScales(), (std::vector<std::string>{kFirst, kSecond}));
+    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)),
+                                     u8("Řádek 2 souboru seznam.lst přeskočen: Není zadána IP adresa váhy."),
+                                     u8("Řádek 3 souboru seznam.lst přeskočen: Adresa váhy je delší než 37 znaků."),
+                                     u8("Řádek 4 souboru seznam.lst přeskočen: Adresa váhy nesmí obsahovat znaky / a \\."),
+                                     u8(upload(kSecond, kFormats)), kAllSent}));
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+}
+
+TEST_F(SendToList, missingListFile_boxAndNothingSent) {
+    tick({kFormats});
+    pressSendByList();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    expectBox(0, "Nepodarilo se otevrit soubor seznam.lst", u8("No je do divný!!!"), kMbOk);
+    EXPECT_TRUE(runLog().isEmpty());
+    EXPECT_TRUE(scale.calls.empty());
+    EXPECT_EQ(status(), u8("Komuniační klídek"));
+}
+
+TEST_F(SendToList, imageKind_isNeverSent) {
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kImage});
+    pressSendByList();
+    EXPECT_TRUE(scale.calls.empty());
+    EXPECT_EQ(runLog(), QStringList{kAllSent});
+    EXPECT_EQ(status(), kAllSent);
+
+    tickAll();
+    pressSendByList();
+    EXPECT_EQ(scale.calls.size(), 10u);
+    for (const FakeScale::Call& call : scale.calls) EXPECT_NE(call.argv.at(1), "F67");
+}
+
+TEST_F(SendToList, failedTransfers_areOnlyLoggedAndTheirFilesDeleted) {
+    writeList(kFirst + "\n" + kSecond + "\n" + kThird + "\n");
+    tick({kFormats, kTexts, kShopName, kPresetKeys, kPlu});
+    scale.failingAddresses.insert(kSecond);
+    scale.failingWords.insert("F52");
+    pressSendByList();
+
+    QStringList expected;
+    for (const std::string& address : {kFirst, kSecond, kThird}) {
+        for (std::size_t k = 0; k < 5; ++k) {
+            expected << u8(upload(address, k));
+            if (address == kSecond || k == kShopName) expected << u8(kFailureLine[k]);
+        }
+    }
+    expected << kAllSent;
+    EXPECT_EQ(runLog(), expected);
+    EXPECT_EQ(status(), kAllSent);
+    // Only the three empty boxes before the PLU steps.
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) expectBox(i, "", "", kMbOk);
+    EXPECT_EQ(scale.calls.size(), 15u);
+    EXPECT_EQ(scale.files[kThird][41], member(kPresetKeys));
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+}
+
+TEST_F(SendToList, memberMissing_endsTheWholeRunAtTheFirstScale) {
+    writeArchive("b.zal", {kFormats, kPlu});
+    typeArchiveName(dir.file("b.zal"));
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kFormats, kTexts, kPlu});
+    pressSendByList();
+
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    expectWarning(0, "Nepodařilo se extrahovat soubor textů z archivu");
+    EXPECT_EQ(scale.commands(), std::vector<std::string>{command(kFormats, kFirst)});
+    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)), u8(upload(kFirst, kTexts))}));
+    EXPECT_EQ(status(), u8(kListProgress[kTexts]));
+}
+
+TEST_F(SendToList, shortArchiveName_remindsThenTheMissingArchiveEndsTheRun) {
+    typeArchiveName("");
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kFormats});
+    pressSendByList();
+
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    expectBox(0, kNameReminder, kNameReminderCaption, kMbOk | kMbIconWarning);
+    expectBox(1, "Nepodarilo se otevrit soubor", "", kMbOk);
+    expectWarning(2, "Nepodařilo se extrahovat soubor fromátů z archivu");
+    EXPECT_TRUE(scale.calls.empty());
+}
+
+TEST_F(SendToList, libraryLeavingNoStatus_runnersBoxOwnedByTheBackupDialogAndTheRunGoesOn) {
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kTexts});
+    scale.silentWords.insert("F38");
+    writeFile(dir.path() / "error", "5\n");
+    pressSendByList();
+
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i)
+        expectBox(i, u8("Nemohu otevřít datový soubor error \nProgram bude ukončen "), u8(" Vážná chyba "), kMbOk,
+                  saveDialog.get());
+    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kTexts)), u8(kFailureLine[kTexts]),
+                                     u8(upload(kSecond, kTexts)), u8(kFailureLine[kTexts]), kAllSent}));
+}
+
+}  // namespace
