@@ -1,0 +1,132 @@
+// The send runs through the real dialogs, the real scale library and the
+// emulator on loopback addresses.
+#include "ArchiveBytes.h"
+#include "DataKind.h"
+#include "EmulatorProcess.h"
+#include "GuiSupport.h"
+#include "GuiTestSupport.h"
+#include "Saveformat90.h"
+#include "ScaleCommand.h"
+#include "Sendformat90.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+
+using namespace zalohy;
+using namespace zalohy::test;
+
+namespace {
+
+class SendEndToEnd : public ::testing::Test {
+protected:
+    ScratchFolder scales{"zalohy-send-scales-"};
+    TempWorkDir dir;
+    MessageBoxRecorder boxes;
+    FileDialogRecorder fileDialogs;
+    std::unique_ptr<TSaveFormatDialog> saveDialog;
+    std::unique_ptr<TSendFormatFrm> sendDialog;
+
+    void SetUp() override {
+        ASSERT_TRUE(ScaleLibrary::bindFile(ZALOHY_SCALE_LIBRARY).ok);
+        saveDialog = std::make_unique<TSaveFormatDialog>();
+        SaveFormatDialog = saveDialog.get();
+        sendDialog = std::make_unique<TSendFormatFrm>();
+    }
+    void TearDown() override {
+        saveDialog->hide();
+        sendDialog->hide();
+        SaveFormatDialog = nullptr;
+        ScaleLibrary::setEntryPoint({});
+    }
+
+    void backUpEverything(const std::string& address, const std::string& archive) {
+        saveDialog->show();
+        child<QLineEdit>(saveDialog.get(), "EditScaleNumber")->setText(QString::fromStdString(address));
+        for (const DataKind& kind : kDataKinds) saveDialog->checkBoxFor(kind)->setChecked(true);
+        fileDialogs.answerNext(dir.file(archive));
+        child<QPushButton>(saveDialog.get(), "SaveToArchive")->click();
+        saveDialog->hide();
+    }
+    void chooseInSendDialog(const std::string& archive) {
+        sendDialog->show();
+        fileDialogs.answerNext(dir.file(archive));
+        child<QPushButton>(sendDialog.get(), "FileSelectBtn")->click();
+    }
+    QStringList sendLog() const { return lines(child<QPlainTextEdit>(sendDialog.get(), "Memo1")); }
+    QString sendStatus() const { return child<QStatusBar>(sendDialog.get(), "StatusBar1")->currentMessage(); }
+};
+
+TEST_F(SendEndToEnd, archiveSentToAnotherScale_backsUpByteForByteTheSame) {
+    EmulatorProcess source({scales / "source", {"127.0.0.41"}, 0, true, {}, {}});
+    EmulatorProcess target({scales / "target", {"127.0.0.42"}, 0, false, {}, {}});
+    ASSERT_TRUE(source.start()) << source.error();
+    ASSERT_TRUE(target.start()) << target.error();
+
+    backUpEverything(source.scaleAddress(), "source.zal");
+    ASSERT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
+
+    chooseInSendDialog("source.zal");
+    for (const DataKind& kind : kDataKinds) ASSERT_TRUE(sendDialog->checkBoxFor(kind)->isChecked()) << kind.name;
+    child<QLineEdit>(sendDialog.get(), "EditScaleNumber")->setText(QString::fromStdString(target.scaleAddress()));
+    child<QPushButton>(sendDialog.get(), "SendFormatBtn")->click();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
+    EXPECT_EQ(sendStatus(), u8("Navolené datové soubory jsou odeslány"));
+    EXPECT_EQ(sendLog().size(), 7);
+
+    backUpEverything(target.scaleAddress(), "target.zal");
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
+
+    const std::string sent = readFile(dir.path() / "source.zal");
+    ASSERT_GT(sent.size(), 128u);
+    EXPECT_TRUE(sent == readFile(dir.path() / "target.zal"));
+    for (const DataKind& kind : kDataKinds)
+        EXPECT_TRUE(readFile(source.scaleFile(0, kind.id)) == readFile(target.scaleFile(0, kind.id))) << kind.name;
+    // Nothing but the archives and the status file is left.
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"error", "source.zal", "target.zal"}));
+}
+
+TEST_F(SendEndToEnd, listWithAScaleThatDoesNotAnswer_theOthersGetEveryKindAndTheLogSaysWhatFailed) {
+    EmulatorProcess emulator({scales.path(), {"127.0.0.43", "127.0.0.45"}, 0, false, {}, {}});
+    ASSERT_TRUE(emulator.start()) << emulator.error();
+    // Nothing listens on the middle address.
+    const std::string silent = "127.0.0.44:" + std::to_string(emulator.port());
+    writeFile(dir.path() / "seznam.lst",
+              emulator.scaleAddress(0) + " prodejna 1\r\n" + silent + "\r\n" + emulator.scaleAddress(1) + "\r\n");
+
+    std::vector<std::pair<int, std::string>> members;
+    for (const DataKind& kind : kDataKinds)
+        members.emplace_back(kind.id, std::string(kind.name) + " " + std::string(1000 + kind.id, char(kind.id)));
+    writeFile(dir.path() / "obchod.zal", expectedArchive(members));
+    chooseInSendDialog("obchod.zal");
+    child<QPushButton>(sendDialog.get(), "SendByList")->click();
+
+    // Only the empty boxes before the PLU steps.
+    EXPECT_EQ(boxes.texts(), (QStringList{"", "", ""}));
+    for (std::size_t scale : {0, 1}) {
+        for (std::size_t k = 0; k < kImage; ++k)
+            EXPECT_TRUE(readFile(emulator.scaleFile(scale, kDataKinds[k].id)) == members[k].second)
+                << scale << " " << kDataKinds[k].name;
+        EXPECT_FALSE(std::filesystem::exists(emulator.scaleFile(scale, 67)));
+    }
+
+    const QStringList log = sendLog();
+    QStringList middle;
+    for (std::size_t k = 0; k < kImage; ++k) middle << u8(scaleFileName(silent, kDataKinds[k].uploadSuffix));
+    middle.insert(1, u8("Chyba komunikace s váhou Data formátů nebyla odeslána"));
+    middle.insert(3, u8("Chyba komunikace s váhou Data textu nebyla odeslána"));
+    middle.insert(5, u8("Chyba komunikace s váhou Data nazvu obchodu nebyla odeslána"));
+    middle.insert(7, u8("Chyba komunikace s váhou Data přířazení kláves nebyla odeslána"));
+    middle.insert(9, u8("Chyba komunikace s váhou Data PLU nebyla odeslána"));
+    ASSERT_EQ(log.size(), 1 + 5 + 10 + 5 + 1) << log.join("\n").toStdString();
+    EXPECT_EQ(log.mid(6, 10), middle);
+    EXPECT_EQ(log.last(), u8("Navolené datové soubory jsou odeslány"));
+    EXPECT_EQ(sendStatus(), u8("Navolené datové soubory jsou odeslány"));
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"error", "obchod.zal", "seznam.lst"}));
+}
+
+}  // namespace
