@@ -7,6 +7,9 @@
 #include "ScaleCommand.h"
 #include "Sendformat90.h"
 
+#include <QEvent>
+#include <QTimer>
+
 #include <memory>
 
 namespace zalohy {
@@ -17,7 +20,32 @@ bool reportLibraryBinding(const LibraryBinding& binding) {
     return false;
 }
 
-int runProgram(int argc, char** argv) {
+namespace {
+
+// Calls back once, at the first paint of the watched window.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(QWidget* window, std::function<void(QWidget*)> callback)
+        : window_(window), callback_(std::move(callback)) {
+        window_->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Paint && callback_) {
+            auto callback = std::move(callback_);
+            callback_ = nullptr;
+            QTimer::singleShot(0, window_, [callback, w = window_] { callback(w); });
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    std::function<void(QWidget*)> callback_;
+};
+
+}  // namespace
+
+int runProgram(int argc, char** argv, std::function<void(QWidget*)> firstPainted) {
     ZalohyApplication app(argc, argv);
     setUpApplication(app);
 
@@ -30,6 +58,8 @@ int runProgram(int argc, char** argv) {
         auto sendDialog = std::make_unique<TSendFormatFrm>();
         SendFormatFrm = sendDialog.get();
 
+        std::unique_ptr<FirstPaint> watch;
+        if (firstPainted) watch = std::make_unique<FirstPaint>(&mainWindow, std::move(firstPainted));
         mainWindow.show();
         QApplication::exec();
 

@@ -138,7 +138,9 @@ static constexpr std::size_t kCopyBlock = 1024 * 1024;
 
 CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     CopyResult result;
-    const auto buffer = std::make_unique<char[]>(kCopyBlock);
+    // Not zeroed: only the pages a copy touches are ever faulted in, so a
+    // small file costs little although the block is large.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyBlock);
     while (result.copied < maxBytes) {
         const std::int64_t left = maxBytes - result.copied;
         const std::size_t want = left < static_cast<std::int64_t>(kCopyBlock) ? static_cast<std::size_t>(left) : kCopyBlock;
