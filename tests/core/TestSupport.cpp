@@ -5,63 +5,8 @@
 #include <random>
 #include <sstream>
 
-#ifdef _WIN32
-#include <process.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
-#endif
 
 namespace testsupport {
-
-TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    std::random_device rd;
-    const std::string name = "zalohy-core-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-                             std::to_string(rd());
-    path_ = fs::temp_directory_path() / name;
-    fs::create_directories(path_);
-    path_ = fs::canonical(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    // Read-only files left by a test must not keep the folder alive.
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ec))
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
-std::set<std::string> TempDir::entries() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) names.insert(entry.path().filename().string());
-    return names;
-}
-
-CwdGuard::CwdGuard(const fs::path& folder) : previous_(fs::current_path()) { fs::current_path(folder); }
-
-CwdGuard::~CwdGuard() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-bool exists(const fs::path& path) {
-    std::error_code ec;
-    return fs::exists(path, ec);
-}
 
 void makeReadOnly(const fs::path& path) {
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

@@ -1,7 +1,8 @@
-// Helpers every core test shares: a fresh temporary folder per test, a guard
-// that changes the working folder and always changes it back, and whole-file
-// reads and writes.
+// Helpers every core test shares: a fresh temporary working folder per test,
+// whole-file reads and writes, and hand-made archive bytes.
 #pragma once
+
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,37 +17,10 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
-// A new, empty folder, removed with everything in it at destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    // Names of the entries directly inside the folder.
-    std::set<std::string> entries() const;
+using zalohy::test::exists;
+using zalohy::test::readFile;
+using zalohy::test::writeFile;
 
-private:
-    fs::path path_;
-};
-
-// Changes the working folder for its lifetime.
-class CwdGuard {
-public:
-    explicit CwdGuard(const fs::path& folder);
-    ~CwdGuard();
-    CwdGuard(const CwdGuard&) = delete;
-    CwdGuard& operator=(const CwdGuard&) = delete;
-
-private:
-    fs::path previous_;
-};
-
-void writeFile(const fs::path& path, const std::string& bytes);
-std::string readFile(const fs::path& path);
-bool exists(const fs::path& path);
 // Clears every write bit, the way a file is made read-only on any host.
 void makeReadOnly(const fs::path& path);
 // Bytes of a given length that differ from file to file.
@@ -63,8 +37,7 @@ std::string archiveHeader(const std::vector<std::array<std::int64_t, 3>>& slots,
 // A test fixture that works inside its own temporary folder.
 class InTempDir : public ::testing::Test {
 protected:
-    TempDir dir;
-    CwdGuard cwd{dir.path()};
+    zalohy::test::ScratchFolder dir{"zalohy-core-", true};
 };
 
 }  // namespace testsupport

@@ -49,10 +49,8 @@ FileDialogRecorder::~FileDialogRecorder() { FileDialogs::setHandler({}); }
 QString TempWorkDir::file(const std::string& name) const { return QString::fromStdString((path() / name).string()); }
 
 std::vector<std::string> TempWorkDir::files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path())) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    const auto names = folder_.entries();
+    return {names.begin(), names.end()};
 }
 
 QStringList lines(const QPlainTextEdit* memo) {
