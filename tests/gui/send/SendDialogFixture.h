@@ -1,6 +1,7 @@
 // The send dialog driven through its buttons, with the backup dialog beside it
-// (the owner of the runner's box), an in-process fake library, and the file
-// dialog and message boxes answered through their seams.
+// (the owner of the runner's box), and the file dialog and message boxes
+// answered through their seams; SendDialogTest adds the in-process fake
+// library.
 #pragma once
 
 #include "ArchiveBytes.h"
@@ -29,10 +30,9 @@ inline const QString kAllSent = u8("Navolené datové soubory jsou odeslány");
 inline const QString kNameReminder = u8("Zadejte název zálohy tlačítkem ... ");
 inline const QString kNameReminderCaption = u8("Upozornění na zapomenutou věc");
 
-class SendDialogTest : public ::testing::Test {
+class SendDialogs : public ::testing::Test {
 protected:
     TempWorkDir dir;
-    FakeScale scale;
     MessageBoxRecorder boxes;
     FileDialogRecorder fileDialogs;
     std::unique_ptr<TSaveFormatDialog> saveDialog;
@@ -46,6 +46,7 @@ protected:
     }
     void TearDown() override {
         dialog->hide();
+        saveDialog->hide();
         SaveFormatDialog = nullptr;
     }
 
@@ -103,6 +104,11 @@ protected:
     void expectWarning(std::size_t i, const char* text) const {
         expectBox(i, u8(text), kBadNews, kMbOk | kMbIconWarning);
     }
+};
+
+class SendDialogTest : public SendDialogs {
+protected:
+    FakeScale scale;
 };
 
 }  // namespace zalohy::test

@@ -1,46 +1,24 @@
 // The send runs through the real dialogs, the real scale library and the
 // emulator on loopback addresses.
-#include "ArchiveBytes.h"
-#include "DataKind.h"
 #include "EmulatorProcess.h"
-#include "GuiSupport.h"
-#include "GuiTestSupport.h"
-#include "Saveformat90.h"
 #include "ScaleCommand.h"
-#include "Sendformat90.h"
-
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStatusBar>
+#include "SendDialogFixture.h"
 
 using namespace zalohy;
 using namespace zalohy::test;
 
 namespace {
 
-class SendEndToEnd : public ::testing::Test {
+class SendEndToEnd : public SendDialogs {
 protected:
     ScratchFolder scales{"zalohy-send-scales-"};
-    TempWorkDir dir;
-    MessageBoxRecorder boxes;
-    FileDialogRecorder fileDialogs;
-    std::unique_ptr<TSaveFormatDialog> saveDialog;
-    std::unique_ptr<TSendFormatFrm> sendDialog;
 
     void SetUp() override {
         ASSERT_TRUE(ScaleLibrary::bindFile(ZALOHY_SCALE_LIBRARY).ok);
-        saveDialog = std::make_unique<TSaveFormatDialog>();
-        SaveFormatDialog = saveDialog.get();
-        sendDialog = std::make_unique<TSendFormatFrm>();
+        SendDialogs::SetUp();
     }
     void TearDown() override {
-        saveDialog->hide();
-        sendDialog->hide();
-        SaveFormatDialog = nullptr;
+        SendDialogs::TearDown();
         ScaleLibrary::setEntryPoint({});
     }
 
@@ -52,13 +30,6 @@ protected:
         child<QPushButton>(saveDialog.get(), "SaveToArchive")->click();
         saveDialog->hide();
     }
-    void chooseInSendDialog(const std::string& archive) {
-        sendDialog->show();
-        fileDialogs.answerNext(dir.file(archive));
-        child<QPushButton>(sendDialog.get(), "FileSelectBtn")->click();
-    }
-    QStringList sendLog() const { return lines(child<QPlainTextEdit>(sendDialog.get(), "Memo1")); }
-    QString sendStatus() const { return child<QStatusBar>(sendDialog.get(), "StatusBar1")->currentMessage(); }
 };
 
 TEST_F(SendEndToEnd, archiveSentToAnotherScale_backsUpByteForByteTheSame) {
@@ -70,13 +41,13 @@ TEST_F(SendEndToEnd, archiveSentToAnotherScale_backsUpByteForByteTheSame) {
     backUpEverything(source.scaleAddress(), "source.zal");
     ASSERT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
 
-    chooseInSendDialog("source.zal");
-    for (const DataKind& kind : kDataKinds) ASSERT_TRUE(sendDialog->checkBoxFor(kind)->isChecked()) << kind.name;
-    child<QLineEdit>(sendDialog.get(), "EditScaleNumber")->setText(QString::fromStdString(target.scaleAddress()));
-    child<QPushButton>(sendDialog.get(), "SendFormatBtn")->click();
+    choose("source.zal");
+    for (std::size_t k = 0; k < kDataKinds.size(); ++k) ASSERT_TRUE(box(k)->isChecked()) << kDataKinds[k].name;
+    setAddress(QString::fromStdString(target.scaleAddress()));
+    pressSend();
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
-    EXPECT_EQ(sendStatus(), u8("Navolené datové soubory jsou odeslány"));
-    EXPECT_EQ(sendLog().size(), 7);
+    EXPECT_EQ(status(), kAllSent);
+    EXPECT_EQ(memo().size(), 7);
 
     backUpEverything(target.scaleAddress(), "target.zal");
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join(" | ").toStdString();
@@ -102,8 +73,8 @@ TEST_F(SendEndToEnd, listWithAScaleThatDoesNotAnswer_theOthersGetEveryKindAndThe
     for (const DataKind& kind : kDataKinds)
         members.emplace_back(kind.id, std::string(kind.name) + " " + std::string(1000 + kind.id, char(kind.id)));
     writeFile(dir.path() / "obchod.zal", expectedArchive(members));
-    chooseInSendDialog("obchod.zal");
-    child<QPushButton>(sendDialog.get(), "SendByList")->click();
+    choose("obchod.zal");
+    pressSendByList();
 
     // Only the empty boxes before the PLU steps.
     EXPECT_EQ(boxes.texts(), (QStringList{"", "", ""}));
@@ -114,7 +85,7 @@ TEST_F(SendEndToEnd, listWithAScaleThatDoesNotAnswer_theOthersGetEveryKindAndThe
         EXPECT_FALSE(std::filesystem::exists(emulator.scaleFile(scale, 67)));
     }
 
-    const QStringList log = sendLog();
+    const QStringList log = memo();
     QStringList middle;
     for (std::size_t k = 0; k < kImage; ++k) middle << u8(scaleFileName(silent, kDataKinds[k].uploadSuffix));
     middle.insert(1, u8("Chyba komunikace s váhou Data formátů nebyla odeslána"));
@@ -124,8 +95,8 @@ TEST_F(SendEndToEnd, listWithAScaleThatDoesNotAnswer_theOthersGetEveryKindAndThe
     middle.insert(9, u8("Chyba komunikace s váhou Data PLU nebyla odeslána"));
     ASSERT_EQ(log.size(), 1 + 5 + 10 + 5 + 1) << log.join("\n").toStdString();
     EXPECT_EQ(log.mid(6, 10), middle);
-    EXPECT_EQ(log.last(), u8("Navolené datové soubory jsou odeslány"));
-    EXPECT_EQ(sendStatus(), u8("Navolené datové soubory jsou odeslány"));
+    EXPECT_EQ(log.last(), kAllSent);
+    EXPECT_EQ(status(), kAllSent);
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"error", "obchod.zal", "seznam.lst"}));
 }
 
