@@ -16,6 +16,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(ScaleLibrary::bindFile(ZALOHY_SCALE_LIBRARY).ok);
         SendDialogs::SetUp();
+        // The real library must never be handed the boxes' default addresses
+        // (192.168.5.x): an empty box is refused before anything is sent.
+        setAddress("");
+        child<QLineEdit>(saveDialog.get(), "EditScaleNumber")->setText("");
     }
     void TearDown() override {
         SendDialogs::TearDown();
