@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QShowEvent>
 
 using namespace zalohy;
 
@@ -53,11 +52,10 @@ void removeFile(const std::string& name) { QFile::remove(fromFileName(name)); }
 }  // namespace
 
 TSaveFormatDialog::TSaveFormatDialog(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TSaveFormatDialog>()) {
+    : FormDialog(parent), ui(std::make_unique<Ui::TSaveFormatDialog>()) {
     ui->setupUi(this);
     useFormFonts(this);
-    anchors = std::make_unique<Anchors>(this, size());
-    anchors->add(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
+    anchor(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
     connect(ui->SaveToArchive, &QPushButton::clicked, this, &TSaveFormatDialog::SaveToArchiveClick);
     connect(ui->EndBtn, &QPushButton::clicked, this, &TSaveFormatDialog::EndBtnClick);
 
@@ -101,19 +99,6 @@ void TSaveFormatDialog::FormClose() {
     BackupSettings->WriteBool(kSection, "SHOP_NAME", ui->CheckBoxShopName->isChecked());
     BackupSettings->WriteBool(kSection, "TEXTY", ui->CheckBoxTexty->isChecked());
     BackupSettings->WriteString(kSection, "IP_ADDRESS", toCp1250(ui->EditScaleNumber->text()));
-}
-
-void TSaveFormatDialog::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        guarded([this] { FormActivate(); });
-    }
-    QDialog::showEvent(event);
-}
-
-void TSaveFormatDialog::resizeEvent(QResizeEvent* event) {
-    anchors->apply();
-    QDialog::resizeEvent(event);
 }
 
 // Every way of closing (the button, the title bar, Escape) passes here. A

@@ -3,10 +3,9 @@
 // its end marker trimmed, and stored in one archive file.
 #pragma once
 
+#include "FormDialog.h"
 #include "IniFile.h"
 #include "TrimDownloadedFile.h"
-
-#include <QDialog>
 
 #include <memory>
 #include <string>
@@ -15,13 +14,12 @@ namespace Ui {
 class TSaveFormatDialog;
 }
 namespace zalohy {
-class Anchors;
 class BackupArchive;
 struct DataKind;
 }
 class QCheckBox;
 
-class TSaveFormatDialog : public QDialog, private zalohy::TrimReport {
+class TSaveFormatDialog : public zalohy::FormDialog, private zalohy::TrimReport {
     Q_OBJECT
 
 public:
@@ -48,11 +46,9 @@ public Q_SLOTS:
 
 protected:
     void FormCreate();
-    void FormActivate();
+    void FormActivate() override;
     void FormClose();
 
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void done(int result) override;
 
 private:
@@ -63,7 +59,6 @@ private:
     bool backUpKind(std::size_t kindIndex, const std::string& address, zalohy::BackupArchive& archive);
 
     std::unique_ptr<Ui::TSaveFormatDialog> ui;
-    std::unique_ptr<zalohy::Anchors> anchors;
 };
 
 // The dialog's single instance, alive from start-up to the end of the program.

@@ -157,14 +157,15 @@ Status download(const DataKind& kind, const Address& address, std::string_view a
 
     PendingFile file(target, target + ".part");
     if (!file.open()) return kLocalFileNotWritable;
-    std::vector<char> buffer(kChunk);
+    // Not zeroed: a small file touches only the pages it needs of the block.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::uint64_t left = answer.length; left > 0;) {
         std::size_t got = 0;
         const Result r =
-            net::receiveSome(socket, buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk)),
+            net::receiveSome(socket, buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk)),
                              got, kIdleTimeoutMs);
         if (r != Result::Ok) return statusOf(r);
-        if (!file.write(buffer.data(), got)) return kLocalFileNotWritable;
+        if (!file.write(buffer.get(), got)) return kLocalFileNotWritable;
         left -= got;
     }
     if (!file.write(kEndMarker, sizeof kEndMarker) || !file.commit()) return kLocalFileNotWritable;
@@ -184,13 +185,13 @@ Status upload(const DataKind& kind, const Address& address, std::string_view add
     if (const Result r = net::connectTcp(address.host, address.port, kConnectTimeoutMs, socket); r != Result::Ok)
         return statusOf(r);
     if (const Status s = sendRequest(socket, wire::FrameType::Upload, kind, size); s != kOk) return s;
-    std::vector<char> buffer(kChunk);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::uintmax_t left = size; left > 0;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uintmax_t>(left, kChunk));
         // A file that shrinks while it is sent ends the exchange before the
         // scale has all of it, so the scale keeps its old file.
-        if (std::fread(buffer.data(), 1, want, file.get()) != want) return kLocalFileMissing;
-        if (const Result r = net::sendAll(socket, buffer.data(), want, kIdleTimeoutMs); r != Result::Ok)
+        if (std::fread(buffer.get(), 1, want, file.get()) != want) return kLocalFileMissing;
+        if (const Result r = net::sendAll(socket, buffer.get(), want, kIdleTimeoutMs); r != Result::Ok)
             return statusOf(r);
         left -= want;
     }

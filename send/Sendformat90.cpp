@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QShowEvent>
 
 #include <array>
 #include <stdexcept>
@@ -70,14 +69,13 @@ QString skippedLine(const ScaleListEntry& entry) {
 
 }  // namespace
 
-TSendFormatFrm::TSendFormatFrm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSendFormatFrm>()) {
+TSendFormatFrm::TSendFormatFrm(QWidget* parent) : FormDialog(parent), ui(std::make_unique<Ui::TSendFormatFrm>()) {
     ui->setupUi(this);
     useFormFonts(this);
-    anchors = std::make_unique<Anchors>(this, size());
-    anchors->add(ui->SendByList, Anchors::Right | Anchors::Bottom);
-    anchors->add(ui->BackBtn, Anchors::Right | Anchors::Bottom);
-    anchors->add(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
-    anchors->add(ui->StatusBar1, Anchors::Left | Anchors::Right | Anchors::Bottom);
+    anchor(ui->SendByList, Anchors::Right | Anchors::Bottom);
+    anchor(ui->BackBtn, Anchors::Right | Anchors::Bottom);
+    anchor(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
+    anchor(ui->StatusBar1, Anchors::Left | Anchors::Right | Anchors::Bottom);
     // The first control of the tab order has the focus when the dialog opens.
     ui->EditScaleNumber->setFocus();
     connect(ui->FileSelectBtn, &QPushButton::clicked, this, &TSendFormatFrm::FileSelectBtnClick);
@@ -111,19 +109,6 @@ void TSendFormatFrm::FormActivate() {
          {ui->CheckBoxFormaty, ui->CheckBoxShopName, ui->CheckBoxTexty, ui->CheckBoxPresety, ui->CheckBoxPlu})
         box->setChecked(false);
     ui->EdFileName->clear();
-}
-
-void TSendFormatFrm::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
-        centreOnScreen(this);
-        guarded([this] { FormActivate(); });
-    }
-    QDialog::showEvent(event);
-}
-
-void TSendFormatFrm::resizeEvent(QResizeEvent* event) {
-    anchors->apply();
-    QDialog::resizeEvent(event);
 }
 
 void TSendFormatFrm::BackBtnClick() { close(); }

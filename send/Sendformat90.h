@@ -3,7 +3,7 @@
 // scale named in the list file "seznam.lst".
 #pragma once
 
-#include <QDialog>
+#include "FormDialog.h"
 
 #include <memory>
 #include <string>
@@ -12,13 +12,12 @@ namespace Ui {
 class TSendFormatFrm;
 }
 namespace zalohy {
-class Anchors;
 class BackupArchive;
 struct DataKind;
 }
 class QCheckBox;
 
-class TSendFormatFrm : public QDialog {
+class TSendFormatFrm : public zalohy::FormDialog {
     Q_OBJECT
 
 public:
@@ -35,10 +34,7 @@ public Q_SLOTS:
 
 protected:
     void FormCreate();
-    void FormActivate();
-
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void FormActivate() override;
 
 private:
     enum class Transfer { NotExtracted, Failed, Sent };
@@ -56,7 +52,6 @@ private:
     void setStatus(const char* text);
 
     std::unique_ptr<Ui::TSendFormatFrm> ui;
-    std::unique_ptr<zalohy::Anchors> anchors;
 };
 
 // The dialog's single instance, alive from start-up to the end of the program.

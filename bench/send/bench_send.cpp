@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     const auto runDialog = [&] {
         sendDialog.hide();
         sendDialog.show();
-        QTest::qWaitForWindowExposed(&sendDialog);
+        if (!QTest::qWaitForWindowExposed(&sendDialog)) std::fprintf(stderr, "the dialog was not shown\n");
         sendDialog.findChild<QPushButton*>(QStringLiteral("FileSelectBtn"))->click();
         for (const DataKind& kind : kDataKinds) sendDialog.checkBoxFor(kind)->setChecked(false);
         for (std::size_t k : kSentKinds) sendDialog.checkBoxFor(kDataKinds[k])->setChecked(true);
