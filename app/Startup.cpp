@@ -16,7 +16,11 @@ namespace zalohy {
 
 bool reportLibraryBinding(const LibraryBinding& binding) {
     if (binding.ok) return true;
-    MessageBoxes::show(nullptr, u8(binding.message()), u8(kApplicationTitle), kMbOk | kMbIconError);
+    MessageBoxes::show(nullptr,
+                       u8("Nepodařilo se načíst knihovnu pro komunikaci s váhou\n") +
+                           fromFileName(binding.libraryPath) + u8("\n") + u8(binding.reason) +
+                           u8("\nProgram bude ukončen."),
+                       u8(kApplicationTitle), kMbOk | kMbIconError);
     return false;
 }
 
