@@ -32,12 +32,6 @@ const DataKind* kindByWord(std::string_view word, bool* isUpload) {
     return nullptr;
 }
 
-const DataKind* kindBySlot(int slot) {
-    for (const DataKind& kind : kDataKinds)
-        if (kind.slot == slot) return &kind;
-    return nullptr;
-}
-
 std::string scaleFileName(std::string_view address, std::string_view suffix) {
     std::string name = "SM";
     name.append(address);

@@ -19,13 +19,13 @@ static void showEveryFileFor(QFileDialog& dialog, const QString& filter) {
     if (auto* model = dialog.findChild<QFileSystemModel*>()) model->setNameFilters({QStringLiteral("*")});
 }
 
-static QString runDialog(const FileDialogRequest& request) {
+static QString runDialog(const QtFileDialogRequest& request) {
     if (handler()) return handler()(request);
 
     QFileDialog dialog(request.owner, QString(), request.directory);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(request.mode == FileDialogRequest::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setAcceptMode(request.mode == FileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.mode == QtFileDialogRequest::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(request.mode == QtFileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilters(request.filters);
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
@@ -40,12 +40,12 @@ static QString runDialog(const FileDialogRequest& request) {
 
 QString FileDialogs::getSaveFileName(QWidget* owner, const QString& directory, const QStringList& filters,
                                      int filterIndex) {
-    return runDialog({FileDialogRequest::Save, owner, directory, filters, filterIndex});
+    return runDialog({QtFileDialogRequest::Save, owner, directory, filters, filterIndex});
 }
 
 QString FileDialogs::getOpenFileName(QWidget* owner, const QString& directory, const QStringList& filters,
                                      int filterIndex) {
-    return runDialog({FileDialogRequest::Open, owner, directory, filters, filterIndex});
+    return runDialog({QtFileDialogRequest::Open, owner, directory, filters, filterIndex});
 }
 
 }  // namespace zalohy

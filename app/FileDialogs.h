@@ -11,7 +11,7 @@ class QWidget;
 
 namespace zalohy {
 
-struct FileDialogRequest {
+struct QtFileDialogRequest {
     enum Mode { Save, Open };
     Mode mode = Open;
     QWidget* owner = nullptr;
@@ -22,7 +22,7 @@ struct FileDialogRequest {
 
 class FileDialogs {
 public:
-    using Handler = std::function<QString(const FileDialogRequest&)>;
+    using Handler = std::function<QString(const QtFileDialogRequest&)>;
 
     // Qt's own dialog (the same everywhere), no overwrite question and no
     // default suffix: a name typed without extension is returned as typed.

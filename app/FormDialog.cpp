@@ -1,8 +1,131 @@
 #include "FormDialog.h"
 
+#include "Application.h"
+#include "DataKind.h"
+#include "FileDialogs.h"
+#include "MessageBoxes.h"
+#include "QtText.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QShowEvent>
+#include <QStatusBar>
+
+#include <stdexcept>
 
 namespace zalohy {
+
+FormDialog::FormDialog(QWidget* parent) : QDialog(parent) {}
+
+FormDialog::~FormDialog() {
+    if (busy_) QApplication::instance()->removeEventFilter(this);
+}
+
+QWidget* FormDialog::control(std::string_view name) const {
+    if (name.empty()) return const_cast<FormDialog*>(this);
+    auto* found = findChild<QWidget*>(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    if (!found) throw std::logic_error("the form has no control " + std::string(name));
+    return found;
+}
+
+template <class T>
+T* FormDialog::control(std::string_view name) const {
+    auto* found = qobject_cast<T*>(control(name));
+    if (!found) throw std::logic_error("the control " + std::string(name) + " is of another kind");
+    return found;
+}
+
+QCheckBox* FormDialog::checkBoxFor(const DataKind& kind) const { return control<QCheckBox>(kind.checkBox); }
+
+std::string FormDialog::editText(std::string_view edit) const { return toUtf8(control<QLineEdit>(edit)->text()); }
+
+void FormDialog::setEditText(std::string_view edit, const std::string& text) {
+    control<QLineEdit>(edit)->setText(u8(text));
+}
+
+bool FormDialog::isChecked(std::string_view box) const { return control<QAbstractButton>(box)->isChecked(); }
+
+void FormDialog::setChecked(std::string_view box, bool ticked) { control<QAbstractButton>(box)->setChecked(ticked); }
+
+void FormDialog::setEnabled(std::string_view box, bool enabled) { control(box)->setEnabled(enabled); }
+
+void FormDialog::setCaption(std::string_view name, const std::string& text) {
+    QWidget* w = control(name);
+    if (w == this) setWindowTitle(u8(text));
+    else if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(u8(text));
+    else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(u8(text));
+    else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(u8(text));
+    else throw std::logic_error("the control " + std::string(name) + " has no caption");
+}
+
+void FormDialog::clearLog() { control<QPlainTextEdit>("Memo1")->clear(); }
+
+void FormDialog::addLine(const std::string& line) { control<QPlainTextEdit>("Memo1")->appendPlainText(u8(line)); }
+
+void FormDialog::setStatus(const std::string& text) { control<QStatusBar>("StatusBar1")->showMessage(u8(text)); }
+
+void FormDialog::repaint() { QDialog::repaint(); }
+
+int FormDialog::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return MessageBoxes::show(this, u8(text), u8(caption), flags);
+}
+
+std::optional<std::string> FormDialog::chooseFile(const FileDialogRequest& request) {
+    QStringList filters;
+    for (const FileFilter& filter : request.filters) filters << u8(filter.label);
+    const QString folder = u8(request.directory);
+    const QString path = request.mode == FileDialogRequest::Save
+                             ? FileDialogs::getSaveFileName(this, folder, filters, request.filterIndex)
+                             : FileDialogs::getOpenFileName(this, folder, filters, request.filterIndex);
+    if (path.isEmpty()) return std::nullopt;
+    return toUtf8(QDir::toNativeSeparators(path));
+}
+
+void FormDialog::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+        setCursor(Qt::WaitCursor);
+        QApplication::instance()->installEventFilter(this);
+    } else {
+        // Input that reached the window during the run is taken from the
+        // queue now and dropped by the filter, not delivered afterwards.
+        QApplication::processEvents();
+        QApplication::instance()->removeEventFilter(this);
+        unsetCursor();
+    }
+}
+
+bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (busy_ && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        // Only this window's own controls; message boxes it opens are windows
+        // of their own and keep working.
+        if (widget->window() == this) {
+            switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::Wheel:
+            case QEvent::Close:
+                return true;
+            default:
+                break;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void FormDialog::anchor(QWidget* control, int edges) {
     if (!anchors_) anchors_ = std::make_unique<Anchors>(this, size());

@@ -2,6 +2,8 @@
 // answer it and see what was shown.
 #pragma once
 
+#include "WindowPort.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,13 +12,7 @@ class QWidget;
 
 namespace zalohy {
 
-// Flags and results with the meaning and values of the Windows message box.
-inline constexpr unsigned kMbOk = 0x00;
-inline constexpr unsigned kMbOkCancel = 0x01;
-inline constexpr unsigned kMbIconError = 0x10;
-inline constexpr unsigned kMbIconWarning = 0x30;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
+// Flags and results are those of the window port (Windows values).
 
 struct MessageBoxRequest {
     QWidget* owner = nullptr;

@@ -1,15 +1,33 @@
 #include "Mwbackupscale.h"
 
-#include "GuiSupport.h"
+#include "FormLayout.h"
 #include "MessageBoxes.h"
+#include "QtText.h"
 #include "Saveformat90.h"
 #include "Sendformat90.h"
 #include "ui_Mwbackupscale.h"
 
+#include <QLocale>
 #include <QMouseEvent>
 #include <QTimer>
 
 using namespace zalohy;
+
+TSaveFormatDialog* SaveFormatDialog = nullptr;
+TSendFormatFrm* SendFormatFrm = nullptr;
+
+QString zalohy::longTimeText(const QTime& time) {
+    // The long format may carry a time zone ("t"); drop it and its blanks.
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString cleaned;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t')) continue;
+        cleaned += c;
+    }
+    return time.toString(cleaned.trimmed());
+}
 
 static void initPictures() { Q_INIT_RESOURCE(zalohy); }
 

@@ -2,6 +2,8 @@
 // the send dialog, one to end the program, and a clock.
 #pragma once
 
+#include <QString>
+#include <QTime>
 #include <QWidget>
 
 #include <memory>
@@ -10,6 +12,18 @@ namespace Ui {
 class TMWBackup;
 }
 class QTimer;
+class TSaveFormatDialog;
+class TSendFormatFrm;
+
+// The two dialogs' single instances, created at start-up after the main
+// window and alive until the program ends; the main window opens them.
+extern TSaveFormatDialog* SaveFormatDialog;
+extern TSendFormatFrm* SendFormatFrm;
+
+namespace zalohy {
+// The time of day in the system's long time format, without a time zone.
+QString longTimeText(const QTime& time);
+}
 
 class TMWBackup : public QWidget {
     Q_OBJECT

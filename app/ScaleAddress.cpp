@@ -1,6 +1,9 @@
 #include "ScaleAddress.h"
 
 #include "DataKind.h"
+#include "WindowPort.h"
+
+#include <string>
 
 namespace zalohy {
 
@@ -26,6 +29,18 @@ const char* addressProblemText(AddressProblem problem) {
     case AddressProblem::PathSeparator: return "Adresa váhy nesmí obsahovat znaky / a \\.";
     }
     return "";
+}
+
+bool acceptScaleAddress(WindowPort& window, std::string_view address) {
+    const AddressProblem problem = checkScaleAddress(address);
+    if (problem == AddressProblem::None) return true;
+    window.messageBox(std::string(addressProblemText(problem)) + "\nOpravte adresu váhy a opakujte zadání",
+                      "Ne zrovna dobrá zpráva", kMbOk | kMbIconWarning);
+    return false;
+}
+
+std::vector<FileFilter> archiveFileFilters() {
+    return {{"Soubory zaloh (*.zal)", "*.zal"}, {"Všechny soubory (*.*)", "*.*"}};
 }
 
 }  // namespace zalohy

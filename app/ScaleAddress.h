@@ -7,6 +7,8 @@
 
 namespace zalohy {
 
+class WindowPort;
+
 enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator };
 
 // address: the 8-bit form handed to the library and used in file names.
@@ -14,5 +16,9 @@ AddressProblem checkScaleAddress(std::string_view address);
 
 // A short Czech sentence naming the problem (UTF-8), empty for None.
 const char* addressProblemText(AddressProblem problem);
+
+// True when address can name a scale. Otherwise shows a warning box in
+// window that says what is wrong, and returns false.
+bool acceptScaleAddress(WindowPort& window, std::string_view address);
 
 }  // namespace zalohy

@@ -1,7 +1,8 @@
 #include "Startup.h"
 
-#include "GuiSupport.h"
+#include "Application.h"
 #include "MessageBoxes.h"
+#include "QtText.h"
 #include "Mwbackupscale.h"
 #include "Saveformat90.h"
 #include "ScaleCommand.h"
@@ -18,7 +19,7 @@ bool reportLibraryBinding(const LibraryBinding& binding) {
     if (binding.ok) return true;
     MessageBoxes::show(nullptr,
                        u8("Nepodařilo se načíst knihovnu pro komunikaci s váhou\n") +
-                           fromFileName(binding.libraryPath) + u8("\n") + u8(binding.reason) +
+                           u8(binding.libraryPath) + u8("\n") + u8(binding.reason) +
                            u8("\nProgram bude ukončen."),
                        u8(kApplicationTitle), kMbOk | kMbIconError);
     return false;
@@ -59,7 +60,8 @@ int runProgram(int argc, char** argv, std::function<void(QWidget*)> firstPainted
         TMWBackup mainWindow;
         auto saveDialog = std::make_unique<TSaveFormatDialog>();
         SaveFormatDialog = saveDialog.get();
-        auto sendDialog = std::make_unique<TSendFormatFrm>();
+        // The send dialog's transfers go through the backup dialog's runner.
+        auto sendDialog = std::make_unique<TSendFormatFrm>(saveDialog->logic());
         SendFormatFrm = sendDialog.get();
 
         std::unique_ptr<FirstPaint> watch;

@@ -8,16 +8,16 @@ namespace zalohy {
 
 using fileio::File;
 
-int TrimDownloadedFile(const std::string& fileName, TrimReport& owner) {
-    auto fail = [&owner](const std::string& line) {
-        owner.addLine(line);
-        owner.setBackupFailed();
+int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backupOk) {
+    auto fail = [&](const std::string& line) {
+        report.line(line);
+        backupOk = false;
         return 1;
     };
     const auto path = fileio::toPath(fileName);
     const auto entry = fileio::findOrdinaryFile(path);
     if (!entry) return fail("Error opening file " + fileName);
-    owner.addLine("K_E2 Input file:" + entry->name);
+    report.line("K_E2 Input file:" + entry->name);
     // Only the bytes the directory entry counted are looked at, even if the
     // file grows meanwhile.
     const auto size = static_cast<std::int64_t>(entry->size);
@@ -51,8 +51,8 @@ int TrimDownloadedFile(const std::string& fileName, TrimReport& owner) {
     if (!out.close() || !written) return fail("unknown error ");
 
     if (!fileio::replaceFile(temp, path)) {
-        owner.addLine("Chyba pri prejmenovani souboru " + fileName);
-        owner.setBackupFailed();
+        report.line("Chyba pri prejmenovani souboru " + fileName);
+        backupOk = false;
     }
     return 0;
 }

@@ -2,23 +2,17 @@
 // downloaded file's data, rewriting the file in place through "temp.dat".
 #pragma once
 
+#include "Report.h"
+
 #include <string>
 
 namespace zalohy {
 
-// What the trimming needs of its owner, the backup dialog.
-class TrimReport {
-public:
-    virtual ~TrimReport() = default;
-    // Adds one line at the end of the progress text box (UTF-8).
-    virtual void addLine(const std::string& line) = 0;
-    // Clears the run's BackupOk flag.
-    virtual void setBackupFailed() = 0;
-};
-
+// Every outcome is told as lines through report; on any failure backupOk is
+// set to false (it is never set to true).
 // Result 1: the file was left unchanged (empty, not found, not openable,
 // "temp.dat" not creatable, read error). Result 0: the trimmed copy was
 // written, whether or not the final rename succeeded.
-int TrimDownloadedFile(const std::string& fileName, TrimReport& owner);
+int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backupOk);
 
 }  // namespace zalohy

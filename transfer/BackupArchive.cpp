@@ -1,6 +1,5 @@
 #include "BackupArchive.h"
 
-#include "DataKind.h"
 #include "FileIo.h"
 
 #include <algorithm>
@@ -96,11 +95,18 @@ static bool loadHeader(File& file, ArchiveHeader& header, std::int64_t& length, 
     return true;
 }
 
-BackupArchive::BackupArchive(std::string fileName, ArchiveMessage onMessage)
-    : fileName_(std::move(fileName)), onMessage_(std::move(onMessage)) {}
+int archiveSlotOf(std::int32_t id) {
+    static constexpr std::int32_t kSlotIds[] = {34, 38, 41, 52, 25, 67};
+    for (int slot = 0; slot < static_cast<int>(std::size(kSlotIds)); ++slot)
+        if (kSlotIds[slot] == id) return slot;
+    return -1;
+}
+
+BackupArchive::BackupArchive(std::string fileName, Report* report)
+    : fileName_(std::move(fileName)), report_(report) {}
 
 void BackupArchive::show(const char* text, const std::string& caption) const {
-    if (onMessage_) onMessage_(text, caption);
+    if (report_) report_->message(text, caption);
 }
 
 bool BackupArchive::ReadDirectory(std::array<std::int32_t, 10>& ids) {
@@ -154,15 +160,15 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         oldLength = kArchiveHeaderSize;
     }
 
-    const DataKind* kind = kindById(id);
-    if (!kind) {
+    const int slotIndex = archiveSlotOf(id);
+    if (slotIndex < 0) {
         // A missing archive is still created, header only.
         if (archive.close()) return kUnknownId;
         if (created) fileio::removeQuietly(path);
         lastError_ = "cannot write " + fileName_;
         return kAppendFailed;
     }
-    ArchiveSlot& slot = header_.slots[static_cast<std::size_t>(kind->slot)];
+    ArchiveSlot& slot = header_.slots[static_cast<std::size_t>(slotIndex)];
     if (slot.id == id) return kAlreadyStored;
 
     const HeaderBytes oldHeader = encodeHeader(header_);
@@ -200,7 +206,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
 
     ArchiveSlot stored{id, static_cast<std::int32_t>(oldLength), static_cast<std::int32_t>(oldLength + copy.copied - 1)};
     ArchiveHeader updated = header_;
-    updated.slots[static_cast<std::size_t>(kind->slot)] = stored;
+    updated.slots[static_cast<std::size_t>(slotIndex)] = stored;
     const HeaderBytes newHeader = encodeHeader(updated);
     // The directory is rewritten only once every byte of the member is on
     // disk, so an interrupted append leaves the old directory in place.

@@ -1,14 +1,15 @@
 // The backup archive (.zal): a 128-byte header of two words and ten directory
 // slots, then the members' bytes back to back. All integers are 32-bit signed
-// little-endian on every host. Each member kind has a fixed slot (see
-// DataKind::slot); a member can never be replaced or removed once written.
+// little-endian on every host. Each member id has a fixed slot (see
+// archiveSlotOf); a member can never be replaced or removed once written.
 //
 // The record owns no open file: every operation opens and closes what it needs.
 #pragma once
 
+#include "Report.h"
+
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace zalohy {
@@ -41,9 +42,11 @@ std::string headerProblem(const ArchiveHeader& header, std::int64_t fileLength);
 // What makes two members of a sound header share bytes, or an empty string.
 std::string overlapProblem(const ArchiveHeader& header);
 
-// Shows one of the container's own messages (an OK box with no icon):
-// text, then caption. Texts are UTF-8.
-using ArchiveMessage = std::function<void(const std::string& text, const std::string& caption)>;
+// The fixed directory slot of each member id the archive knows: formats (34)
+// in slot 0, texts (38) in 1, preset keys (41) in 2, shop name (52) in 3, the
+// PLU file (25) in 4 and the image file (67) in 5. Slots 6 to 9 stay empty.
+// Returns -1 for any other id.
+int archiveSlotOf(std::int32_t id);
 
 class BackupArchive {
 public:
@@ -58,8 +61,9 @@ public:
     static constexpr int kNoSuchMember = -2;
 
     // Touches no file. fileName is UTF-8, relative names are taken against
-    // the working folder. onMessage may be empty (messages are then dropped).
-    explicit BackupArchive(std::string fileName, ArchiveMessage onMessage = {});
+    // the working folder. The container's own messages go to report; with
+    // none they are dropped.
+    explicit BackupArchive(std::string fileName, Report* report = nullptr);
 
     // On success ids[i] receives slot i's id. When the archive cannot be
     // opened or its header is unsound, shows "Nepodarilo se otevrit archivni
@@ -79,7 +83,7 @@ public:
 
 private:
     std::string fileName_;
-    ArchiveMessage onMessage_;
+    Report* report_;
     ArchiveHeader header_;
     std::string lastError_;
 

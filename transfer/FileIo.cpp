@@ -9,6 +9,10 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -187,6 +191,44 @@ bool replaceFile(const fs::path& from, const fs::path& to) {
 void removeQuietly(const fs::path& path) {
     std::error_code ec;
     fs::remove(path, ec);
+}
+
+std::string currentFolder() {
+    std::error_code ec;
+    return toUtf8(fs::current_path(ec));
+}
+
+bool exists(const std::string& name) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(toPath(name), ec));
+}
+
+bool removeFile(const std::string& name) {
+    const fs::path path = toPath(name);
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(path, ec);
+    if (!fs::exists(st)) return true;
+    if (fs::is_directory(st) || isReadOnly(path)) return false;
+    return fs::remove(path, ec) && !ec;
+}
+
+bool renameFile(const std::string& from, const std::string& to) {
+    const fs::path source = toPath(from);
+    const fs::path target = toPath(to);
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec)) || !fs::exists(fs::symlink_status(source, ec))) return false;
+#ifdef _WIN32
+    // MoveFileExW without MOVEFILE_REPLACE_EXISTING never replaces a file.
+    return MoveFileExW(source.c_str(), target.c_str(), 0) != 0;
+#else
+    // RENAME_NOREPLACE: the kernel refuses an existing target, so a file
+    // that appears meanwhile is never replaced either.
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without that flag: the check above is the guard.
+    fs::rename(source, target, ec);
+    return !ec;
+#endif
 }
 
 }  // namespace zalohy::fileio

@@ -81,4 +81,16 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 // Removes a file, ignoring every error (used to drop temporary files).
 void removeQuietly(const std::filesystem::path& path);
 
+// The file operations of the runs, all by UTF-8 names relative to the working
+// folder, with the same read-only rule as the rest of the file layer.
+// The working folder, absolute.
+std::string currentFolder();
+// True when a file (or anything else) of that name exists.
+bool exists(const std::string& name);
+// Deletes a file; refuses a read-only one and anything that is not a plain
+// file. True when the name is gone afterwards.
+bool removeFile(const std::string& name);
+// Renames a file; fails when the target exists, leaving both as they are.
+bool renameFile(const std::string& from, const std::string& to);
+
 }  // namespace zalohy::fileio

@@ -160,7 +160,7 @@ void ScaleLibrary::setEntryPoint(ScaleEntryPoint entry) { entryPoint() = std::mo
 
 bool ScaleLibrary::isBound() { return static_cast<bool>(entryPoint()); }
 
-int RunScaleCommand(const std::string& commandLine, const std::function<void()>& onStatusUnreadable) {
+int RunScaleCommand(const std::string& commandLine, Report* report) {
     // Three word buffers of 40 characters with their terminators; missing
     // words stay empty, a longer word is refused rather than cut.
     char words[3][kMaxCommandWord + 1] = {};
@@ -185,7 +185,7 @@ int RunScaleCommand(const std::string& commandLine, const std::function<void()>&
         entry(3, argv);
         if (readStatus(statusFile, status)) return status;
     }
-    if (onStatusUnreadable) onStatusUnreadable();
+    if (report) report->message(kStatusUnreadableText, kStatusUnreadableCaption);
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // status the library leaves in the file "error" in the working folder.
 #pragma once
 
+#include "Report.h"
+
 #include <functional>
 #include <string>
 
@@ -43,10 +45,9 @@ public:
 // are passed as empty strings, anything after the third is dropped), removes
 // an old "error" file, calls the entry point with argc 3 and exactly three
 // pointers, and returns the integer read from "error" (0 means success).
-// When "error" cannot be opened or holds no integer afterwards,
-// onStatusUnreadable is called (the caller shows the runner's box) and the
-// result is 1. A word longer than kMaxCommandWord, or no bound library, gives
+// When "error" cannot be opened or holds no integer afterwards, the
+// runner's own message goes to report and the result is 1. A word longer than kMaxCommandWord, or no bound library, gives
 // a non-zero result without calling anything.
-int RunScaleCommand(const std::string& commandLine, const std::function<void()>& onStatusUnreadable = {});
+int RunScaleCommand(const std::string& commandLine, Report* report = nullptr);
 
 }  // namespace zalohy

@@ -7,7 +7,9 @@
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FileDialogs.h"
-#include "GuiSupport.h"
+#include "Application.h"
+#include "FormLayout.h"
+#include "QtText.h"
 #include "MessageBoxes.h"
 #include "Saveformat90.h"
 #include "ScaleCommand.h"
@@ -150,7 +152,7 @@ void benchBackup(const char* scale, std::size_t memberSize) {
     // The dialog, with its file dialog and boxes answered in-process.
     int boxes = 0;
     MessageBoxes::setHandler([&](const MessageBoxRequest&) { return ++boxes, kIdOk; });
-    FileDialogs::setHandler([&](const FileDialogRequest&) { return QString::fromStdString((work / "b.zal").string()); });
+    FileDialogs::setHandler([&](const QtFileDialogRequest&) { return QString::fromStdString((work / "b.zal").string()); });
     TSaveFormatDialog dialog;
     dialog.show();
     dialog.findChild<QLineEdit*>("EditScaleNumber")->setText(QString::fromStdString(address));

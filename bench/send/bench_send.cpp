@@ -6,7 +6,9 @@
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FileDialogs.h"
-#include "GuiSupport.h"
+#include "Application.h"
+#include "FormLayout.h"
+#include "QtText.h"
 #include "MessageBoxes.h"
 #include "Saveformat90.h"
 #include "ScaleCommand.h"
@@ -98,11 +100,10 @@ int main(int argc, char** argv) {
         ++boxes;
         return kIdOk;
     });
-    FileDialogs::setHandler([&](const FileDialogRequest&) { return QString::fromStdString(archiveName); });
+    FileDialogs::setHandler([&](const QtFileDialogRequest&) { return QString::fromStdString(archiveName); });
 
     TSaveFormatDialog saveDialog;
-    SaveFormatDialog = &saveDialog;
-    TSendFormatFrm sendDialog;
+    TSendFormatFrm sendDialog(saveDialog.logic());
 
     // The dialog's run: shown afresh each time (an empty log), the archive
     // chosen, formats and texts ticked.
@@ -157,7 +158,6 @@ int main(int argc, char** argv) {
         repaintMs.push_back(runRepaints());
     }
     sendDialog.hide();
-    SaveFormatDialog = nullptr;
     ScaleLibrary::setEntryPoint({});
     emulator.stop();
 

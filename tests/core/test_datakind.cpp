@@ -15,23 +15,17 @@ TEST(DataKind, NamesAndCommandLinesAreBuiltWithoutSeparators) {
     EXPECT_EQ(scaleCommandLine(kDataKinds[kFormats].downloadWord, ""), "twswtcp F74 ");
 }
 
-TEST(DataKind, TableKeepsOrderIdsSlotsAndWordCase) {
+TEST(DataKind, TableKeepsOrderIdsAndWordCase) {
     const int ids[] = {34, 38, 52, 41, 25, 67};
-    const int slots[] = {0, 1, 3, 2, 4, 5};
     const char* downloads[] = {"F74", "f78", "f62", "F71", "F85", "F66"};
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         EXPECT_EQ(kDataKinds[i].id, ids[i]) << i;
-        EXPECT_EQ(kDataKinds[i].slot, slots[i]) << i;
         EXPECT_STREQ(kDataKinds[i].downloadWord, downloads[i]) << i;
         // Both file names of one kind differ only in their suffix, and the
         // upload suffix carries the member id.
         EXPECT_EQ(std::string(kDataKinds[i].uploadSuffix), "F" + std::to_string(ids[i]) + ".dat");
         EXPECT_EQ(std::string(kDataKinds[i].uploadWord), "F" + std::to_string(ids[i]));
     }
-    std::set<int> usedSlots;
-    for (const DataKind& k : kDataKinds) usedSlots.insert(k.slot);
-    EXPECT_EQ(usedSlots.size(), 6u);
-    for (int slot = 6; slot < kArchiveSlots; ++slot) EXPECT_EQ(kindBySlot(slot), nullptr);
 }
 
 TEST(DataKind, LookupsFindKindsAndRejectOthers) {
@@ -45,5 +39,5 @@ TEST(DataKind, LookupsFindKindsAndRejectOthers) {
     EXPECT_EQ(kindByWord("F7"), nullptr);
     EXPECT_EQ(kindByWord(""), nullptr);
     EXPECT_EQ(kindById(0), nullptr);
-    EXPECT_EQ(kindById(41)->slot, 2);
+    EXPECT_STREQ(kindById(41)->checkBox, "CheckBoxPresety");
 }

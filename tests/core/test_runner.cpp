@@ -21,7 +21,13 @@ protected:
     };
     std::vector<Call> calls;
     int unreadable = 0;
-    std::function<void()> onUnreadable = [this] { ++unreadable; };
+    struct Counter : Report {
+        int* count;
+        explicit Counter(int* c) : count(c) {}
+        void message(const std::string&, const std::string&) override { ++*count; }
+        void line(const std::string&) override {}
+    } counter{&unreadable};
+    Report* onUnreadable = &counter;
 
     void install(const char* status, std::function<void(char**)> alsoDo = {}) {
         ScaleLibrary::setEntryPoint([this, status, alsoDo](int argc, char** argv) {

@@ -8,12 +8,20 @@ using namespace testsupport;
 
 namespace {
 
-struct Report : TrimReport {
+struct Report : zalohy::Report {
     std::vector<std::string> lines;
     bool failed = false;
-    void addLine(const std::string& line) override { lines.push_back(line); }
-    void setBackupFailed() override { failed = true; }
+    void message(const std::string&, const std::string&) override {}
+    void line(const std::string& line) override { lines.push_back(line); }
 };
+
+// The trimming with its BackupOk flag folded into the report.
+int trim(const std::string& name, Report& report) {
+    bool ok = true;
+    const int result = TrimDownloadedFile(name, report, ok);
+    if (!ok) report.failed = true;
+    return result;
+}
 
 class Trim : public InTempDir {
 protected:
@@ -30,7 +38,7 @@ TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
     for (const auto& [before, after] : cases) {
         Report r;
         writeFile("SM1.2.3.4T74.dat", before);
-        EXPECT_EQ(TrimDownloadedFile("SM1.2.3.4T74.dat", r), 0) << before;
+        EXPECT_EQ(trim("SM1.2.3.4T74.dat", r), 0) << before;
         EXPECT_EQ(readFile("SM1.2.3.4T74.dat"), after) << before;
         EXPECT_EQ(r.lines, std::vector<std::string>{"K_E2 Input file:SM1.2.3.4T74.dat"});
         EXPECT_FALSE(r.failed);
@@ -41,21 +49,21 @@ TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
 TEST_F(Trim, LargeFileIsCopiedUnchangedUpToItsMarker) {
     const std::string data = randomBytes((2 << 20) + 11, 4);
     writeFile("big.dat", data + "E2");
-    EXPECT_EQ(TrimDownloadedFile("big.dat", report), 0);
+    EXPECT_EQ(trim("big.dat", report), 0);
     EXPECT_EQ(readFile("big.dat"), data);
 }
 
 TEST_F(Trim, NameIsReportedAsTheDirectoryEntryGivesIt) {
     fs::create_directory("sub");
     writeFile("sub/SMxT78.dat", "dataE2");
-    EXPECT_EQ(TrimDownloadedFile("sub/SMxT78.dat", report), 0);
+    EXPECT_EQ(trim("sub/SMxT78.dat", report), 0);
     EXPECT_EQ(report.lines, std::vector<std::string>{"K_E2 Input file:SMxT78.dat"});
     EXPECT_EQ(readFile("sub/SMxT78.dat"), "data");
 }
 
 TEST_F(Trim, EmptyFileIsLeftAndReported) {
     writeFile("empty.dat", "");
-    EXPECT_EQ(TrimDownloadedFile("empty.dat", report), 1);
+    EXPECT_EQ(trim("empty.dat", report), 1);
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"K_E2 Input file:empty.dat", " Input file is empty ?? please check file"}));
     EXPECT_TRUE(report.failed);
@@ -63,9 +71,9 @@ TEST_F(Trim, EmptyFileIsLeftAndReported) {
 }
 
 TEST_F(Trim, MissingFileOrFolderIsReportedWithoutInputLine) {
-    EXPECT_EQ(TrimDownloadedFile("missing.dat", report), 1);
+    EXPECT_EQ(trim("missing.dat", report), 1);
     fs::create_directory("folder.dat");
-    EXPECT_EQ(TrimDownloadedFile("folder.dat", report), 1);
+    EXPECT_EQ(trim("folder.dat", report), 1);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"Error opening file missing.dat", "Error opening file folder.dat"}));
     EXPECT_TRUE(report.failed);
     EXPECT_FALSE(exists("temp.dat"));
@@ -74,7 +82,7 @@ TEST_F(Trim, MissingFileOrFolderIsReportedWithoutInputLine) {
 TEST_F(Trim, OlderScratchFileIsOverwrittenSilently) {
     writeFile("temp.dat", "old scratch content, longer than the file");
     writeFile("f.dat", "xyE2");
-    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 0);
+    EXPECT_EQ(trim("f.dat", report), 0);
     EXPECT_EQ(readFile("f.dat"), "xy");
     EXPECT_EQ(report.lines.size(), 1u);
     EXPECT_FALSE(exists("temp.dat"));
@@ -84,7 +92,7 @@ TEST_F(Trim, ScratchFileThatCannotBeCreatedLeavesTheFile) {
     writeFile("temp.dat", "locked");
     makeReadOnly("temp.dat");
     writeFile("f.dat", "xyE2");
-    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 1);
+    EXPECT_EQ(trim("f.dat", report), 1);
     EXPECT_EQ(report.lines, (std::vector<std::string>{"K_E2 Input file:f.dat", "Error opening file  temp.dat"}));
     EXPECT_TRUE(report.failed);
     EXPECT_EQ(readFile("f.dat"), "xyE2");
@@ -93,14 +101,14 @@ TEST_F(Trim, ScratchFileThatCannotBeCreatedLeavesTheFile) {
     // Trimming the scratch file itself must not destroy it.
     Report self;
     fs::permissions("temp.dat", fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(TrimDownloadedFile("temp.dat", self), 1);
+    EXPECT_EQ(trim("temp.dat", self), 1);
     EXPECT_EQ(readFile("temp.dat"), "locked");
 }
 
 TEST_F(Trim, FailedRenameKeepsTheOriginalAndTheTrimmedCopy) {
     writeFile("f.dat", "dataE2");
     makeReadOnly("f.dat");
-    EXPECT_EQ(TrimDownloadedFile("f.dat", report), 0);
+    EXPECT_EQ(trim("f.dat", report), 0);
     EXPECT_EQ(report.lines,
               (std::vector<std::string>{"K_E2 Input file:f.dat", "Chyba pri prejmenovani souboru f.dat"}));
     EXPECT_TRUE(report.failed);

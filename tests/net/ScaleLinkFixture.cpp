@@ -29,11 +29,15 @@ void ScaleLinkTest::startEmulator(std::vector<std::string> extraArgs, bool seed,
 int ScaleLinkTest::run(const std::string& word, std::size_t scale) { return run(word, address(scale)); }
 
 int ScaleLinkTest::run(const std::string& word, const std::string& address) {
-    bool unreadable = false;
+    struct : Report {
+        bool unreadable = false;
+        void message(const std::string&, const std::string&) override { unreadable = true; }
+        void line(const std::string&) override {}
+    } report;
     const auto start = std::chrono::steady_clock::now();
-    const int status = RunScaleCommand(scaleCommandLine(word, address), [&] { unreadable = true; });
+    const int status = RunScaleCommand(scaleCommandLine(word, address), &report);
     lastDuration = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_FALSE(unreadable) << word << " " << address;
+    EXPECT_FALSE(report.unreadable) << word << " " << address;
     EXPECT_EQ(readFile("error"), std::to_string(status) + "\n") << word << " " << address;
     return status;
 }

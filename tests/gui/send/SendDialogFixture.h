@@ -7,7 +7,7 @@
 #include "ArchiveBytes.h"
 #include "DataKind.h"
 #include "FakeScale.h"
-#include "GuiSupport.h"
+#include "QtText.h"
 #include "GuiTestSupport.h"
 #include "Saveformat90.h"
 #include "Sendformat90.h"
@@ -40,14 +40,12 @@ protected:
 
     void SetUp() override {
         saveDialog = std::make_unique<TSaveFormatDialog>();
-        SaveFormatDialog = saveDialog.get();
-        dialog = std::make_unique<TSendFormatFrm>();
+        dialog = std::make_unique<TSendFormatFrm>(saveDialog->logic());
         dialog->show();
     }
     void TearDown() override {
         dialog->hide();
         saveDialog->hide();
-        SaveFormatDialog = nullptr;
     }
 
     // Distinct member bytes per kind, with every byte value in them.
@@ -66,7 +64,7 @@ protected:
         writeArchive(name, {kImage, kPlu, kShopName, kPresetKeys, kTexts, kFormats});
     }
 
-    QCheckBox* box(std::size_t k) const { return dialog->checkBoxFor(kDataKinds[k]); }
+    QCheckBox* box(std::size_t k) const { return child<QCheckBox>(dialog.get(), kDataKinds[k].checkBox); }
     void tick(std::initializer_list<std::size_t> kinds) {
         for (std::size_t k : kinds) box(k)->setChecked(true);
     }

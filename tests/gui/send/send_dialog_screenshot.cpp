@@ -6,7 +6,9 @@
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FileDialogs.h"
-#include "GuiSupport.h"
+#include "Application.h"
+#include "FormLayout.h"
+#include "QtText.h"
 #include "MessageBoxes.h"
 #include "Saveformat90.h"
 #include "ScaleCommand.h"
@@ -67,17 +69,16 @@ int main(int argc, char** argv) {
         return kIdOk;
     });
     const QString archive = QString::fromStdString((work / "obchod.zal").string());
-    FileDialogs::setHandler([&](const FileDialogRequest&) { return archive; });
+    FileDialogs::setHandler([&](const QtFileDialogRequest&) { return archive; });
 
     TSaveFormatDialog saveDialog;
-    SaveFormatDialog = &saveDialog;
     saveDialog.show();
     saveDialog.findChild<QLineEdit*>(QStringLiteral("EditScaleNumber"))->setText(address(0));
     for (const DataKind& kind : kDataKinds) saveDialog.checkBoxFor(kind)->setChecked(true);
     saveDialog.findChild<QPushButton*>(QStringLiteral("SaveToArchive"))->click();
     saveDialog.hide();
 
-    TSendFormatFrm sendDialog;
+    TSendFormatFrm sendDialog(saveDialog.logic());
     sendDialog.show();
     sendDialog.findChild<QPushButton*>(QStringLiteral("FileSelectBtn"))->click();
     sendDialog.findChild<QLineEdit*>(QStringLiteral("EditScaleNumber"))->setText(address(1));
@@ -86,7 +87,6 @@ int main(int argc, char** argv) {
     QTest::qWait(200);
     const bool saved = sendDialog.grab().save(output);
 
-    SaveFormatDialog = nullptr;
     ScaleLibrary::setEntryPoint({});
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(work);

@@ -1,6 +1,8 @@
 // The main() of the window tests: Qt without a display, Czech texts, and a
 // watchdog that fails a test which leaves a modal window open.
-#include "GuiSupport.h"
+#include "Application.h"
+#include "FormLayout.h"
+#include "QtText.h"
 
 #include <gtest/gtest.h>
 

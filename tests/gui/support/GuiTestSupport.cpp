@@ -32,7 +32,7 @@ QStringList MessageBoxRecorder::texts() const {
 }
 
 FileDialogRecorder::FileDialogRecorder() {
-    FileDialogs::setHandler([this](const FileDialogRequest& request) {
+    FileDialogs::setHandler([this](const QtFileDialogRequest& request) {
         asked.push_back(request);
         if (answers_.empty()) {
             ADD_FAILURE() << "a file dialog was shown with no answer prepared";

@@ -57,7 +57,7 @@ public:
     void answerNext(const QString& path) { answers_.push_back(path); }
     void cancelNext() { answers_.push_back(QString()); }
 
-    std::vector<FileDialogRequest> asked;
+    std::vector<QtFileDialogRequest> asked;
 
 private:
     std::deque<QString> answers_;

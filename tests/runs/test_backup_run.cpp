@@ -1,20 +1,16 @@
-// The backup run driven through the real dialog: the library is an in-process
-// fake, the file dialog and message boxes are answered through their seams.
+// The backup run driven through the dialog's logic: the window is a recording
+// fake port, the library an in-process fake.
 #include "ArchiveBytes.h"
+#include "BackupDialog.h"
 #include "DataKind.h"
+#include "FakePort.h"
 #include "FakeScale.h"
-#include "GuiSupport.h"
-#include "GuiTestSupport.h"
-#include "Saveformat90.h"
+#include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTest>
+#include <filesystem>
+#include <memory>
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -22,9 +18,10 @@ using namespace zalohy::test;
 namespace {
 
 const std::string kScale = "127.0.0.9";
-const QString kBadNews = u8("Ne zrovna dobrá zpráva");
-const QString kStart = u8("Probíhá zálohování dat, prosím čekejte");
-const QString kCommFailure = u8("Chyba komunikace s váhou \nZkontrolujte zadání");
+using Lines = std::vector<std::string>;
+const std::string kBadNews = "Ne zrovna dobrá zpráva";
+const std::string kStart = "Probíhá zálohování dat, prosím čekejte";
+const std::string kCommFailure = "Chyba komunikace s váhou \nZkontrolujte zadání";
 
 // Progress line, OK line, and whether the OK line comes before the trimming.
 struct Expected {
@@ -51,53 +48,55 @@ const Expected kExpected[] = {
 
 class BackupRun : public ::testing::Test {
 protected:
-    TempWorkDir dir;
+    ScratchFolder dir{"zalohy-run-", true};
     FakeScale scale;
-    MessageBoxRecorder boxes;
-    FileDialogRecorder fileDialogs;
-    std::unique_ptr<TSaveFormatDialog> dialog;
+    BoxLog boxes;
+    FakePort port{boxes, backupDialogControls()};
+    std::unique_ptr<BackupDialog> dialog;
 
     void SetUp() override {
         scale.seed(kScale);
-        dialog = std::make_unique<TSaveFormatDialog>();
-        dialog->show();
-        setAddress(QString::fromStdString(kScale));
-    }
-    void TearDown() override {
-        // Closing writes the settings; keep that out of the run's tests.
-        dialog->hide();
+        dialog = std::make_unique<BackupDialog>(port);
+        dialog->FormActivate();
+        setAddress(kScale);
     }
 
-    void setAddress(const QString& address) { child<QLineEdit>(dialog.get(), "EditScaleNumber")->setText(address); }
+    void setAddress(const std::string& address) { port.edits["EditScaleNumber"] = address; }
     void tick(std::initializer_list<std::size_t> kinds) {
-        for (std::size_t k : kinds) dialog->checkBoxFor(kDataKinds[k])->setChecked(true);
+        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
     }
     void tickAll() { tick({kFormats, kTexts, kShopName, kPresetKeys, kPlu, kImage}); }
+    std::string file(const std::string& name) const { return (dir.path() / name).string(); }
     void pressSave(const std::string& archiveName = "a.zal") {
-        fileDialogs.answerNext(dir.file(archiveName));
-        child<QPushButton>(dialog.get(), "SaveToArchive")->click();
+        port.fileAnswers.push_back(file(archiveName));
+        dialog->SaveToArchiveClick();
     }
-    QStringList memo() const { return lines(child<QPlainTextEdit>(dialog.get(), "Memo1")); }
+    std::vector<std::string> files() const {
+        const auto names = dir.entries();
+        return {names.begin(), names.end()};
+    }
+    const Lines& memo() const { return port.log; }
     std::string upload(std::size_t k) const { return scaleFileName(kScale, kDataKinds[k].uploadSuffix); }
     std::string download(std::size_t k) const { return scaleFileName(kScale, kDataKinds[k].downloadedSuffix); }
     std::string& data(std::size_t k) { return scale.files[kScale][kDataKinds[k].id]; }
 
     // The lines one kind adds after a successful download.
-    QStringList kindLines(std::size_t k) const {
+    Lines kindLines(std::size_t k) const {
         const Expected& e = kExpected[k];
-        const QString trimLine = u8("K_E2 Input file:" + upload(k));
-        if (e.okFirst) return {u8(e.progress), u8(e.ok), trimLine};
-        return {u8(e.progress), trimLine, u8(e.ok)};
+        const std::string trimLine = "K_E2 Input file:" + upload(k);
+        if (e.okFirst) return {e.progress, e.ok, trimLine};
+        return {e.progress, trimLine, e.ok};
     }
+    static void append(Lines& to, const Lines& more) { to.insert(to.end(), more.begin(), more.end()); }
 };
 
 TEST_F(BackupRun, allSixKinds_linesArchiveCallsAndFilesLeft) {
     tickAll();
     pressSave();
 
-    QStringList expected{kStart};
-    for (std::size_t k = 0; k < 6; ++k) expected += kindLines(k);
-    expected << u8("Gratulujeme,označené soubory ") << u8("máte zazálohované!");
+    Lines expected{kStart};
+    for (std::size_t k = 0; k < 6; ++k) append(expected, kindLines(k));
+    append(expected, {"Gratulujeme,označené soubory ", "máte zazálohované!"});
     EXPECT_EQ(memo(), expected);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(dialog->BackupOk);
@@ -114,14 +113,17 @@ TEST_F(BackupRun, allSixKinds_linesArchiveCallsAndFilesLeft) {
         EXPECT_EQ(scale.calls[k].argv, (std::vector<std::string>{"twswtcp", words[k], kScale}));
     }
     // No downloaded, upload or scratch file is left behind.
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error"}));
 
-    ASSERT_EQ(fileDialogs.asked.size(), 1u);
-    const FileDialogRequest& asked = fileDialogs.asked[0];
+    ASSERT_EQ(port.fileAsked.size(), 1u);
+    const FileDialogRequest& asked = port.fileAsked[0];
     EXPECT_EQ(asked.mode, FileDialogRequest::Save);
-    EXPECT_EQ(asked.owner, dialog.get());
-    EXPECT_EQ(asked.directory, QString::fromStdString(dir.path().string()));
-    EXPECT_EQ(asked.filters, (QStringList{"Soubory zaloh (*.zal)", u8("Všechny soubory (*.*)")}));
+    EXPECT_EQ(asked.directory, dir.path().string());
+    ASSERT_EQ(asked.filters.size(), 2u);
+    EXPECT_EQ(asked.filters[0].label, "Soubory zaloh (*.zal)");
+    EXPECT_EQ(asked.filters[0].pattern, "*.zal");
+    EXPECT_EQ(asked.filters[1].label, "Všechny soubory (*.*)");
+    EXPECT_EQ(asked.filters[1].pattern, "*.*");
     EXPECT_EQ(asked.filterIndex, 0);
 }
 
@@ -145,8 +147,8 @@ TEST_P(BackupRunPerKind, transferFailure_warnsClearsAndKeepsEarlierMembers) {
     EXPECT_EQ(boxes.shown[0].text, kCommFailure);
     EXPECT_EQ(boxes.shown[0].caption, kBadNews);
     EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconWarning);
-    EXPECT_EQ(boxes.shown[0].owner, dialog.get());
-    EXPECT_TRUE(memo().isEmpty());
+    EXPECT_EQ(boxes.shown[0].owner, &port);
+    EXPECT_TRUE(memo().empty());
     EXPECT_EQ(scale.calls.size(), failing + 1);  // no later kind is tried
 
     std::vector<std::pair<int, std::string>> members;
@@ -162,17 +164,17 @@ TEST_P(BackupRunPerKind, renameFailure_showsTheKindsTextAndClearsOnlyWhereItShou
     pressSave();
 
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, u8(kExpected[failing].renameText));
+    EXPECT_EQ(boxes.shown[0].text, kExpected[failing].renameText);
     EXPECT_EQ(boxes.shown[0].caption, kBadNews);
     EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconWarning);
     EXPECT_EQ(scale.calls.size(), failing + 1);
 
     if (kExpected[failing].cleared) {
-        EXPECT_TRUE(memo().isEmpty());
+        EXPECT_TRUE(memo().empty());
     } else {
-        QStringList expected{kStart};
-        for (std::size_t k = 0; k < failing; ++k) expected += kindLines(k);
-        expected << u8(kExpected[failing].progress);
+        Lines expected{kStart};
+        for (std::size_t k = 0; k < failing; ++k) append(expected, kindLines(k));
+        expected.push_back(kExpected[failing].progress);
         EXPECT_EQ(memo(), expected);
     }
 }
@@ -186,15 +188,15 @@ TEST_F(BackupRun, emptyDownload_isReportedStoredEmptyAndLaterKindsStillRun) {
     scale.unmarkedWords.insert("f78");  // the library leaves a file of 0 bytes
     pressSave();
 
-    const QStringList expected{kStart,
-                               u8(kExpected[kTexts].progress),
-                               u8("K_E2 Input file:" + upload(kTexts)),
-                               u8(" Input file is empty ?? please check file"),
-                               u8(kExpected[kTexts].ok),
-                               u8(kExpected[kPlu].progress),
-                               u8(kExpected[kPlu].ok),
-                               u8("K_E2 Input file:" + upload(kPlu)),
-                               u8("Nepodařilo se vše zazálohovat")};
+    const Lines expected{kStart,
+                         kExpected[kTexts].progress,
+                         "K_E2 Input file:" + upload(kTexts),
+                         " Input file is empty ?? please check file",
+                         kExpected[kTexts].ok,
+                         kExpected[kPlu].progress,
+                         kExpected[kPlu].ok,
+                         "K_E2 Input file:" + upload(kPlu),
+                         "Nepodařilo se vše zazálohovat"};
     EXPECT_EQ(memo(), expected);
     EXPECT_FALSE(dialog->BackupOk);
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{38, ""}, {25, data(kPlu)}}));
@@ -212,7 +214,7 @@ TEST_F(BackupRun, noKindTicked_summaryOnlyAndNoArchive) {
     writeFile(dir.path() / "a.zal", "old archive");
     pressSave();
     EXPECT_EQ(boxes.shown.size(), 1u);  // the overwrite question
-    EXPECT_EQ(memo(), (QStringList{kStart, u8("Gratulujeme,označené soubory "), u8("máte zazálohované!")}));
+    EXPECT_EQ(memo(), (Lines{kStart, "Gratulujeme,označené soubory ", "máte zazálohované!"}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.zal"));
     EXPECT_TRUE(scale.calls.empty());
 }
@@ -221,20 +223,20 @@ TEST_F(BackupRun, overwriteQuestion_cancelKeepsEverything_okStartsAFreshArchive)
     const std::string old = expectedArchive({{34, "old formats"}});
     writeFile(dir.path() / "a.zal", old);
     tick({kFormats, kTexts});
-    child<QPlainTextEdit>(dialog.get(), "Memo1")->appendPlainText("earlier line");
+    port.log.push_back("earlier line");
 
-    boxes.answerNext(kIdCancel);
+    boxes.answers.push_back(kIdCancel);
     pressSave();
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, u8("Pozor, předchozí data budou přepsána !!"));
-    EXPECT_EQ(boxes.shown[0].caption, u8("Rozmysli se Tramilo rozmysli!!"));
+    EXPECT_EQ(boxes.shown[0].text, "Pozor, předchozí data budou přepsána !!");
+    EXPECT_EQ(boxes.shown[0].caption, "Rozmysli se Tramilo rozmysli!!");
     EXPECT_EQ(boxes.shown[0].flags, kMbOkCancel | kMbIconWarning);
-    EXPECT_EQ(boxes.shown[0].owner, dialog.get());
+    EXPECT_EQ(boxes.shown[0].owner, &port);
     EXPECT_EQ(readFile(dir.path() / "a.zal"), old);
-    EXPECT_EQ(memo(), QStringList{"earlier line"});
+    EXPECT_EQ(memo(), Lines{"earlier line"});
     EXPECT_TRUE(scale.calls.empty());
 
-    boxes.answerNext(kIdOk);
+    boxes.answers.push_back(kIdOk);
     pressSave();
     // The old archive is gone, not appended to: formats are stored anew.
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{34, data(kFormats)}, {38, data(kTexts)}}));
@@ -250,43 +252,43 @@ TEST_F(BackupRun, oldArchiveThatCannotBeDeleted_warnsAndChangesNothing) {
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].caption, kBadNews);
     EXPECT_EQ(boxes.shown[1].flags, kMbOk | kMbIconWarning);
-    EXPECT_TRUE(boxes.shown[1].text.contains("a.zal"));
+    EXPECT_NE(boxes.shown[1].text.find("a.zal"), std::string::npos);
     EXPECT_TRUE(scale.calls.empty());
-    EXPECT_TRUE(memo().isEmpty());
+    EXPECT_TRUE(memo().empty());
     EXPECT_EQ(readFile(dir.path() / "a.zal" / "inside"), "x");
 }
 
 TEST_F(BackupRun, saveDialogCancelled_nothingHappens) {
     tick({kFormats});
-    fileDialogs.cancelNext();
-    child<QPushButton>(dialog.get(), "SaveToArchive")->click();
+    port.fileAnswers.push_back(std::nullopt);
+    dialog->SaveToArchiveClick();
     EXPECT_TRUE(scale.calls.empty());
     EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(dir.files(), std::vector<std::string>{});
+    EXPECT_EQ(files(), std::vector<std::string>{});
 }
 
 TEST_F(BackupRun, addressesThatCannotNameAScale_areRefusedBeforeAnythingElse) {
     writeFile(dir.path() / "a.zal", "old");
     tick({kFormats});
-    const QString refused[] = {"", QString(38, QLatin1Char('1')), "127.0.0.9 x", "..\\127", "../127", "127\t1"};
-    for (const QString& address : refused) {
+    const std::string refused[] = {"", std::string(38, '1'), "127.0.0.9 x", "..\\127", "../127", "127\t1"};
+    for (const std::string& address : refused) {
         boxes.shown.clear();
         setAddress(address);
-        child<QPushButton>(dialog.get(), "SaveToArchive")->click();
-        ASSERT_EQ(boxes.shown.size(), 1u) << address.toStdString();
+        dialog->SaveToArchiveClick();
+        ASSERT_EQ(boxes.shown.size(), 1u) << address;
         EXPECT_EQ(boxes.shown[0].caption, kBadNews);
         EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconWarning);
-        EXPECT_EQ(boxes.shown[0].owner, dialog.get());
+        EXPECT_EQ(boxes.shown[0].owner, &port);
     }
-    EXPECT_TRUE(fileDialogs.asked.empty());
+    EXPECT_TRUE(port.fileAsked.empty());
     EXPECT_TRUE(scale.calls.empty());
     EXPECT_EQ(readFile(dir.path() / "a.zal"), "old");
 
     // 37 characters still fit the command line.
     const std::string longest(37, '7');
     scale.seed(longest);
-    setAddress(QString::fromStdString(longest));
-    boxes.answerNext(kIdOk);
+    setAddress(longest);
+    boxes.answers.push_back(kIdOk);
     pressSave();
     EXPECT_EQ(scale.commands(), std::vector<std::string>{"F74 " + longest});
 }
@@ -298,10 +300,10 @@ TEST_F(BackupRun, libraryLeavingNoStatus_showsTheRunnersBoxThenTheFailure) {
     pressSave();
 
     ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[0].text, u8("Nemohu otevřít datový soubor error \nProgram bude ukončen "));
-    EXPECT_EQ(boxes.shown[0].caption, u8(" Vážná chyba "));
+    EXPECT_EQ(boxes.shown[0].text, "Nemohu otevřít datový soubor error \nProgram bude ukončen ");
+    EXPECT_EQ(boxes.shown[0].caption, " Vážná chyba ");
     EXPECT_EQ(boxes.shown[0].flags, kMbOk);
-    EXPECT_EQ(boxes.shown[0].owner, dialog.get());
+    EXPECT_EQ(boxes.shown[0].owner, &port);
     EXPECT_EQ(boxes.shown[1].text, kCommFailure);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.zal"));
 }
@@ -312,7 +314,7 @@ TEST_F(BackupRun, staleUploadFile_isReplacedByTheNewDownload) {
     writeFile(dir.path() / "temp.dat", "older scratch");
     pressSave();
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{34, data(kFormats)}}));
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error"}));
 }
 
 TEST_F(BackupRun, archiveNameWithoutExtension_isUsedAsTyped) {
@@ -325,50 +327,36 @@ TEST_F(BackupRun, archiveNameWithoutExtension_isUsedAsTyped) {
 TEST_F(BackupRun, emptyAddressBox_neverReachesTheLibrary) {
     setAddress("");
     tick({kFormats});
-    child<QPushButton>(dialog.get(), "SaveToArchive")->click();
+    dialog->SaveToArchiveClick();
     EXPECT_TRUE(scale.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "SMT74.dat"));
 }
 
-// What the text box showed on screen when each library call started.
+// What the text box showed on screen when each library call started, and
+// that the window was busy meanwhile.
 TEST_F(BackupRun, progressIsOnScreenBeforeTheTransfersThatRepaint) {
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    auto* memoBox = child<QPlainTextEdit>(dialog.get(), "Memo1");
-    QString lastPainted;
-    struct PaintSpy : QObject {
-        QPlainTextEdit* memo;
-        QString* last;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) {
-                const QString text = memo->toPlainText();
-                *last = text.section(QLatin1Char('\n'), -1);
-            }
-            return false;
-        }
-    } spy;
-    spy.memo = memoBox;
-    spy.last = &lastPainted;
-    memoBox->viewport()->installEventFilter(&spy);
-
-    std::vector<QString> paintedAtCall;
-    scale.onCall = [&](const FakeScale::Call&) { paintedAtCall.push_back(lastPainted); };
+    std::vector<std::string> paintedAtCall;
+    scale.onCall = [&](const FakeScale::Call&) {
+        paintedAtCall.push_back(port.paintedLog.empty() ? "" : port.paintedLog.back());
+        EXPECT_TRUE(port.busy);
+    };
     tick({kFormats, kPresetKeys});
     pressSave();
 
     ASSERT_EQ(paintedAtCall.size(), 2u);
     EXPECT_EQ(paintedAtCall[0], kStart);
-    EXPECT_EQ(paintedAtCall[1], u8(kExpected[kPresetKeys].progress));
-    memoBox->viewport()->removeEventFilter(&spy);
+    EXPECT_EQ(paintedAtCall[1], kExpected[kPresetKeys].progress);
+    EXPECT_FALSE(port.busy);
+    EXPECT_EQ(port.busySpells, 1);
 }
 
 TEST_F(BackupRun, showingTheDialogAgain_clearsTheTextAndUnticksEveryKind) {
     tickAll();
     pressSave();
-    ASSERT_FALSE(memo().isEmpty());
-    dialog->hide();
-    dialog->show();
-    EXPECT_TRUE(memo().isEmpty());
-    for (const DataKind& kind : kDataKinds) EXPECT_FALSE(dialog->checkBoxFor(kind)->isChecked()) << kind.name;
+    ASSERT_FALSE(memo().empty());
+    dialog->FormActivate();
+    EXPECT_TRUE(memo().empty());
+    EXPECT_TRUE(port.ticked.empty());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "FakeScale.h"
 
 #include "DataKind.h"
-#include "GuiTestSupport.h"
+#include "ScratchFolder.h"
 #include "ScaleCommand.h"
 
 #include <filesystem>

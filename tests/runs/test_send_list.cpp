@@ -1,5 +1,5 @@
 // The send run to every scale of "seznam.lst".
-#include "SendDialogFixture.h"
+#include "SendFixture.h"
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -27,13 +27,13 @@ protected:
         SendDialogTest::SetUp();
         writeFullArchive();
         choose("a.zal");
-        for (std::size_t k = 0; k < 6; ++k) box(k)->setChecked(false);
+        for (std::size_t k = 0; k < 6; ++k) setTicked(k, false);
         // The address box is not used by this run.
         setAddress("");
     }
     void writeList(const std::string& text) { writeFile(dir.path() / "seznam.lst", text); }
     // The log after the archive's path.
-    QStringList runLog() const { return memo().mid(1); }
+    Lines runLog() const { return Lines(memo().begin() + 1, memo().end()); }
     std::vector<std::string> calledScales() const {
         std::vector<std::string> out;
         for (const FakeScale::Call& call : scale.calls)
@@ -45,31 +45,31 @@ protected:
 TEST_F(SendToList, twoScalesFormatsAndPlu_eachGetsBothWithTheEmptyBoxBeforeEveryPluStep) {
     writeList(kFirst + "\n" + kSecond + "\n");
     tick({kFormats, kPlu});
-    std::vector<QString> statusAtCall;
+    std::vector<std::string> statusAtCall;
     scale.onCall = [&](const FakeScale::Call&) { statusAtCall.push_back(status()); };
-    std::vector<std::pair<std::size_t, QString>> atEmptyBox;  // calls made, last log line
-    boxes.onShow = [&](const MessageBoxRequest&) { atEmptyBox.emplace_back(scale.calls.size(), memo().last()); };
+    std::vector<std::pair<std::size_t, std::string>> atEmptyBox;  // calls made, last log line
+    boxes.onShow = [&](const ShownBox&) { atEmptyBox.emplace_back(scale.calls.size(), memo().back()); };
     pressSendByList();
 
-    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)), u8(upload(kFirst, kPlu)),
-                                     u8(upload(kSecond, kFormats)), u8(upload(kSecond, kPlu)), kAllSent}));
+    EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kFormats)), std::string(upload(kFirst, kPlu)),
+                                     std::string(upload(kSecond, kFormats)), std::string(upload(kSecond, kPlu)), kAllSent}));
     EXPECT_EQ(scale.commands(), (std::vector<std::string>{command(kFormats, kFirst), command(kPlu, kFirst),
                                                           command(kFormats, kSecond), command(kPlu, kSecond)}));
-    EXPECT_EQ(statusAtCall, (std::vector<QString>{u8(kListProgress[kFormats]), u8(kListProgress[kPlu]),
-                                                  u8(kListProgress[kFormats]), u8(kListProgress[kPlu])}));
+    EXPECT_EQ(statusAtCall, (std::vector<std::string>{std::string(kListProgress[kFormats]), std::string(kListProgress[kPlu]),
+                                                  std::string(kListProgress[kFormats]), std::string(kListProgress[kPlu])}));
     EXPECT_EQ(status(), kAllSent);
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     expectBox(0, "", "", kMbOk);
     expectBox(1, "", "", kMbOk);
-    EXPECT_EQ(atEmptyBox, (std::vector<std::pair<std::size_t, QString>>{{1, u8(upload(kFirst, kFormats))},
-                                                                        {3, u8(upload(kSecond, kFormats))}}));
+    EXPECT_EQ(atEmptyBox, (std::vector<std::pair<std::size_t, std::string>>{{1, std::string(upload(kFirst, kFormats))},
+                                                                        {3, std::string(upload(kSecond, kFormats))}}));
 
     for (const std::string& address : {kFirst, kSecond}) {
         EXPECT_EQ(scale.files[address][34], member(kFormats));
         EXPECT_EQ(scale.files[address][25], member(kPlu));
     }
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
 }
 
 // How the lines of the list decide which scales are visited.
@@ -91,9 +91,9 @@ TEST_P(SendToListLines, visitTheScalesTheListNames) {
     pressSendByList();
 
     EXPECT_EQ(calledScales(), c.scales);
-    EXPECT_EQ(runLog().last(), kAllSent);
-    EXPECT_EQ(status(), c.toTheEnd ? kAllSent : c.scales.empty() ? u8("Komuniační klídek")
-                                                                  : u8(kListProgress[kFormats]));
+    EXPECT_EQ(runLog().back(), kAllSent);
+    EXPECT_EQ(status(), c.toTheEnd ? kAllSent : c.scales.empty() ? std::string("Komuniační klídek")
+                                                                  : std::string(kListProgress[kFormats]));
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -120,22 +120,22 @@ TEST_F(SendToList, unusableLines_areSkippedWithALogLineAndTheRunGoesOn) {
     pressSendByList();
 
     EXPECT_EQ(calledScales(), (std::vector<std::string>{kFirst, kSecond}));
-    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)),
-                                     u8("Řádek 2 souboru seznam.lst přeskočen: Není zadána IP adresa váhy."),
-                                     u8("Řádek 3 souboru seznam.lst přeskočen: Adresa váhy je delší než 37 znaků."),
-                                     u8("Řádek 4 souboru seznam.lst přeskočen: Adresa váhy nesmí obsahovat znaky / a \\."),
-                                     u8(upload(kSecond, kFormats)), kAllSent}));
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+    EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kFormats)),
+                                     std::string("Řádek 2 souboru seznam.lst přeskočen: Není zadána IP adresa váhy."),
+                                     std::string("Řádek 3 souboru seznam.lst přeskočen: Adresa váhy je delší než 37 znaků."),
+                                     std::string("Řádek 4 souboru seznam.lst přeskočen: Adresa váhy nesmí obsahovat znaky / a \\."),
+                                     std::string(upload(kSecond, kFormats)), kAllSent}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
 }
 
 TEST_F(SendToList, missingListFile_boxAndNothingSent) {
     tick({kFormats});
     pressSendByList();
     ASSERT_EQ(boxes.shown.size(), 1u);
-    expectBox(0, "Nepodarilo se otevrit soubor seznam.lst", u8("No je do divný!!!"), kMbOk);
-    EXPECT_TRUE(runLog().isEmpty());
+    expectBox(0, "Nepodarilo se otevrit soubor seznam.lst", std::string("No je do divný!!!"), kMbOk);
+    EXPECT_TRUE(runLog().empty());
     EXPECT_TRUE(scale.calls.empty());
-    EXPECT_EQ(status(), u8("Komuniační klídek"));
+    EXPECT_EQ(status(), std::string("Komuniační klídek"));
 }
 
 TEST_F(SendToList, imageKind_isNeverSent) {
@@ -143,7 +143,7 @@ TEST_F(SendToList, imageKind_isNeverSent) {
     tick({kImage});
     pressSendByList();
     EXPECT_TRUE(scale.calls.empty());
-    EXPECT_EQ(runLog(), QStringList{kAllSent});
+    EXPECT_EQ(runLog(), Lines{kAllSent});
     EXPECT_EQ(status(), kAllSent);
 
     tickAll();
@@ -159,14 +159,14 @@ TEST_F(SendToList, failedTransfers_areOnlyLoggedAndTheirFilesDeleted) {
     scale.failingWords.insert("F52");
     pressSendByList();
 
-    QStringList expected;
+    Lines expected;
     for (const std::string& address : {kFirst, kSecond, kThird}) {
         for (std::size_t k = 0; k < 5; ++k) {
-            expected << u8(upload(address, k));
-            if (address == kSecond || k == kShopName) expected << u8(kFailureLine[k]);
+            expected.push_back(upload(address, k));
+            if (address == kSecond || k == kShopName) expected.push_back(kFailureLine[k]);
         }
     }
-    expected << kAllSent;
+    expected.push_back(kAllSent);
     EXPECT_EQ(runLog(), expected);
     EXPECT_EQ(status(), kAllSent);
     // Only the three empty boxes before the PLU steps.
@@ -174,12 +174,12 @@ TEST_F(SendToList, failedTransfers_areOnlyLoggedAndTheirFilesDeleted) {
     for (std::size_t i = 0; i < 3; ++i) expectBox(i, "", "", kMbOk);
     EXPECT_EQ(scale.calls.size(), 15u);
     EXPECT_EQ(scale.files[kThird][41], member(kPresetKeys));
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
 }
 
 TEST_F(SendToList, memberMissing_endsTheWholeRunAtTheFirstScale) {
     writeArchive("b.zal", {kFormats, kPlu});
-    typeArchiveName(dir.file("b.zal"));
+    typeArchiveName(file("b.zal"));
     writeList(kFirst + "\n" + kSecond + "\n");
     tick({kFormats, kTexts, kPlu});
     pressSendByList();
@@ -187,8 +187,8 @@ TEST_F(SendToList, memberMissing_endsTheWholeRunAtTheFirstScale) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     expectWarning(0, "Nepodařilo se extrahovat soubor textů z archivu");
     EXPECT_EQ(scale.commands(), std::vector<std::string>{command(kFormats, kFirst)});
-    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kFormats)), u8(upload(kFirst, kTexts))}));
-    EXPECT_EQ(status(), u8(kListProgress[kTexts]));
+    EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kFormats)), std::string(upload(kFirst, kTexts))}));
+    EXPECT_EQ(status(), std::string(kListProgress[kTexts]));
 }
 
 TEST_F(SendToList, shortArchiveName_remindsThenTheMissingArchiveEndsTheRun) {
@@ -213,10 +213,10 @@ TEST_F(SendToList, libraryLeavingNoStatus_runnersBoxOwnedByTheBackupDialogAndThe
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i)
-        expectBox(i, u8("Nemohu otevřít datový soubor error \nProgram bude ukončen "), u8(" Vážná chyba "), kMbOk,
-                  saveDialog.get());
-    EXPECT_EQ(runLog(), (QStringList{u8(upload(kFirst, kTexts)), u8(kFailureLine[kTexts]),
-                                     u8(upload(kSecond, kTexts)), u8(kFailureLine[kTexts]), kAllSent}));
+        expectBox(i, std::string("Nemohu otevřít datový soubor error \nProgram bude ukončen "), std::string(" Vážná chyba "), kMbOk,
+                  &backupPort);
+    EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kTexts)), std::string(kFailureLine[kTexts]),
+                                     std::string(upload(kSecond, kTexts)), std::string(kFailureLine[kTexts]), kAllSent}));
 }
 
 }  // namespace

@@ -1,0 +1,187 @@
+#include "BackupDialog.h"
+
+#include "BackupArchive.h"
+#include "Cp1250.h"
+#include "DataKind.h"
+#include "FileIo.h"
+#include "ScaleAddress.h"
+#include "ScaleCommand.h"
+#include "TrimDownloadedFile.h"
+
+#include <iterator>
+
+namespace zalohy {
+
+namespace {
+
+const char* const kBadNews = "Ne zrovna dobrá zpráva";
+const char* const kAddressBox = "EditScaleNumber";
+
+// What the backup run shows for each kind, in the order of kDataKinds.
+struct KindTexts {
+    const char* progress;
+    const char* ok;
+    const char* renameFailure;
+    bool clearAfterRenameFailure;
+    bool okBeforeTrimming;  // otherwise the OK line follows the archiving
+};
+
+constexpr KindTexts kKindTexts[] = {
+    {"Probíhá zálohování formátů, prosím čekejte", "Zalohování formátů OK",
+     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", false, true},
+    {"Probíhá zálohování textu, prosím čekejte", "Zálohovaní textů OK",
+     "Nepodařilo se přejmenovat soubor textů \nOpakujte zadání", true, false},
+    {"Probíhá zálohování názvu obchodu, prosím čekejte", "Zálohování názvu obchodu OK",
+     "Nepodařilo se přejmenovat soubor shop name \nOpakujte zadání", true, false},
+    {"Probíhá zálohování rychloklaves, prosím čekejte", "Zalohování rychlokláves OK",
+     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", true, false},
+    {"Probíhá zálohování PLU dat, prosím čekejte", "Zalohování PLU dat OK",
+     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", false, true},
+    {"Probíhá zálohování Image dat, prosím čekejte", "Zalohování Image dat OK",
+     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", false, true},
+};
+static_assert(std::size(kKindTexts) == kDataKinds.size());
+
+// The four check boxes the settings file keeps, in the order they are read
+// and written.
+struct StoredBox {
+    std::size_t kind;
+    const char* key;
+};
+constexpr StoredBox kStoredBoxes[] = {
+    {kFormats, "FORMATY"}, {kPresetKeys, "PRESETY"}, {kShopName, "SHOP_NAME"}, {kTexts, "TEXTY"}};
+
+}  // namespace
+
+void BackupDialog::WindowReport::message(const std::string& text, const std::string& caption) {
+    window_.messageBox(text, caption, kMbOk);
+}
+
+void BackupDialog::WindowReport::line(const std::string& text) { window_.addLine(text); }
+
+BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile) : window_(window), report_(window) {
+    for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.backupCaption);
+    BackupSettings = std::make_unique<TIniFile>(std::move(settingsFile));
+    FormCreate();
+}
+
+BackupDialog::~BackupDialog() = default;
+
+void BackupDialog::FormCreate() {
+    if (BackupSettings) {
+        window_.setEditText(kAddressBox,
+                            cp1250ToUtf8(BackupSettings->ReadString(kSettingsSection, "IP_ADDRESS", "192.168.5.8")));
+        for (const StoredBox& stored : kStoredBoxes)
+            window_.setChecked(kDataKinds[stored.kind].checkBox,
+                               BackupSettings->ReadBool(kSettingsSection, stored.key, true));
+    } else {
+        window_.messageBox("ini problem ", "ini", kMbOk);
+    }
+    window_.setCaption("GroupBox1", "Soubory pro zálohy");
+    window_.setCaption(kDataKinds[kShopName].checkBox, "Název obchodu");
+    window_.setCaption("EndBtn", "Zpět");
+}
+
+void BackupDialog::FormActivate() {
+    window_.clearLog();
+    for (std::size_t kind : {kFormats, kShopName, kTexts, kPresetKeys, kPlu, kImage})
+        window_.setChecked(kDataKinds[kind].checkBox, false);
+}
+
+void BackupDialog::FormClose() {
+    if (!BackupSettings) return;
+    for (const StoredBox& stored : kStoredBoxes)
+        BackupSettings->WriteBool(kSettingsSection, stored.key, window_.isChecked(kDataKinds[stored.kind].checkBox));
+    BackupSettings->WriteString(kSettingsSection, "IP_ADDRESS", utf8ToCp1250(window_.editText(kAddressBox)));
+}
+
+int BackupDialog::RunScaleCommand(const std::string& commandLine) {
+    return zalohy::RunScaleCommand(commandLine, &report_);
+}
+
+int BackupDialog::TrimDownloadedFile(const std::string& fileName) {
+    return zalohy::TrimDownloadedFile(fileName, report_, BackupOk);
+}
+
+void BackupDialog::warn(const std::string& text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }
+
+void BackupDialog::SaveToArchiveClick() {
+    // Checked before anything is asked or deleted: an address that cannot
+    // name a scale would build file names outside the working folder.
+    const std::string address = window_.editText(kAddressBox);
+    if (!acceptScaleAddress(window_, address)) return;
+
+    const std::optional<std::string> path =
+        window_.chooseFile({FileDialogRequest::Save, fileio::currentFolder(), archiveFileFilters(), 0});
+    if (!path || path->empty()) return;
+
+    if (fileio::exists(*path)) {
+        if (window_.messageBox("Pozor, předchozí data budou přepsána !!", "Rozmysli se Tramilo rozmysli!!",
+                               kMbOkCancel | kMbIconWarning) != kIdOk)
+            return;
+        // New data must never be added to the old archive: if it cannot be
+        // deleted (write-protected, a folder), nothing is done at all.
+        if (!fileio::removeFile(*path)) {
+            warn("Předchozí zálohu nelze smazat:\n" + *path +
+                 "\nData nebyla zálohována. Zkontrolujte, zda soubor není chráněn proti zápisu.");
+            return;
+        }
+    }
+
+    const BusyScope busy(window_);
+    BackupArchive archive(*path, &report_);
+    BackupOk = true;
+    window_.clearLog();
+    window_.addLine("Probíhá zálohování dat, prosím čekejte");
+    window_.repaint();
+
+    for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
+        if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
+        if (!backUpKind(i, address, archive)) return;
+    }
+
+    if (BackupOk) {
+        window_.addLine("Gratulujeme,označené soubory ");
+        window_.addLine("máte zazálohované!");
+    } else {
+        window_.addLine("Nepodařilo se vše zazálohovat");
+    }
+}
+
+bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive) {
+    const DataKind& kind = kDataKinds[kindIndex];
+    const KindTexts& texts = kKindTexts[kindIndex];
+    const std::string downloaded = scaleFileName(address, kind.downloadedSuffix);
+    const std::string upload = scaleFileName(address, kind.uploadSuffix);
+
+    window_.addLine(texts.progress);
+    if (kindIndex == kPresetKeys) window_.repaint();
+
+    if (RunScaleCommand(scaleCommandLine(kind.downloadWord, address)) != 0) {
+        warn("Chyba komunikace s váhou \nZkontrolujte zadání");
+        window_.clearLog();
+        return false;
+    }
+
+    fileio::removeFile(upload);
+    if (!fileio::renameFile(downloaded, upload)) {
+        warn(texts.renameFailure);
+        if (texts.clearAfterRenameFailure) window_.clearLog();
+        return false;
+    }
+
+    if (texts.okBeforeTrimming) window_.addLine(texts.ok);
+    TrimDownloadedFile(upload);
+    if (archive.AppendMember(kind.id, upload) == BackupArchive::kAppended) fileio::removeFile(upload);
+
+    if (texts.okBeforeTrimming) {
+        window_.repaint();
+    } else {
+        if (kindIndex == kTexts) window_.repaint();
+        window_.addLine(texts.ok);
+        window_.repaint();
+    }
+    return true;
+}
+
+}  // namespace zalohy

@@ -1,0 +1,88 @@
+// The backup dialog's behaviour: the user types a scale's address, ticks the
+// kinds of data to save and presses "Ulož"; every ticked kind is downloaded
+// from the scale, its end marker trimmed, and stored in one archive file. The
+// dialog also keeps its address and four check boxes in the settings file.
+//
+// Plain C++: the window is reached only through its WindowPort, so every
+// front end (and the tests) drives the same steps.
+#pragma once
+
+#include "IniFile.h"
+#include "Report.h"
+#include "WindowPort.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace zalohy {
+
+class BackupArchive;
+
+// The settings file in the working folder and its one section.
+#ifdef _WIN32
+inline constexpr const char* kSettingsFile = ".\\Skladex.ini";
+#else
+inline constexpr const char* kSettingsFile = "./Skladex.ini";
+#endif
+inline constexpr const char* kSettingsSection = "SOUBOR_ZALOHY";
+
+// Hands one command line to the scale library and returns its status (0 is
+// success). The backup dialog is the program's one runner: its window owns
+// the runner's own box, also when the send dialog asks for a transfer.
+class ScaleRunner {
+public:
+    virtual ~ScaleRunner() = default;
+    virtual int RunScaleCommand(const std::string& commandLine) = 0;
+};
+
+class BackupDialog : public ScaleRunner {
+public:
+    // Gives the check boxes their captions, opens BackupSettings on
+    // settingsFile (touching no file) and runs FormCreate.
+    explicit BackupDialog(WindowPort& window, std::string settingsFile = kSettingsFile);
+    ~BackupDialog() override;
+    BackupDialog(const BackupDialog&) = delete;
+    BackupDialog& operator=(const BackupDialog&) = delete;
+
+    // Reads the address and four check boxes from the settings file.
+    void FormCreate();
+    // Each time the dialog is shown: empty text box, no kind ticked.
+    void FormActivate();
+    // Each time the dialog closes: writes the settings. The first write that
+    // fails throws IniWriteError; the writes after it are not made.
+    void FormClose();
+    // The backup run.
+    void SaveToArchiveClick();
+
+    int RunScaleCommand(const std::string& commandLine) override;
+    // Strips the end marker of a downloaded file, reporting in the text box;
+    // clears BackupOk when the file cannot be trimmed.
+    int TrimDownloadedFile(const std::string& fileName);
+
+    // True from the start of a backup run until something fails.
+    bool BackupOk = false;
+    // The settings file; null only if it could not be created.
+    std::unique_ptr<TIniFile> BackupSettings;
+
+private:
+    // The operations' own messages and lines go to this dialog's window.
+    class WindowReport : public Report {
+    public:
+        explicit WindowReport(WindowPort& window) : window_(window) {}
+        void message(const std::string& text, const std::string& caption) override;
+        void line(const std::string& text) override;
+
+    private:
+        WindowPort& window_;
+    };
+
+    // One kind's download, rename, trimming and archiving; false ends the run.
+    bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive);
+    void warn(const std::string& text);
+
+    WindowPort& window_;
+    WindowReport report_;
+};
+
+}  // namespace zalohy

@@ -1,0 +1,87 @@
+// A window port that records what the dialogs' logic does to its window, for
+// driving the runs without any window toolkit.
+#pragma once
+
+#include "WindowPort.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zalohy::test {
+
+class FakePort;
+
+struct ShownBox {
+    std::string text;
+    std::string caption;
+    unsigned flags = 0;
+    const FakePort* owner = nullptr;
+};
+
+// Every box shown by any port that shares it, in order; answered with the
+// queued answers first, then with kIdOk.
+struct BoxLog {
+    std::vector<ShownBox> shown;
+    std::deque<int> answers;
+    // Runs as the box is shown, before it is answered.
+    std::function<void(const ShownBox&)> onShow;
+    std::vector<std::string> texts() const;
+};
+
+class FakePort : public WindowPort {
+public:
+    // controls: the names the window has; any other name is a test failure.
+    FakePort(BoxLog& boxes, std::set<std::string, std::less<>> controls);
+
+    std::map<std::string, std::string, std::less<>> edits;
+    std::map<std::string, std::string, std::less<>> captions;
+    std::set<std::string, std::less<>> ticked;
+    std::set<std::string, std::less<>> disabled;
+    std::vector<std::string> log;
+    std::string status;
+
+    // What was on screen at the last repaint, and how often it was drawn.
+    std::vector<std::string> paintedLog;
+    std::string paintedStatus;
+    int repaints = 0;
+    // Whether the window is busy now, and how often it was made busy.
+    bool busy = false;
+    int busySpells = 0;
+
+    // File dialogs: the queued answers (nothing means cancel), and what was asked.
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::vector<FileDialogRequest> fileAsked;
+
+    bool isEnabled(const std::string& box) const { return !disabled.count(box); }
+
+    std::string editText(std::string_view edit) const override;
+    void setEditText(std::string_view edit, const std::string& text) override;
+    bool isChecked(std::string_view box) const override;
+    void setChecked(std::string_view box, bool ticked) override;
+    void setEnabled(std::string_view box, bool enabled) override;
+    void setCaption(std::string_view control, const std::string& text) override;
+    void clearLog() override;
+    void addLine(const std::string& line) override;
+    void setStatus(const std::string& text) override;
+    void repaint() override;
+    int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void setBusy(bool busy) override;
+
+private:
+    void known(std::string_view control) const;
+
+    BoxLog& boxes_;
+    std::set<std::string, std::less<>> controls_;
+};
+
+// The controls of the two dialogs' forms.
+std::set<std::string, std::less<>> backupDialogControls();
+std::set<std::string, std::less<>> sendDialogControls();
+
+}  // namespace zalohy::test
