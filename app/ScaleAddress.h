@@ -9,7 +9,7 @@ namespace zalohy {
 
 class WindowPort;
 
-enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator };
+enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator, NotAscii };
 
 // address: the 8-bit form handed to the library and used in file names.
 AddressProblem checkScaleAddress(std::string_view address);

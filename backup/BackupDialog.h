@@ -27,6 +27,14 @@ inline constexpr const char* kSettingsFile = "./Skladex.ini";
 #endif
 inline constexpr const char* kSettingsSection = "SOUBOR_ZALOHY";
 
+// True when path names one of the files that a run for the scale at address
+// works with in the working folder: the settings file, the list file, the
+// trimming's scratch file, the library's status file or a data file of any
+// kind. An archive of such a name would be overwritten or deleted by the run.
+bool isWorkingFile(const std::string& path, const std::string& address);
+// Refuses such an archive name in a warning box of window.
+void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path);
+
 // Hands one command line to the scale library and returns its status (0 is
 // success). The backup dialog is the program's one runner: its window owns
 // the runner's own box, also when the send dialog asks for a transfer.
@@ -78,8 +86,12 @@ private:
     };
 
     // One kind's download, rename, trimming and archiving; false ends the run.
-    bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive);
+    // oldArchive: the archive the user agreed to replace, deleted just before
+    // the first member is stored (then cleared).
+    bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
+                    std::string& oldArchive);
     void warn(const std::string& text);
+    static std::string cannotDeleteText(const std::string& path);
 
     WindowPort& window_;
     WindowReport report_;

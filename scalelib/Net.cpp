@@ -1,5 +1,7 @@
 #include "Net.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -236,6 +238,12 @@ Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Sock
     const std::vector<std::uint32_t> addresses =
         parseIPv4(host, numeric) ? std::vector<std::uint32_t>{numeric} : resolve(host);
     if (addresses.empty()) return Result::NotFound;
+    // A safety switch for tests and demos on machines that must never reach
+    // a real network: every address the target names must be loopback.
+    const char* loopbackOnly = std::getenv("TWSWTCP_LOOPBACK_ONLY");
+    if (loopbackOnly && *loopbackOnly)
+        for (std::uint32_t address : addresses)
+            if ((address >> 24) != 127) return Result::NotLoopback;
     Result last = Result::Refused;
     for (std::uint32_t address : addresses) {
         last = connectOne(address, port, deadline, out);

@@ -31,6 +31,7 @@ enum class Result {
     NotFound,      // connect: the host name cannot be resolved
     AddressInUse,  // listen: the address and port are taken
     Cancelled,     // the cancel flag was raised while waiting
+    NotLoopback,   // connect: the target is outside 127.0.0.0/8 and only loopback is allowed
 };
 
 // Raised by another thread to end a wait early; checked at least every 100 ms.

@@ -21,6 +21,7 @@ enum Status : int {
     kLocalFileMissing = 11, // upload: the file to send is missing, unreadable or too large
     kLocalFileNotWritable = 12, // download: the file cannot be written or renamed in the working folder
     kInternalError = 13,    // anything unexpected (out of memory, ...)
+    kNotLoopback = 14,      // TWSWTCP_LOOPBACK_ONLY is set and the target is outside 127.0.0.0/8
 };
 
 // Without ":port" in the address the library connects to this port, and the

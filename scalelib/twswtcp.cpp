@@ -101,6 +101,8 @@ Status statusOf(Result r) {
         return kCannotConnect;
     case Result::NotFound:
         return kHostNotFound;
+    case Result::NotLoopback:
+        return kNotLoopback;
     case Result::Closed:
     case Result::Failed:
     case Result::Cancelled:

@@ -137,6 +137,13 @@ void SendDialog::SendFormatBtnClick() {
     // scale would build file names outside the working folder.
     const std::string address = window_.editText(kAddressBox);
     if (!acceptScaleAddress(window_, address)) return;
+    // The first extraction would overwrite such an archive, and the upload
+    // then delete it.
+    const std::string archiveName = window_.editText(kArchiveBox);
+    if (!archiveName.empty() && isWorkingFile(archiveName, address)) {
+        refuseWorkingFileAsArchive(window_, archiveName);
+        return;
+    }
 
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
@@ -174,23 +181,49 @@ void SendDialog::SendByListClick() {
         return;
     }
 
+    const std::string archiveName = window_.editText(kArchiveBox);
+    for (const ScaleListEntry& entry : list->entries) {
+        if (entry.problem == AddressProblem::None && !archiveName.empty() &&
+            isWorkingFile(archiveName, entry.address)) {
+            refuseWorkingFileAsArchive(window_, archiveName);
+            return;
+        }
+    }
+
     const BusyScope busy(window_);
+    int visited = 0;
+    int failed = 0;
     for (const ScaleListEntry& entry : list->entries) {
         if (entry.problem != AddressProblem::None) {
             window_.addLine(skippedLine(entry));
             continue;
         }
+        ++visited;
+        bool allSent = true;
         for (std::size_t i = 0; i < kImage; ++i) {
             if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
             if (i == kPlu) window_.messageBox("", "", kMbOk);
             const KindTexts& texts = kKindTexts[i];
             const Transfer result = sendKind(i, entry.address, archive, texts.listProgress);
             if (result == Transfer::NotExtracted) return;
-            if (result == Transfer::Failed) window_.addLine(texts.listFailure);
+            if (result == Transfer::Failed) {
+                window_.addLine(texts.listFailure);
+                allSent = false;
+            }
             removeIfExists(scaleFileName(entry.address, kDataKinds[i].uploadSuffix));
         }
+        if (!allSent) ++failed;
     }
 
+    // A run in which some scale did not get everything never ends with the
+    // words that everything was sent.
+    if (failed > 0) {
+        const std::string verdict =
+            "Odeslání se nezdařilo u " + std::to_string(failed) + " z " + std::to_string(visited) + " vah";
+        window_.setStatus(verdict);
+        window_.addLine(verdict);
+        return;
+    }
     if (list->reachedEndOfFile) window_.setStatus(kAllSent);
     window_.addLine(kAllSent);
 }

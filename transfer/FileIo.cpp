@@ -203,6 +203,13 @@ bool exists(const std::string& name) {
     return fs::exists(fs::symlink_status(toPath(name), ec));
 }
 
+bool canRemove(const std::string& name) {
+    const fs::path path = toPath(name);
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(path, ec);
+    return fs::exists(st) && !fs::is_directory(st) && !isReadOnly(path);
+}
+
 bool removeFile(const std::string& name) {
     const fs::path path = toPath(name);
     std::error_code ec;
@@ -210,6 +217,23 @@ bool removeFile(const std::string& name) {
     if (!fs::exists(st)) return true;
     if (fs::is_directory(st) || isReadOnly(path)) return false;
     return fs::remove(path, ec) && !ec;
+}
+
+bool samePath(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const fs::path pa = toPath(a);
+    const fs::path pb = toPath(b);
+    if (fs::exists(pa, ec) && fs::exists(pb, ec)) return fs::equivalent(pa, pb, ec) && !ec;
+    const fs::path ra = fs::weakly_canonical(fs::absolute(pa, ec), ec);
+    const fs::path rb = fs::weakly_canonical(fs::absolute(pb, ec), ec);
+#ifdef _WIN32
+    // Windows file names do not tell letter case apart.
+    std::wstring wa = ra.native(), wb = rb.native();
+    return wa.size() == wb.size() && CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
+                                                          static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+#else
+    return ra == rb;
+#endif
 }
 
 bool renameFile(const std::string& from, const std::string& to) {

@@ -87,9 +87,15 @@ void removeQuietly(const std::filesystem::path& path);
 std::string currentFolder();
 // True when a file (or anything else) of that name exists.
 bool exists(const std::string& name);
+// True when removeFile would delete the file: a plain file that is not
+// read-only.
+bool canRemove(const std::string& name);
 // Deletes a file; refuses a read-only one and anything that is not a plain
 // file. True when the name is gone afterwards.
 bool removeFile(const std::string& name);
+// True when both names lead to the same file, also when either does not
+// exist yet: the names are compared after resolving folders, "..", and links.
+bool samePath(const std::string& a, const std::string& b);
 // Renames a file; fails when the target exists, leaving both as they are.
 bool renameFile(const std::string& from, const std::string& to);
 

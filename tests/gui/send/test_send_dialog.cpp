@@ -143,7 +143,7 @@ TEST_F(SendDialogTest, resizing_movesTheRightButtonsGrowsTheLogAndKeepsTheStatus
     dialog->resize(design + QSize(100, 60));
     EXPECT_EQ(child<QWidget>(dialog.get(), "SendByList")->geometry(), QRect(331, 361, 75, 25));
     EXPECT_EQ(child<QWidget>(dialog.get(), "BackBtn")->geometry(), QRect(459, 361, 75, 25));
-    EXPECT_EQ(child<QWidget>(dialog.get(), "Memo1")->geometry(), QRect(184, 56, 356, 282));
+    EXPECT_EQ(child<QWidget>(dialog.get(), "Memo1")->geometry(), QRect(184, 56, 343, 282));
     EXPECT_EQ(child<QWidget>(dialog.get(), "StatusBar1")->geometry(), QRect(0, 400, 535, 19));
     EXPECT_EQ(child<QWidget>(dialog.get(), "SendFormatBtn")->geometry(), QRect(56, 304, 75, 25));
     EXPECT_EQ(child<QWidget>(dialog.get(), "FileSelectBtn")->geometry(), QRect(304, 24, 75, 25));
