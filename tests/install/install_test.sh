@@ -261,22 +261,6 @@ check_metadata() {
         done
     done
 
-    # The tools' conventions, seen from outside: help and version on stdout
-    # with status 0, a usage error as status 2 with one line on stderr.
-    for tool in zaltool scale-emulator; do
-        local bin=$top/$ZALOHY_BINDIR/$tool status
-        expect_eq "$tool --version" "$tool $ZALOHY_VERSION" "$("$bin" --version 2>&1)"
-        "$bin" --help >"$scratch/out" 2>"$scratch/err"
-        status=$?
-        expect_eq "$tool --help status" 0 "$status"
-        [ -s "$scratch/out" ] && [ ! -s "$scratch/err" ] || fail "$tool --help: not on stdout alone"
-        "$bin" --no-such-option >"$scratch/out" 2>"$scratch/err"
-        status=$?
-        expect_eq "$tool usage error status" 2 "$status"
-        [ ! -s "$scratch/out" ] && [ "$(wc -l <"$scratch/err")" -eq 1 ] ||
-            fail "$tool usage error: $(cat "$scratch/out" "$scratch/err")"
-    done
-
     # The changelog's newest entry is this version.
     local newest
     newest=$(zcat "$top/$ZALOHY_DOCDIR/changelog.gz" | head -n1)
