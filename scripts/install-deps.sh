@@ -9,6 +9,11 @@ packages=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   fonts-dejavu-core fonts-liberation
 )
+# Installing and packaging (resources/linux/, tests/install/): the icon
+# renderer, the desktop-file validators, manual pages, the Debian package and
+# lintian.
+packages+=(librsvg2-bin desktop-file-utils appstream shared-mime-info libxml2-utils man-db
+  dpkg-dev file lintian)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,7 +10,7 @@ cd "$top"
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only what the demo runs; the tests are built by scripts/test.sh.
-cmake --build build --target zalohy twswtcp scale-emulator
+cmake --build build --target zalohy twswtcp scale-emulator zaltool
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display to show the program on; run it under Xvfb: xvfb-run -a -s '-screen 0 1280x800x24' scripts/run.sh"
