@@ -71,7 +71,10 @@ void FormDialog::addLine(const std::string& line) { control<QPlainTextEdit>("Mem
 
 void FormDialog::setStatus(const std::string& text) { control<QStatusBar>("StatusBar1")->showMessage(u8(text)); }
 
-void FormDialog::repaint() { QDialog::repaint(); }
+// Draws now what changed since the window was last drawn (the new log line,
+// the status line), not the whole window: the controls mark what they must
+// redraw, and delivering that request at once paints just those parts.
+void FormDialog::repaint() { QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest); }
 
 int FormDialog::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     const int answer = MessageBoxes::show(this, u8(text), u8(caption), flags);

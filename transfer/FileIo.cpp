@@ -1,5 +1,6 @@
 #include "FileIo.h"
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -140,8 +142,43 @@ bool File::close() {
 // the program's memory footprint flat whatever the member's size.
 static constexpr std::size_t kCopyBlock = 1024 * 1024;
 
+#ifdef __linux__
+// Lets the kernel copy from the streams' current positions, without the bytes
+// passing through this process (and on file systems that can, without copying
+// them at all). Stops early, with the positions where they got to, when the
+// kernel cannot copy between these files; the caller copies the rest.
+static void kernelCopy(File& in, File& out, std::int64_t maxBytes, CopyResult& result) {
+    std::FILE* src = in.stream();
+    std::FILE* dst = out.stream();
+    if (std::fflush(dst) != 0) return;
+    off_t inAt = ::ftello(src);
+    off_t outAt = ::ftello(dst);
+    if (inAt < 0 || outAt < 0) return;
+    const int inFd = ::fileno(src);
+    const int outFd = ::fileno(dst);
+    while (result.copied < maxBytes) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(maxBytes - result.copied, 1 << 30));
+        const ssize_t n = ::copy_file_range(inFd, &inAt, outFd, &outAt, want, 0);
+        if (n > 0) {
+            result.copied += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // n == 0: the end of the input; EIO, ENOSPC, EFBIG and the like are
+        // met again by the plain copy, which reports them.
+        break;
+    }
+    // The streams continue where the kernel left off.
+    if (::fseeko(src, inAt, SEEK_SET) != 0 || ::fseeko(dst, outAt, SEEK_SET) != 0) result.writeError = true;
+}
+#endif
+
 CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     CopyResult result;
+#ifdef __linux__
+    kernelCopy(in, out, maxBytes, result);
+    if (result.writeError || result.copied == maxBytes) return result;
+#endif
     // Not zeroed: only the pages a copy touches are ever faulted in, so a
     // small file costs little although the block is large.
     const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyBlock);
@@ -186,6 +223,20 @@ bool replaceFile(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::rename(from, to, ec);
     return !ec;
+}
+
+bool truncateFile(const fs::path& path, std::int64_t size) {
+    if (size < 0 || isReadOnly(path)) return false;
+#ifdef _WIN32
+    std::error_code ec;
+    fs::resize_file(path, static_cast<std::uintmax_t>(size), ec);
+    return !ec;
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+#endif
 }
 
 void removeQuietly(const fs::path& path) {

@@ -54,6 +54,8 @@ public:
     // The file's length (moves to its end), or -1.
     std::int64_t length();
     bool hadReadError() const;
+    // The stream itself, for copies the kernel makes (see copyBytes).
+    std::FILE* stream() const { return f_; }
     // Flushes and closes; false when any buffered write failed.
     bool close();
 
@@ -77,6 +79,10 @@ std::optional<std::filesystem::path> createTempBeside(const std::filesystem::pat
 // Renames `from` over `to`, replacing `to` atomically. Fails, leaving both
 // files as they are, when `to` is read-only.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Cuts a file to its first size bytes and flushes it to the disk; one change
+// of the file's length, done whole or not at all. Refuses a read-only file.
+bool truncateFile(const std::filesystem::path& path, std::int64_t size);
 
 // Removes a file, ignoring every error (used to drop temporary files).
 void removeQuietly(const std::filesystem::path& path);

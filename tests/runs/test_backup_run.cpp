@@ -395,7 +395,9 @@ TEST_F(BackupRun, staleUploadFile_isReplacedByTheNewDownload) {
     writeFile(dir.path() / "temp.dat", "older scratch");
     pressSave();
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{34, data(kFormats)}}));
-    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error"}));
+    // The trimming works in place: a scratch file of an older version stays.
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "temp.dat"}));
+    EXPECT_EQ(readFile(dir.path() / "temp.dat"), "older scratch");
 }
 
 TEST_F(BackupRun, archiveNameWithoutExtension_isUsedAsTyped) {
