@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures and builds into build/, and runs every
-# test. Safe to run again.
+# test; then the Windows leg (build-win64/, build-win32/, dist/). Safe to run
+# again.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -10,3 +11,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 cd build
 ctest --output-on-failure --timeout 300 -j "$(nproc)"
+cd "$top"
+
+# Windows leg: both architectures cross-built with MinGW-w64 and packed into
+# dist/, the 64-bit tests run under wine64 (tests/windows/windows_leg.sh).
+tests/windows/windows_leg.sh
