@@ -18,6 +18,10 @@ AddressProblem checkScaleAddress(std::string_view address) {
         // a word processor) names another scale file on every system.
         if (byte >= 0x80) return AddressProblem::NotAscii;
         if (byte == '/' || byte == '\\') return AddressProblem::PathSeparator;
+        if (std::string_view("*?\"<>|").find(c) != std::string_view::npos) return AddressProblem::NotInFileName;
+#ifdef _WIN32
+        if (c == ':') return AddressProblem::NotInFileName;
+#endif
     }
     return AddressProblem::None;
 }
@@ -31,6 +35,7 @@ const char* addressProblemText(AddressProblem problem) {
     case AddressProblem::ControlCharacter: return "Adresa váhy obsahuje neplatný znak.";
     case AddressProblem::PathSeparator: return "Adresa váhy nesmí obsahovat znaky / a \\.";
     case AddressProblem::NotAscii: return "Adresa váhy smí obsahovat jen písmena bez diakritiky, číslice a znaky ASCII.";
+    case AddressProblem::NotInFileName: return "Adresa váhy obsahuje znak, který nesmí být v názvu souboru.";
     }
     return "";
 }

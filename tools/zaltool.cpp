@@ -13,6 +13,7 @@
 // whose backup(call) reads call.value("kinds") and call.has("overwrite").
 #include "BackupArchive.h"
 #include "DataKind.h"
+#include "ToolConsole.h"
 
 #include <getopt.h>
 
@@ -298,4 +299,7 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return finish(run(argc, argv)); }
+int main(int argc, char** argv) {
+    prepareToolConsole(argc, argv);
+    return finish(run(argc, argv));
+}

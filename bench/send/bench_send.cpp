@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     const double sendRepaint = repaintCost(&sendDialog);
     sendDialog.hide();
     saveDialog.show();
-    QTest::qWaitForWindowExposed(&saveDialog);
+    if (!QTest::qWaitForWindowExposed(&saveDialog)) std::fprintf(stderr, "the backup dialog was not shown\n");
     const double saveRepaint = repaintCost(&saveDialog);
     saveDialog.hide();
     std::printf("one whole-window repaint: send dialog %.3f ms, backup dialog %.3f ms; the send dialog's costliest controls:",

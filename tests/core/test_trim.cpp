@@ -96,17 +96,17 @@ TEST_F(Trim, ScratchFileIsNeitherMadeNorTouched) {
 }
 
 TEST_F(Trim, FileThatMayNotBeWrittenIsLeftAndReportedAsBefore) {
-    for (const char* content : {"dataE2", "dataEx"}) {
+    for (const std::string content : {"dataE2", "dataEx"}) {
         Report r;
-        writeFile("f.dat", content);
-        makeReadOnly("f.dat");
-        EXPECT_EQ(trim("f.dat", r), 0);
-        EXPECT_EQ(r.lines, (std::vector<std::string>{"K_E2 Input file:f.dat", "Chyba pri prejmenovani souboru f.dat"}));
+        const std::string name = content + ".dat";
+        writeFile(name, content);
+        makeReadOnly(name);
+        EXPECT_EQ(trim(name, r), 0);
+        EXPECT_EQ(r.lines, (std::vector<std::string>{"K_E2 Input file:" + name, "Chyba pri prejmenovani souboru " + name}));
         EXPECT_TRUE(r.failed);
-        EXPECT_EQ(readFile("f.dat"), content);
-        EXPECT_EQ(dir.entries(), std::set<std::string>{"f.dat"});
-        fs::remove("f.dat");
+        EXPECT_EQ(readFile(name), content);
     }
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"dataE2.dat", "dataEx.dat"}));
 }
 
 }  // namespace
