@@ -253,11 +253,9 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
     const std::vector<std::vector<std::string>> wrong{
         {"backup", "127.0.0.2"},
         {"backup", "127.0.0.2", a, "--kinds=formaty,sklad"},
-        {"backup", "127.0.0.2", a, "--kinds="},
         {"backup", "127.0.0.2", a, "--kinds"},
         {"send", a, "127.0.0.2", "--overwrite"},
         {"backup-list", a},
-        {"backup-list", a, a, a},
         {"backup", "127.0.0.2", a, "--colour"},
     };
     for (const std::vector<std::string>& args : wrong) {

@@ -36,18 +36,6 @@ TEST_F(Lock, aSecondRunWaitsThenFailsWithATextNamingTheFolder_andGetsItOnceRelea
     EXPECT_TRUE(second.problem().empty());
 }
 
-TEST_F(Lock, aWaitingRunGetsTheFolderWhenTheOtherEnds) {
-    FolderLock first;
-    ASSERT_TRUE(first.acquire(folder(), 0ms));
-    std::thread ends([&] {
-        std::this_thread::sleep_for(100ms);
-        first.release();
-    });
-    FolderLock second;
-    EXPECT_TRUE(second.acquire(folder(), 60s));
-    ends.join();
-}
-
 // Runs that come and go all the time, each removing the lock file behind it:
 // never may two of them hold the folder at once.
 TEST_F(Lock, manyRunsAtOnce_neverTwoInTheFolder) {
@@ -78,13 +66,6 @@ TEST_F(Lock, aFolderThatCannotTakeTheLockFile_failsAtOnceSayingSo) {
     EXPECT_FALSE(lock.acquire((dir.path() / "missing").string(), 60s));
     EXPECT_EQ(lock.state(), FolderLock::State::Unavailable);
     EXPECT_NE(lock.problem().find("nelze zamknout"), std::string::npos) << lock.problem();
-}
-
-TEST_F(Lock, eachFolderHasItsOwnLock) {
-    fs::create_directory(dir.path() / "other");
-    FolderLock here, there;
-    EXPECT_TRUE(here.acquire(folder(), 0ms));
-    EXPECT_TRUE(there.acquire((dir.path() / "other").string(), 0ms));
 }
 
 }  // namespace
