@@ -4,6 +4,7 @@
 #include "Cp1250.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleCommand.h"
 #include "TrimDownloadedFile.h"
@@ -159,6 +160,8 @@ void BackupDialog::SaveToArchiveClick() {
         oldArchive = *path;
     }
 
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem());
     const BusyScope busy(window_);
     BackupArchive archive(*path, &report_);
     BackupOk = true;

@@ -74,4 +74,9 @@ std::optional<ScaleList> readScaleList(const std::string& fileName) {
     return parseScaleList(bytes);
 }
 
+std::string skippedEntryLine(const ScaleListEntry& entry, std::string_view listName) {
+    return "Řádek " + std::to_string(entry.line) + " souboru " + std::string(listName) + " přeskočen: " +
+           addressProblemText(entry.problem);
+}
+
 }  // namespace zalohy

@@ -45,4 +45,8 @@ ScaleList parseScaleList(std::string_view text);
 // Reads and parses the file; nothing when it cannot be opened or read.
 std::optional<ScaleList> readScaleList(const std::string& fileName);
 
+// The progress line for an entry that names no usable scale, e.g.
+// "Řádek 3 souboru seznam.lst přeskočen: Adresa váhy nesmí obsahovat mezeru." (UTF-8).
+std::string skippedEntryLine(const ScaleListEntry& entry, std::string_view listName);
+
 }  // namespace zalohy

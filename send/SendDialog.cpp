@@ -4,6 +4,7 @@
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleList.h"
 
@@ -53,10 +54,7 @@ static_assert(std::size(kKindTexts) == kDataKinds.size());
 void removeIfExists(const std::string& name) { fileio::removeFile(name); }
 
 // The log line for a line of the list that names no usable scale.
-std::string skippedLine(const ScaleListEntry& entry) {
-    return "Řádek " + std::to_string(entry.line) + " souboru " + kScaleListFile + " přeskočen: " +
-           addressProblemText(entry.problem);
-}
+std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(entry, kScaleListFile); }
 
 }  // namespace
 
@@ -148,6 +146,8 @@ void SendDialog::SendFormatBtnClick() {
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
 
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
     const BusyScope busy(window_);
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
@@ -190,6 +190,8 @@ void SendDialog::SendByListClick() {
         }
     }
 
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
     const BusyScope busy(window_);
     int visited = 0;
     int failed = 0;

@@ -11,9 +11,12 @@
 //   {"backup", "ADDRESS ARCHIVE", 2, 2, "back up a scale",
 //    {{"kinds", "LIST", "the kinds to save"}, {"overwrite", nullptr, "replace ARCHIVE"}}, backup}
 // whose backup(call) reads call.value("kinds") and call.has("overwrite").
+// The unattended runs against scales (backup, send, backup-list) are not rows
+// here: they live in ZaltoolRuns, each an entry that parses its own options.
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "ToolConsole.h"
+#include "ZaltoolRuns.h"
 
 #include <getopt.h>
 
@@ -208,13 +211,19 @@ void printOverview() {
     for (const Command& command : commands()) printCommand(command);
     std::printf("\noptions of every command:\n"
                 "  -h, --help               describe the command\n"
-                "\nExit status: 0 done, 1 failed (one line on stderr says why), 2 wrong command line.\n");
+                "\nExit status: 0 done, 1 failed (one line on stderr says why), 2 wrong command line.\n\n");
+    printZaltoolRunsHelp(stdout);
 }
 
 int help(const Invocation& call) {
     if (call.operands.empty()) {
         printOverview();
         return kDone;
+    }
+    if (const ZaltoolRun* run = findZaltoolRun(call.operands[0])) {
+        std::string name = run->name, option = "--help";
+        char* args[] = {name.data(), option.data(), nullptr};
+        return run->entry(2, args);
     }
     const Command* command = findCommand(call.operands[0]);
     if (!command) throw UsageError{"unknown command '" + call.operands[0] + "'"};
@@ -292,6 +301,8 @@ int run(int argc, char** argv) {
         }
     }
     if (optind >= argc) return usageError("no command given");
+    // The unattended runs (backup, send, backup-list) parse their own options.
+    if (const ZaltoolRun* run = findZaltoolRun(argv[optind])) return run->entry(argc - optind, argv + optind);
     const Command* command = findCommand(argv[optind]);
     if (!command) return usageError("unknown command '" + std::string(argv[optind]) + "'");
     return runCommand(*command, argc - optind, argv + optind);

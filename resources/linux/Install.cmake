@@ -30,6 +30,11 @@ set(generated)
 # The program's tools and the scale library.
 install(TARGETS zaltool scale-emulator RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS twswtcp LIBRARY DESTINATION ${ZALOHY_INSTALL_PRIVATEDIR} NAMELINK_SKIP)
+# zaltool's runs load the scale library from the program's folder when none
+# lies beside zaltool.
+file(RELATIVE_PATH ZALOHY_TOOL_TO_LIBRARY
+  ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${ZALOHY_INSTALL_PRIVATEDIR})
+target_compile_definitions(zaltool PRIVATE ZALOHY_TOOL_TO_LIBRARY="${ZALOHY_TOOL_TO_LIBRARY}")
 
 # Manual pages, gzip -9n so the packages are reproducible.
 set(man_pages zaltool scale-emulator)
