@@ -73,11 +73,11 @@ void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path) {
                       kBadNews, kMbOk | kMbIconWarning);
 }
 
-void BackupDialog::WindowReport::message(const std::string& text, const std::string& caption) {
+void WindowReport::message(const std::string& text, const std::string& caption) {
     window_.messageBox(text, caption, kMbOk);
 }
 
-void BackupDialog::WindowReport::line(const std::string& text) { window_.addLine(text); }
+void WindowReport::line(const std::string& text) { window_.addLine(text); }
 
 BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile) : window_(window), report_(window) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.backupCaption);

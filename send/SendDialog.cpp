@@ -58,12 +58,6 @@ std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(e
 
 }  // namespace
 
-void SendDialog::WindowReport::message(const std::string& text, const std::string& caption) {
-    window_.messageBox(text, caption, kMbOk);
-}
-
-void SendDialog::WindowReport::line(const std::string& text) { window_.addLine(text); }
-
 SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner) : window_(window), runner_(runner), report_(window) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.sendCaption);
     FormCreate();
