@@ -62,9 +62,7 @@ bool isWorkingFile(const std::string& path, const std::string& address) {
         names.push_back(scaleFileName(address, kind.downloadedSuffix));
         names.push_back(scaleFileName(address, kind.uploadSuffix));
     }
-    for (const std::string& name : names)
-        if (fileio::samePath(path, name)) return true;
-    return false;
+    return fileio::namesWorkingFile(path, names);
 }
 
 void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path) {

@@ -235,7 +235,7 @@ bool truncateFile(const fs::path& path, std::int64_t size) {
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::fsync(fd) == 0;
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
     return ::close(fd) == 0 && ok;
 #endif
 }
@@ -271,21 +271,29 @@ bool removeFile(const std::string& name) {
     return fs::remove(path, ec) && !ec;
 }
 
-bool samePath(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    const fs::path pa = toPath(a);
-    const fs::path pb = toPath(b);
-    if (fs::exists(pa, ec) && fs::exists(pb, ec)) return fs::equivalent(pa, pb, ec) && !ec;
-    const fs::path ra = fs::weakly_canonical(fs::absolute(pa, ec), ec);
-    const fs::path rb = fs::weakly_canonical(fs::absolute(pb, ec), ec);
+// Names compared as the file system does: Windows does not tell letter case
+// apart.
+static bool sameName(const fs::path& a, const fs::path& b) {
 #ifdef _WIN32
-    // Windows file names do not tell letter case apart.
-    std::wstring wa = ra.native(), wb = rb.native();
-    return wa.size() == wb.size() && CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
-                                                          static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+    const std::wstring& wa = a.native();
+    const std::wstring& wb = b.native();
+    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                TRUE) == CSTR_EQUAL;
 #else
-    return ra == rb;
+    return a == b;
 #endif
+}
+
+bool namesWorkingFile(const std::string& path, const std::vector<std::string>& names) {
+    // Two look-ups in all: the path resolved, and the working folder.
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(toPath(path), ec), ec);
+    if (ec) return false;
+    const fs::path folder = fs::weakly_canonical(fs::current_path(ec), ec);
+    if (ec || !sameName(resolved.parent_path(), folder)) return false;
+    for (const std::string& name : names)
+        if (sameName(resolved.filename(), toPath(name).filename())) return true;
+    return false;
 }
 
 bool renameFile(const std::string& from, const std::string& to) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zalohy::fileio {
 
@@ -83,8 +84,8 @@ std::optional<std::filesystem::path> createTempBeside(const std::filesystem::pat
 // files as they are, when `to` is read-only.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// Cuts a file to its first size bytes and flushes it to the disk; one change
-// of the file's length, done whole or not at all. Refuses a read-only file.
+// Cuts a file to its first size bytes: one change of the file's length, done
+// whole or not at all. Refuses a read-only file.
 bool truncateFile(const std::filesystem::path& path, std::int64_t size);
 
 // Removes a file, ignoring every error (used to drop temporary files).
@@ -102,9 +103,10 @@ bool canRemove(const std::string& name);
 // Deletes a file; refuses a read-only one and anything that is not a plain
 // file. True when the name is gone afterwards.
 bool removeFile(const std::string& name);
-// True when both names lead to the same file, also when either does not
-// exist yet: the names are compared after resolving folders, "..", and links.
-bool samePath(const std::string& a, const std::string& b);
+// True when path leads to one of the names in the working folder, also when
+// it does not exist yet: compared after resolving the folders, ".." and
+// links of path, and without regard to letter case on Windows.
+bool namesWorkingFile(const std::string& path, const std::vector<std::string>& names);
 // Renames a file; fails when the target exists, leaving both as they are.
 bool renameFile(const std::string& from, const std::string& to);
 
