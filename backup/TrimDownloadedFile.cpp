@@ -28,8 +28,9 @@ int TrimDownloadedFile(const std::string& fileName, TrimReport& owner) {
     const std::filesystem::path temp = "temp.dat";
     File out;
     std::error_code ec;
-    // Creating the scratch file must never truncate the very file being read.
-    if (std::filesystem::equivalent(path, temp, ec) || !out.open(temp, "wb"))
+    // Creating the scratch file must never truncate the very file being read,
+    // nor write through a link planted under the scratch file's name.
+    if (std::filesystem::equivalent(path, temp, ec) || !fileio::createFresh(temp, out))
         return fail("Error opening file  temp.dat");
 
     // Everything before the last two bytes is copied unchanged.
@@ -48,7 +49,7 @@ int TrimDownloadedFile(const std::string& fileName, TrimReport& owner) {
     in.close();
     // A trimmed copy that did not reach the disk whole must never replace the
     // downloaded file.
-    if (!out.close() || !written) return fail("unknown error ");
+    if (!written || !out.sync() || !out.close()) return fail("unknown error ");
 
     if (!fileio::replaceFile(temp, path)) {
         owner.addLine("Chyba pri prejmenovani souboru " + fileName);
