@@ -25,7 +25,7 @@ namespace {
 
 const char* const kBadNews = "Ne zrovna dobrá zpráva";
 const char* const kAllSent = "Navolené datové soubory jsou odeslány";
-const char* const kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
+constexpr const char* kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
 
 // What the send runs show for each kind, in the order of kDataKinds. The run
 // to a list never sends the image kind.
