@@ -152,12 +152,14 @@ static constexpr std::size_t kCopyBlock = 1024 * 1024;
 
 CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     CopyResult result;
-    // Not zeroed: only the pages a copy touches are ever faulted in, so a
-    // small file costs little although the block is large.
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyBlock);
+    // Not zeroed: only the pages a copy touches are ever faulted in; and no
+    // larger than the copy, so a small one costs little.
+    const std::size_t block =
+        maxBytes < static_cast<std::int64_t>(kCopyBlock) ? static_cast<std::size_t>(maxBytes < 1 ? 1 : maxBytes) : kCopyBlock;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(block);
     while (result.copied < maxBytes) {
         const std::int64_t left = maxBytes - result.copied;
-        const std::size_t want = left < static_cast<std::int64_t>(kCopyBlock) ? static_cast<std::size_t>(left) : kCopyBlock;
+        const std::size_t want = left < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(left) : block;
         const std::size_t got = in.read(buffer.get(), want);
         if (got > 0 && !out.write(buffer.get(), got)) {
             result.writeError = true;

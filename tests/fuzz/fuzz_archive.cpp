@@ -51,9 +51,9 @@ std::optional<std::array<Slot, 10>> soundDirectory(const std::string& file) {
 const std::array<std::int32_t, 8> kAppendIds = {34, 38, 52, 41, 25, 67, 0, 99};
 
 void checkExtractions(const std::string& archive, const std::optional<std::array<Slot, 10>>& directory, bool plantTemp) {
-    std::array<std::int32_t, 19> ids = {0, 34, 38, 52, 41, 25, 67, 1, -1};
+    std::set<std::int32_t> ids = {0, 34, 38, 52, 41, 25, 67, 1, -1};
     if (directory)
-        for (std::size_t i = 0; i < 10; ++i) ids[9 + i] = static_cast<std::int32_t>((*directory)[i].id);
+        for (const Slot& s : *directory) ids.insert(static_cast<std::int32_t>(s.id));
     for (const std::int32_t id : ids) {
         if (plantTemp) writeBytes("out.dat.0123abcd.tmp", "left by a killed run");
         BackupArchive record("a.zal");

@@ -91,6 +91,7 @@ struct PaceCase {
     int pauseMs;
     bool trickleHeader;
     int expected;
+    friend void PrintTo(const PaceCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LibraryPace : public ScaleLinkTest, public ::testing::WithParamInterface<PaceCase> {};
