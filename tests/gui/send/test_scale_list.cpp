@@ -79,7 +79,9 @@ TEST_P(LongLine, isReadInPiecesOf39) {
     EXPECT_EQ(got, expected);
     EXPECT_EQ(list.reachedEndOfFile, length <= 38 || length >= 43);
     // The rest of a long line still counts as the same line of the file.
-    if (length >= 43) EXPECT_EQ(list.entries[1].line, 1);
+    if (length >= 43) {
+        EXPECT_EQ(list.entries[1].line, 1);
+    }
     const bool listEndsInTheLongLine = length > 38 && length < 43;
     EXPECT_EQ(list.entries.back().line, listEndsInTheLongLine ? 1 : 2);
 }
