@@ -63,7 +63,8 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
     const bool written = in.seek(0) && fileio::copyBytes(in, out, body).copied == body &&
                          out.write(kept.data(), kept.size());
     in.close();
-    if (!out.close() || !written) {
+    // A copy that did not reach the disk whole must never replace the file.
+    if (!written || !out.sync() || !out.close()) {
         fileio::removeQuietly(*temp);
         return fail("unknown error ");
     }

@@ -8,6 +8,9 @@ packages=(
   qt6-base-dev qt6-translations-l10n
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   fonts-dejavu-core fonts-liberation
+  # the sanitizer leg and the fuzz targets: clang with its sanitizer and
+  # libFuzzer runtimes
+  clang libclang-rt-14-dev
 )
 # Installing and packaging (resources/linux/, tests/install/): the icon
 # renderer, the desktop-file validators, manual pages, the Debian package and

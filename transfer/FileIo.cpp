@@ -130,6 +130,16 @@ std::int64_t File::length() { return seekEnd() ? tell() : -1; }
 
 bool File::hadReadError() const { return std::ferror(f_) != 0; }
 
+bool File::sync() {
+    if (!f_ || std::fflush(f_) != 0) return false;
+#ifdef _WIN32
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)))) != 0;
+#else
+    // A file system that cannot sync (EINVAL) has nothing more to do.
+    return ::fsync(fileno(f_)) == 0 || errno == EINVAL;
+#endif
+}
+
 bool File::close() {
     if (!f_) return true;
     const bool ok = std::ferror(f_) == 0 && std::fflush(f_) == 0;
@@ -179,12 +189,14 @@ CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     kernelCopy(in, out, maxBytes, result);
     if (result.writeError || result.copied == maxBytes) return result;
 #endif
-    // Not zeroed: only the pages a copy touches are ever faulted in, so a
-    // small file costs little although the block is large.
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyBlock);
+    // Not zeroed: only the pages a copy touches are ever faulted in; and no
+    // larger than the copy, so a small one costs little.
+    const std::size_t block =
+        maxBytes < static_cast<std::int64_t>(kCopyBlock) ? static_cast<std::size_t>(maxBytes < 1 ? 1 : maxBytes) : kCopyBlock;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(block);
     while (result.copied < maxBytes) {
         const std::int64_t left = maxBytes - result.copied;
-        const std::size_t want = left < static_cast<std::int64_t>(kCopyBlock) ? static_cast<std::size_t>(left) : kCopyBlock;
+        const std::size_t want = left < static_cast<std::int64_t>(block) ? static_cast<std::size_t>(left) : block;
         const std::size_t got = in.read(buffer.get(), want);
         if (got > 0 && !out.write(buffer.get(), got)) {
             result.writeError = true;
@@ -199,16 +211,42 @@ CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
     return result;
 }
 
+static constexpr std::size_t kTempDigits = 8;
+
+bool isTempNameOf(const std::string& name, const std::string& targetName) {
+    const std::string suffix = ".tmp";
+    if (name.size() != targetName.size() + 1 + kTempDigits + suffix.size()) return false;
+    if (name.compare(0, targetName.size(), targetName) != 0 || name[targetName.size()] != '.') return false;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+    for (std::size_t i = targetName.size() + 1; i < targetName.size() + 1 + kTempDigits; ++i)
+        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'f'))) return false;
+    return true;
+}
+
+// Temporary files of `target` that a killed run left behind: files or links,
+// never folders.
+static void removeStaleTemps(const fs::path& folder, const std::string& base) {
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        if (!isTempNameOf(toUtf8(it->path().filename()), base)) continue;
+        std::error_code statusError;
+        const fs::file_status st = fs::symlink_status(it->path(), statusError);
+        if (!statusError && (fs::is_regular_file(st) || fs::is_symlink(st))) removeQuietly(it->path());
+    }
+}
+
 std::optional<fs::path> createTempBeside(const fs::path& target, File& file) {
     if (isReadOnly(target)) return std::nullopt;
     static std::mt19937_64 random{std::random_device{}()};
     const fs::path folder = target.parent_path();
     const std::string base = toUtf8(target.filename());
     static const char hex[] = "0123456789abcdef";
+    removeStaleTemps(folder, base);
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string name = base + ".";
         std::uint64_t r = random();
-        for (int i = 0; i < 8; ++i, r >>= 4) name.push_back(hex[r & 15]);
+        for (std::size_t i = 0; i < kTempDigits; ++i, r >>= 4) name.push_back(hex[r & 15]);
         name += ".tmp";
         const fs::path candidate = folder / toPath(name);
         // "x": fails when the name exists, so another file is never taken over.
@@ -219,11 +257,31 @@ std::optional<fs::path> createTempBeside(const fs::path& target, File& file) {
     return std::nullopt;
 }
 
+bool createFresh(const fs::path& path, File& file) {
+    if (isReadOnly(path)) return false;
+    removeQuietly(path);
+    return file.open(path, "wbx");
+}
+
 bool replaceFile(const fs::path& from, const fs::path& to) {
     if (isReadOnly(to)) return false;
     std::error_code ec;
     fs::rename(from, to, ec);
-    return !ec;
+    if (ec) return false;
+    syncFolder(to.parent_path());
+    return true;
+}
+
+void syncFolder(const fs::path& folder) {
+#ifndef _WIN32
+    const fs::path name = folder.empty() ? fs::path(".") : folder;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+#else
+    (void)folder;
+#endif
 }
 
 bool truncateFile(const fs::path& path, std::int64_t size) {
