@@ -15,6 +15,10 @@ AddressProblem checkScaleAddress(std::string_view address) {
         if (byte == ' ') return AddressProblem::Blank;
         if (byte < 0x20 || byte == 0x7F) return AddressProblem::ControlCharacter;
         if (byte == '/' || byte == '\\') return AddressProblem::PathSeparator;
+        if (std::string_view("*?\"<>|").find(c) != std::string_view::npos) return AddressProblem::NotInFileName;
+#ifdef _WIN32
+        if (c == ':') return AddressProblem::NotInFileName;
+#endif
     }
     return AddressProblem::None;
 }
@@ -27,6 +31,7 @@ const char* addressProblemText(AddressProblem problem) {
     case AddressProblem::Blank: return "Adresa váhy nesmí obsahovat mezeru.";
     case AddressProblem::ControlCharacter: return "Adresa váhy obsahuje neplatný znak.";
     case AddressProblem::PathSeparator: return "Adresa váhy nesmí obsahovat znaky / a \\.";
+    case AddressProblem::NotInFileName: return "Adresa váhy obsahuje znak, který nesmí být v názvu souboru.";
     }
     return "";
 }

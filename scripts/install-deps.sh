@@ -10,6 +10,14 @@ packages=(
   fonts-dejavu-core fonts-liberation
 )
 
+# Windows cross builds (scripts/build-windows.sh) and the Windows test leg:
+# MinGW-w64 for 64- and 32-bit, and Wine's 64-bit loader. Never add the i386
+# architecture for wine32: it upgrades many system packages and 32-bit
+# programs cannot run on these machines anyway.
+packages+=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64
+)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

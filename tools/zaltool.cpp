@@ -2,6 +2,7 @@
 // and scripts. Exit status 0 when done; 1 with one line on stderr otherwise.
 #include "BackupArchive.h"
 #include "DataKind.h"
+#include "ToolConsole.h"
 
 #include <charconv>
 #include <cstdio>
@@ -72,6 +73,7 @@ int append(BackupArchive& archive, std::int32_t id, const std::string& dataFile)
 }  // namespace
 
 int main(int argc, char** argv) {
+    prepareToolConsole(argc, argv);
     const std::string command = argc > 1 ? argv[1] : "";
     const bool twoArgs = argc == 3 && (command == "list" || command == "verify");
     const bool fourArgs = argc == 5 && (command == "extract" || command == "append");

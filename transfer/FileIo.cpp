@@ -163,6 +163,7 @@ CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes) {
 }
 
 std::optional<fs::path> createTempBeside(const fs::path& target, File& file) {
+    if (isReadOnly(target)) return std::nullopt;
     static std::mt19937_64 random{std::random_device{}()};
     const fs::path folder = target.parent_path();
     const std::string base = toUtf8(target.filename());

@@ -71,7 +71,10 @@ CopyResult copyBytes(File& in, File& out, std::int64_t maxBytes);
 
 // Creates a new, empty file beside `target` (same folder, so a rename onto the
 // target never crosses file systems) and opens it for writing.
-// Returns the temporary path, or nothing when no file could be created.
+// Returns the temporary path, or nothing when no file could be created or
+// `target` is read-only: such a target could never be replaced, and on
+// Windows a temporary file that took over its read-only attribute could not
+// even be removed again.
 std::optional<std::filesystem::path> createTempBeside(const std::filesystem::path& target, File& file);
 
 // Renames `from` over `to`, replacing `to` atomically. Fails, leaving both

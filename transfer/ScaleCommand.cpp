@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -33,14 +34,33 @@ ScaleEntryPoint& entryPoint() {
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 #ifdef _WIN32
-std::string lastWindowsError() {
-    const DWORD code = GetLastError();
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n ? std::string(text, n) : "error " + std::to_string(code);
+std::string toUtf8(const wchar_t* text, int length) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0u, '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// The system's text for an error code in the user's language, as UTF-8. The
+// text may hold inserts such as "%1" ("Bad EXE format for %1."), which
+// FormatMessage leaves as they are: %1 is the file, the others go.
+std::string windowsErrorText(DWORD code, const std::string& file) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const std::string raw = n ? toUtf8(text, static_cast<int>(n)) : std::string();
     if (text) LocalFree(text);
+    std::string reason;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') {
+            if (raw[i + 1] == '1' && (i + 2 >= raw.size() || raw[i + 2] < '0' || raw[i + 2] > '9')) reason += file;
+            while (i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') ++i;
+            continue;
+        }
+        reason += raw[i];
+    }
     while (!reason.empty() && isBlank(reason.back())) reason.pop_back();
+    if (reason.empty()) reason = "Chyba Windows " + std::to_string(code) + ".";
     return reason;
 }
 #endif
@@ -95,6 +115,29 @@ bool readStatus(const fs::path& path, int& status) {
 
 }  // namespace
 
+unsigned peMachine(const std::string& path) {
+    fileio::File file;
+    if (!file.open(fileio::toPath(path), "rb")) return 0;
+    // The DOS header says where the PE signature is; the machine follows it.
+    unsigned char dos[64];
+    if (file.read(dos, sizeof dos) != sizeof dos || dos[0] != 'M' || dos[1] != 'Z') return 0;
+    const std::uint32_t peOffset = dos[60] | dos[61] << 8 | dos[62] << 16 | static_cast<std::uint32_t>(dos[63]) << 24;
+    unsigned char pe[6];
+    if (!file.seek(peOffset) || file.read(pe, sizeof pe) != sizeof pe) return 0;
+    if (pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) return 0;
+    return pe[4] | pe[5] << 8;
+}
+
+std::string bitnessMismatchText(unsigned dllMachine, int programBits) {
+    if (dllMachine == kPeMachineX86 && programBits == 64)
+        return "Knihovna je 32bitová, ale tento program je 64bitový. "
+               "Použijte 32bitovou verzi programu ze souboru zalohy-win32.zip.";
+    if (dllMachine == kPeMachineX64 && programBits == 32)
+        return "Knihovna je 64bitová, ale tento program je 32bitový. "
+               "Použijte 64bitovou verzi programu ze souboru zalohy-win64.zip.";
+    return std::string();
+}
+
 std::string LibraryBinding::message() const { return "Cannot load " + libraryPath + ": " + reason; }
 
 const char* ScaleLibrary::libraryFileName() {
@@ -123,13 +166,18 @@ LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
 #ifdef _WIN32
     HMODULE module = LoadLibraryW(fileio::toPath(path).c_str());
     if (!module) {
-        binding.reason = lastWindowsError();
+        const DWORD code = GetLastError();
+        // A 32-bit library cannot be loaded into a 64-bit program, nor the
+        // other way round: say which build of the program fits the library.
+        if (code == ERROR_BAD_EXE_FORMAT)
+            binding.reason = bitnessMismatchText(peMachine(path), static_cast<int>(sizeof(void*) * 8));
+        if (binding.reason.empty()) binding.reason = windowsErrorText(code, path);
         return binding;
     }
     // The entry point has no name: it is exported by ordinal 2 only.
     entry = reinterpret_cast<RawEntry>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2))));
     if (!entry) {
-        binding.reason = lastWindowsError();
+        binding.reason = kNoOrdinal2Text;
         FreeLibrary(module);
         return binding;
     }

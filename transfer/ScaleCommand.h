@@ -27,6 +27,21 @@ struct LibraryBinding {
     std::string message() const;
 };
 
+// The machine a Windows program or DLL file was built for, from its PE
+// header: kPeMachineX86 (32-bit), kPeMachineX64 (64-bit), another value, or 0
+// when the file cannot be read or is no PE image.
+inline constexpr unsigned kPeMachineX86 = 0x14C;
+inline constexpr unsigned kPeMachineX64 = 0x8664;
+unsigned peMachine(const std::string& path);
+
+// Why a library whose machine is `dllMachine` cannot serve a program of
+// `programBits` (32 or 64) bits, naming the build of the program to use; empty
+// when the machine is not the other x86 one. UTF-8.
+std::string bitnessMismatchText(unsigned dllMachine, int programBits);
+
+// The reason given when the library has no entry point with ordinal 2 (UTF-8).
+inline constexpr const char* kNoOrdinal2Text = "Knihovna neobsahuje vstupní bod s pořadovým číslem 2.";
+
 class ScaleLibrary {
 public:
     // Binds the library beside the running executable: libtwswtcp.so through

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace zalohy;
 using namespace testsupport;
 
@@ -144,9 +148,25 @@ TEST_F(Runner, WithoutALibraryNothingIsCalled) {
     EXPECT_EQ(unreadable, 0);
 }
 
-#ifndef _WIN32
+// The binding tests load small libraries built for them (fake_*.cpp).
+#ifdef _WIN32
+constexpr const char* kLibraryFile = "TWSWTCP.DLL";
+#else
+constexpr const char* kLibraryFile = "libtwswtcp.so";
+#endif
+
+fs::path runningProgram() {
+#ifdef _WIN32
+    wchar_t buffer[4096];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
+    return fs::path(std::wstring(buffer, n));
+#else
+    return fs::read_symlink("/proc/self/exe");
+#endif
+}
+
 TEST_F(Runner, LibraryThatCannotBeBoundIsNamedWithTheLoadersReason) {
-    const std::string missing = (dir / "libtwswtcp.so").string();
+    const std::string missing = (dir / kLibraryFile).string();
     LibraryBinding binding = ScaleLibrary::bindFile(missing);
     EXPECT_FALSE(binding.ok);
     EXPECT_EQ(binding.libraryPath, missing);
@@ -156,11 +176,18 @@ TEST_F(Runner, LibraryThatCannotBeBoundIsNamedWithTheLoadersReason) {
     EXPECT_FALSE(ScaleLibrary::isBound());
 
     writeFile(missing, "not a shared library");
-    EXPECT_FALSE(ScaleLibrary::bindFile(missing).ok);
+    binding = ScaleLibrary::bindFile(missing);
+    EXPECT_FALSE(binding.ok);
+    // The system's texts hold inserts ("Bad EXE format for %1."): none is left.
+    EXPECT_EQ(binding.reason.find('%'), std::string::npos) << binding.reason;
 
     binding = ScaleLibrary::bindFile(FAKE_NOENTRY_LIBRARY);
     EXPECT_FALSE(binding.ok);
+#ifdef _WIN32
+    EXPECT_EQ(binding.reason, kNoOrdinal2Text);
+#else
     EXPECT_NE(binding.reason.find("twswtcp_entry"), std::string::npos) << binding.reason;
+#endif
     EXPECT_FALSE(ScaleLibrary::isBound());
 }
 
@@ -174,9 +201,56 @@ TEST_F(Runner, BoundLibraryIsCalledThroughItsEntryPoint) {
 
 TEST_F(Runner, TheLibraryIsLookedForBesideTheProgram) {
     const LibraryBinding binding = ScaleLibrary::bindBesideExecutable();
-    EXPECT_EQ(fs::path(binding.libraryPath),
-              fs::read_symlink("/proc/self/exe").parent_path() / ScaleLibrary::libraryFileName());
+    EXPECT_EQ(fs::path(binding.libraryPath), runningProgram().parent_path() / ScaleLibrary::libraryFileName());
+}
+
+#ifdef _WIN32
+TEST_F(Runner, AnEntryExportedOnlyByNameIsRefused) {
+    const LibraryBinding binding = ScaleLibrary::bindFile(FAKE_BYNAME_LIBRARY);
+    EXPECT_FALSE(binding.ok);
+    EXPECT_EQ(binding.reason, kNoOrdinal2Text);
+    EXPECT_FALSE(ScaleLibrary::isBound());
+    EXPECT_EQ(peMachine(FAKE_BYNAME_LIBRARY), sizeof(void*) == 8 ? kPeMachineX64 : kPeMachineX86);
 }
 #endif
+
+#ifdef FAKE_ENTRY32_LIBRARY
+TEST_F(Runner, ALibraryOfTheOtherBitnessNamesTheBuildThatFitsIt) {
+    const LibraryBinding binding = ScaleLibrary::bindFile(FAKE_ENTRY32_LIBRARY);
+    EXPECT_FALSE(binding.ok);
+    EXPECT_EQ(binding.reason, bitnessMismatchText(kPeMachineX86, 64));
+    EXPECT_NE(binding.reason.find("zalohy-win32.zip"), std::string::npos);
+    EXPECT_FALSE(ScaleLibrary::isBound());
+}
+#endif
+
+// A PE image's machine sits after the "PE\0\0" that the DOS header points at.
+TEST_F(Runner, TheMachineOfALibraryIsReadFromItsHeaderAndDecidesTheAdvice) {
+    auto image = [](std::uint32_t peOffset, const std::string& afterOffset) {
+        std::string bytes = "MZ" + std::string(58, '\0') + le32(peOffset);
+        bytes.resize(peOffset, '\0');
+        return bytes + afterOffset;
+    };
+    const std::vector<std::pair<std::string, unsigned>> cases = {
+        {image(0x80, std::string("PE\0\0\x4c\x01", 6) + std::string(20, '\0')), kPeMachineX86},
+        {image(0x40, std::string("PE\0\0\x64\x86", 6)), kPeMachineX64},
+        {image(0x80, std::string("PE\0\0\x64", 5)), 0},       // cut inside the machine
+        {image(0x80, std::string("PX\0\0\x4c\x01", 6)), 0},  // no signature
+        {"MZ" + std::string(58, '\0') + le32(0x7FFFFFF0), 0},  // points past the end
+        {"\x7f" "ELF" + std::string(60, '\0'), 0},
+        {"MZ", 0},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        writeFile("image.dll", cases[i].first);
+        EXPECT_EQ(peMachine("image.dll"), cases[i].second) << i;
+    }
+    EXPECT_EQ(peMachine("missing.dll"), 0u);
+
+    EXPECT_NE(bitnessMismatchText(kPeMachineX86, 64).find("zalohy-win32.zip"), std::string::npos);
+    EXPECT_NE(bitnessMismatchText(kPeMachineX64, 32).find("zalohy-win64.zip"), std::string::npos);
+    for (const auto& [machine, bits] : std::vector<std::pair<unsigned, int>>{
+             {kPeMachineX86, 32}, {kPeMachineX64, 64}, {0, 64}, {0, 32}, {0xAA64, 64}})
+        EXPECT_EQ(bitnessMismatchText(machine, bits), "") << machine << " " << bits;
+}
 
 }  // namespace
