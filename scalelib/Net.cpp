@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -230,14 +231,24 @@ std::string formatIPv4(std::uint32_t address) {
            std::to_string((address >> 8) & 255) + '.' + std::to_string(address & 255);
 }
 
+bool loopbackOnly() {
+    const char* value = std::getenv("TWSWTCP_LOOPBACK_ONLY");
+    return value && *value && std::string_view(value) != "0";
+}
+
+bool mayDial(std::uint32_t address, bool onlyLoopback) { return !onlyLoopback || isLoopback(address); }
+
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const bool onlyLoopback = loopbackOnly();
     std::uint32_t numeric = 0;
-    const std::vector<std::uint32_t> addresses =
-        parseIPv4(host, numeric) ? std::vector<std::uint32_t>{numeric} : resolve(host);
+    std::vector<std::uint32_t> addresses;
+    if (parseIPv4(host, numeric)) addresses.push_back(numeric);
+    else if (!onlyLoopback || host == "localhost") addresses = resolve(host);
     if (addresses.empty()) return Result::NotFound;
     Result last = Result::Refused;
     for (std::uint32_t address : addresses) {
+        if (!mayDial(address, onlyLoopback)) continue;
         last = connectOne(address, port, deadline, out);
         if (last == Result::Ok || last == Result::TimedOut) break;
     }

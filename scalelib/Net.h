@@ -73,8 +73,16 @@ bool parseIPv4(std::string_view text, std::uint32_t& address);
 std::string formatIPv4(std::uint32_t address);
 inline bool isLoopback(std::uint32_t address) { return (address >> 24) == 127; }
 
+// With TWSWTCP_LOOPBACK_ONLY set to anything but "" or "0" (tests, demos)
+// nothing outside 127.0.0.0/8 is ever dialled and no name but "localhost" is
+// looked up, whatever address a window or a list holds.
+bool loopbackOnly();
+// Whether an address may be dialled under that rule.
+bool mayDial(std::uint32_t address, bool onlyLoopback);
+
 // Connects to host (dotted IPv4, or a name resolved to IPv4 addresses, tried
-// in turn) within timeoutMs in all.
+// in turn) within timeoutMs in all. An address the loopback rule forbids is
+// refused without a connection attempt.
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out);
 
 // Each wait for the socket to become ready is limited to idleTimeoutMs, so a
