@@ -161,7 +161,7 @@ void Form::createControls() {
             break;
         case ControlKind::Label:
             windowClass = L"STATIC";
-            style |= SS_LEFT | SS_NOPREFIX;
+            style |= SS_LEFTNOWORDWRAP | SS_NOPREFIX;
             break;
         case ControlKind::Panel:
             windowClass = L"STATIC";
@@ -229,6 +229,21 @@ SIZE Form::outerSize(int clientWidth, int clientHeight) const {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+// The width a control's text takes in the control's font.
+static int textWidth(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    HDC dc = GetDC(control);
+    if (!dc) return 0;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
 void Form::layout() {
     RECT client;
     if (!created_ || !GetClientRect(hwnd_, &client)) return;
@@ -241,6 +256,9 @@ void Form::layout() {
         // Edges are scaled, not sizes, so that neighbours stay neighbours.
         int left = scaled(s.x), top = scaled(s.y);
         int right = scaled(s.x + s.width), bottom = scaled(s.y + s.height);
+        // A label is as wide as its text needs at least, so that a font a
+        // little wider than the design's never cuts it off.
+        if (s.kind == ControlKind::Label) right = std::max(right, left + textWidth(c.hwnd));
         if (!s.parent) {
             if (s.flags & Right) {
                 right += dx;
@@ -408,6 +426,7 @@ void Form::setCaption(std::string_view name, const std::string& text) {
                  ControlKind::Panel});
     SetWindowTextW(c.hwnd, wide(text).c_str());
     if (c.spec.kind == ControlKind::Panel) InvalidateRect(c.hwnd, nullptr, TRUE);
+    if (c.spec.kind == ControlKind::Label) layout();
 }
 
 void Form::clearLog() {
@@ -422,6 +441,11 @@ void Form::addLine(const std::string& line) {
     const int end = GetWindowTextLengthW(memo);
     SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
     SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    // The caret to the start of the last line: the new line is in view and
+    // a long line before it leaves the box scrolled back to the left.
+    const LRESULT last = SendMessageW(memo, EM_GETLINECOUNT, 0, 0) - 1;
+    const LRESULT start = SendMessageW(memo, EM_LINEINDEX, static_cast<WPARAM>(last), 0);
+    SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(start), start);
     SendMessageW(memo, EM_SCROLLCARET, 0, 0);
 }
 

@@ -30,7 +30,7 @@ enum class ControlKind {
     Edit,       // one-line edit box
     Memo,       // read-only multi-line text box, vertical scroll bar
     WideMemo,   // the same, lines not wrapped, both scroll bars
-    Label,      // static text
+    Label,      // static text, at least as wide as its text
     Panel,      // raised panel with a centred caption; reports clicks
     StatusBar,  // one text for the whole bar
 };
