@@ -4,6 +4,7 @@
 
 #include <commdlg.h>
 
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -67,14 +68,16 @@ std::optional<std::string> Boxes::chooseFile(HWND owner, const FileDialogRequest
     // question and uses a name as typed. The working folder holds the scale
     // files and the settings, so the dialog must not move it.
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    BOOL chosen;
-    if (request.mode == FileDialogRequest::Save) {
-        chosen = GetSaveFileNameW(&ofn);
-    } else {
-        ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-        chosen = GetOpenFileNameW(&ofn);
-    }
-    if (!chosen) return std::nullopt;
+    // The common dialogs' DLL brings the shell with it: loaded on first use,
+    // not at start-up.
+    using FileDialogFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    static HMODULE dialogs = LoadLibraryW(L"comdlg32.dll");
+    const char* name = request.mode == FileDialogRequest::Save ? "GetSaveFileNameW" : "GetOpenFileNameW";
+    const auto show =
+        dialogs ? reinterpret_cast<FileDialogFn>(reinterpret_cast<void*>(GetProcAddress(dialogs, name))) : nullptr;
+    if (!show) throw std::runtime_error("comdlg32.dll: no " + std::string(name));
+    if (request.mode == FileDialogRequest::Open) ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    if (!show(&ofn)) return std::nullopt;
     return utf8(path.data());
 }
 
