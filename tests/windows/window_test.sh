@@ -5,7 +5,8 @@
 # the archive's name typed into the save dialog), the archive compared byte
 # for byte with the one zaltool makes of the same scale data, a send to one
 # scale and to every scale of seznam.lst, both dialogs opened and closed, and
-# a screenshot of each window.
+# a screenshot of each window; then the start without the scale library and
+# the main window's size on a 150 % screen.
 #   window_test.sh LINUX_BUILD WINDOWS_BUILD [SCREENSHOT_FOLDER]
 # Uses WINEPREFIX when set (scripts/test.sh gives a prepared one), else a
 # temporary one. Only loopback addresses are ever typed, and the library is
@@ -25,9 +26,16 @@ export TWSWTCP_LOOPBACK_ONLY=1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start=$SECONDS
 
 work=$(mktemp -d /tmp/zalohy-windows-gui.XXXXXX)
-emulator='' program='' own_prefix=''
+emulator='' program='' own_prefix='' dpi_changed=''
+# dpi DPI: the screen's DPI for the programs started next.
+dpi() {
+  dpi_changed=1
+  /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || true
+  timeout 30 /usr/lib/wine/wineserver -w || true  # the next program starts a server that reads it
+}
 cleanup() {
   if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
+  if [ -n "$dpi_changed" ]; then dpi 96; fi
   if [ -n "$own_prefix" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
   if [ -n "$emulator" ]; then kill "$emulator" 2>/dev/null || true; wait "$emulator" 2>/dev/null || true; fi
   rm -rf "$work"
@@ -204,5 +212,36 @@ wait "$program" || fail "the program ended with status $?"
 program=''
 left=$(cd "$run" && ls | tr '\n' ' ')
 [ "$left" = "Skladex.ini error scale.zal seznam.lst " ] || fail "left in the working folder: $left"
-echo "window_test: backed up six kinds through the windows byte for byte like zaltool, sent them to one" \
-  "scale and to a list of two, in $((SECONDS - start)) s"
+
+# --- no scale library beside the program ------------------------------------
+# A box says which library could not be loaded and why; the program ends with 1.
+mkdir "$work/alone"
+cp "$windows/bin/zalohy.exe" "$work/alone/"
+(cd "$run" && exec "$wine_run" "$work/alone/zalohy.exe" >>"$work/program.log" 2>&1) &
+program=$!
+window 'Zalohovani dat vah DIGI ' >/dev/null
+xdotool search --onlyvisible --name "^$main_title\$" >/dev/null 2>&1 && fail "the main window opened without the library"
+xdotool key Return
+status=0
+wait "$program" || status=$?
+program=''
+[ "$status" -eq 1 ] || fail "without the library the program ended with status $status, not 1"
+
+# --- a 150 % screen ----------------------------------------------------------
+# The program declares itself DPI aware and lays its forms out for the screen:
+# the same window in points, sharp, at 144 DPI.
+dpi 144
+(cd "$run" && exec "$wine_run" "$windows/bin/zalohy.exe" >>"$work/program.log" 2>&1) &
+program=$!
+main=$(window "$main_title")
+geometry=$(xwininfo -id "$main" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$geometry" = "527x324" ] || fail "main window client area at 144 DPI $geometry, not 527x324"
+click "$main" 390 222                        # Konec, at 150 %
+for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+wait "$program" || fail "the program ended with status $? at 144 DPI"
+program=''
+dpi 96
+dpi_changed=''
+echo "window_test: backed up six kinds through the windows byte for byte like zaltool, sent them to" \
+  "one scale and to a list of two, ended with 1 without the library, 527x324 at 144 DPI;" \
+  "$((SECONDS - start)) s"
