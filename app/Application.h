@@ -2,15 +2,14 @@
 // Czech, and the standard error dialog for an error that escapes a handler.
 #pragma once
 
+#include "ApplicationTitle.h"
+
 #include <QApplication>
 #include <QString>
 
 #include <exception>
 
 namespace zalohy {
-
-// The application title (taskbar, error dialog caption); ASCII, trailing blank.
-inline constexpr const char* kApplicationTitle = "Zalohovani dat vah DIGI ";
 
 // Shows an error that escaped an event handler: a box with the error's text
 // owned by the active window. The program goes on afterwards.

@@ -215,14 +215,20 @@ std::string formatIPv4(std::uint32_t address) {
            std::to_string((address >> 8) & 255) + '.' + std::to_string(address & 255);
 }
 
+bool loopbackOnly() {
+    const char* value = std::getenv("TWSWTCP_LOOPBACK_ONLY");
+    return value && *value && std::string_view(value) != "0";
+}
+
+bool mayDial(std::uint32_t address, bool onlyLoopback) { return !onlyLoopback || isLoopback(address); }
+
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::uint32_t address = 0;
     if (!parseIPv4(host, address)) return Result::NotFound;
     // A safety switch for tests and demos on machines that must never reach
     // a real network: the target must be a loopback address.
-    const char* loopbackOnly = std::getenv("TWSWTCP_LOOPBACK_ONLY");
-    if (loopbackOnly && *loopbackOnly && (address >> 24) != 127) return Result::NotLoopback;
+    if (!mayDial(address, loopbackOnly())) return Result::NotLoopback;
     return connectOne(address, port, deadline, out);
 }
 

@@ -74,6 +74,13 @@ bool parseIPv4(std::string_view text, std::uint32_t& address);
 std::string formatIPv4(std::uint32_t address);
 inline bool isLoopback(std::uint32_t address) { return (address >> 24) == 127; }
 
+// With TWSWTCP_LOOPBACK_ONLY set to anything but "" or "0" (tests, demos)
+// nothing outside 127.0.0.0/8 is ever dialled, whatever address a window or
+// a list holds.
+bool loopbackOnly();
+// Whether an address may be dialled under that rule.
+bool mayDial(std::uint32_t address, bool onlyLoopback);
+
 // Connects to host, a dotted IPv4 address, within timeoutMs. Anything else is
 // NotFound at once: a name lookup cannot be bounded by the time-out.
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out);

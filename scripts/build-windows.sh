@@ -14,6 +14,7 @@ tests=OFF
 
 # What each zip holds from its build's bin/, besides CTIMNE.txt.
 zip_files=(
+  zalohy.exe
   zaltool.exe
   TWSWTCP.DLL
 )

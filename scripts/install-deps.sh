@@ -25,6 +25,9 @@ packages+=(librsvg2-bin desktop-file-utils appstream shared-mime-info libxml2-ut
 packages+=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64
 )
+# Wine's own "MS Sans Serif" (code page 1250 too) and Tahoma, so that the
+# Windows program's forms look under Wine as on a Czech Windows.
+packages+=(fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,10 @@ scales="$top/demo/scales"
 work="$top/demo/work"
 mkdir -p "$scales" "$work"
 
+# The demo talks to the emulator only: the library dials nothing outside
+# 127.0.0.0/8, whatever address is typed.
+export TWSWTCP_LOOPBACK_ONLY=1
+
 # The library's default port, so the plain address 127.0.0.1 reaches it.
 log="$top/demo/emulator.log"
 build/bin/scale-emulator --data "$scales" --listen 127.0.0.1 --seed >"$log" 2>&1 &

@@ -191,3 +191,26 @@ TEST_F(ScaleLinkTest, StopsCleanlyOnSigtermEvenWithAStalledConnection) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_NE(emulator().output().find("\nstopped\n"), std::string::npos) << emulator().output();
 }
+
+// Under TWSWTCP_LOOPBACK_ONLY only 127.0.0.0/8 may be dialled. Checked on the
+// rule itself: a broken guard must not make the test dial anything else.
+TEST(LoopbackRule, onlyLoopbackAddressesMayBeDialledWhenTheVariableIsSet) {
+    std::uint32_t address = 0;
+    for (const char* text : {"127.0.0.1", "127.0.0.2", "127.255.255.254"}) {
+        ASSERT_TRUE(net::parseIPv4(text, address));
+        EXPECT_TRUE(net::mayDial(address, true)) << text;
+    }
+    for (const char* text : {"192.168.5.8", "192.168.5.2", "10.0.0.1", "128.0.0.1", "0.0.0.0"}) {
+        ASSERT_TRUE(net::parseIPv4(text, address));
+        EXPECT_FALSE(net::mayDial(address, true)) << text;
+        EXPECT_TRUE(net::mayDial(address, false)) << text;
+    }
+    const char* before = std::getenv("TWSWTCP_LOOPBACK_ONLY");
+    const std::string saved = before ? before : "";
+    for (const auto& [value, only] : {std::pair{"1", true}, {"yes", true}, {"0", false}, {"", false}}) {
+        setenv("TWSWTCP_LOOPBACK_ONLY", value, 1);
+        EXPECT_EQ(net::loopbackOnly(), only) << '"' << value << '"';
+    }
+    if (before) setenv("TWSWTCP_LOOPBACK_ONLY", saved.c_str(), 1);
+    else unsetenv("TWSWTCP_LOOPBACK_ONLY");
+}

@@ -32,16 +32,6 @@ TEST_F(ScaleLinkTest, NothingListeningFailsAtOnce) {
     EXPECT_EQ(run(plu.uploadWord, address), kCannotConnect);
 }
 
-// With the loopback-only switch (set for every test here), an address outside
-// 127.0.0.0/8 is refused before any connection is tried.
-TEST_F(ScaleLinkTest, LoopbackOnlySwitchRefusesOtherAddressesWithoutConnecting) {
-    setenv("TWSWTCP_LOOPBACK_ONLY", "1", 1);
-    for (const char* address : {"10.1.1.20", "192.168.5.8:40174", "0.0.0.0"}) {
-        EXPECT_EQ(run(plu.downloadWord, address), kNotLoopback) << address;
-        EXPECT_ONLY_STATUS_FILE();
-    }
-}
-
 TEST_F(ScaleLinkTest, RefusedOrMissingKindIsNoSuchFileAndOtherKindsStillWork) {
     startEmulator({"--refuse", plu.downloadWord});
     // A file left by an earlier run must not pass for this download's.

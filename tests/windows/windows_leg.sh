@@ -2,8 +2,9 @@
 # The Windows leg of scripts/test.sh, run after the Linux leg (whose build/
 # gives the emulator and the reference archive):
 #  - both architectures cross-built and packed into dist/ (scripts/build-windows.sh);
-#  - the 64-bit core tests run under wine64 through CTest;
-#  - the 64-bit backup and send steps against the Linux emulator on loopback;
+#  - the 64-bit core, run and window tests run under wine64 through CTest;
+#  - the 64-bit backup and send steps against the Linux emulator on loopback,
+#    once without windows and once through the program's real windows;
 #  - the 32-bit and 64-bit headers, imports and exports checked (32-bit
 #    programs cannot run on these machines).
 set -euo pipefail
@@ -13,8 +14,7 @@ start=$SECONDS
 
 scripts/build-windows.sh --with-tests
 
-# One fresh Wine prefix for the whole leg, prepared once. Wine's Mono and
-# Gecko are not needed and must not ask to be installed.
+# One fresh Wine prefix for the whole leg, prepared once.
 WINEPREFIX=$(mktemp -d /tmp/zalohy-wine.XXXXXX)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
@@ -22,14 +22,19 @@ cleanup() {
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+tests/windows/prepare_prefix.sh
 
 (cd build-win64 && ctest --output-on-failure --timeout 300 -j 2)
 
 tests/windows/end_to_end.sh build build-win64
+# Its screenshots stay in build-win64/screenshots (docs/ holds the README's).
+tests/windows/window_test.sh build build-win64 build-win64/screenshots
 
-tests/windows/check_pe.sh i686-w64-mingw32 0x14c build-win32/bin/zaltool.exe build-win32/bin/TWSWTCP.DLL
-tests/windows/check_pe.sh x86_64-w64-mingw32 0x8664 build-win64/bin/zaltool.exe build-win64/bin/TWSWTCP.DLL
+for bin in build-win32/bin build-win64/bin; do
+  machine=0x14c triple=i686-w64-mingw32
+  [ "$bin" = build-win64/bin ] && machine=0x8664 triple=x86_64-w64-mingw32
+  tests/windows/check_pe.sh "$triple" "$machine" "$bin/zalohy.exe" "$bin/zaltool.exe" "$bin/TWSWTCP.DLL"
+done
 # The check itself refuses a library that exports its entry by name.
 byname=$(mktemp -d)
 cp build-win64/tests/core/core_fake_byname.dll "$byname/TWSWTCP.DLL"
@@ -41,7 +46,7 @@ rm -rf "$byname"
 
 for zip in dist/zalohy-win64.zip dist/zalohy-win32.zip; do
   held=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
-  [ "$held" = "CTIMNE.txt TWSWTCP.DLL zaltool.exe " ] || { echo "$zip holds: $held" >&2; exit 1; }
+  [ "$held" = "CTIMNE.txt TWSWTCP.DLL zalohy.exe zaltool.exe " ] || { echo "$zip holds: $held" >&2; exit 1; }
   echo "$zip: $(stat -c %s "$zip") bytes: $held"
 done
 
