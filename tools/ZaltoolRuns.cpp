@@ -53,7 +53,7 @@ struct Request {
     std::optional<std::string> work;
 };
 
-struct Spec {
+struct CommandForm {
     const ZaltoolRun& about;
     std::size_t operands;
     bool overwriteOption;
@@ -305,12 +305,12 @@ void printOptionsHelp(std::FILE* out) {
 }
 
 // Parses one run's options and operands with getopt_long, then runs it.
-int parseAndRun(const Spec& spec, int argc, char** argv) {
+int parseAndRun(const CommandForm& form, int argc, char** argv) {
     prepareConsoleOutput();
     std::vector<option> table{{"kinds", required_argument, nullptr, 'k'},
                               {"work", required_argument, nullptr, 'w'},
                               {"help", no_argument, nullptr, 'h'}};
-    if (spec.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
+    if (form.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
     table.push_back({nullptr, 0, nullptr, 0});
 
     Request request;
@@ -319,27 +319,27 @@ int parseAndRun(const Spec& spec, int argc, char** argv) {
     for (int code; (code = getopt_long(argc, argv, ":h", table.data(), nullptr)) != -1;) {
         switch (code) {
         case 'h':
-            std::printf("usage: zaltool %s %s\n%s\n", spec.about.name, spec.about.synopsis, spec.about.summary);
+            std::printf("usage: zaltool %s %s\n%s\n", form.about.name, form.about.synopsis, form.about.summary);
             printOptionsHelp(stdout);
             return kDone;
         case 'k': {
             std::string unknown;
             request.kinds = parseKinds(optarg, unknown);
-            if (!request.kinds) return usage(spec.about, "unknown kind '" + unknown + "' (kinds: " + kKindList + ")");
+            if (!request.kinds) return usage(form.about, "unknown kind '" + unknown + "' (kinds: " + kKindList + ")");
             break;
         }
         case 'w': request.work = optarg; break;
         case 'o': request.overwrite = true; break;
-        case ':': return usage(spec.about, std::string("option ") + argv[optind - 1] + " needs a value");
-        default: return usage(spec.about, std::string("unknown option ") + argv[optind - 1]);
+        case ':': return usage(form.about, std::string("option ") + argv[optind - 1] + " needs a value");
+        default: return usage(form.about, std::string("unknown option ") + argv[optind - 1]);
         }
     }
     for (int i = optind; i < argc; ++i) request.operands.emplace_back(argv[i]);
-    if (request.operands.size() != spec.operands)
-        return usage(spec.about, std::string("usage: zaltool ") + spec.about.name + " " + spec.about.synopsis);
+    if (request.operands.size() != form.operands)
+        return usage(form.about, std::string("usage: zaltool ") + form.about.name + " " + form.about.synopsis);
 
     // zaltool's main checks that stdout took everything.
-    return spec.run(request);
+    return form.run(request);
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ constexpr int kUsage = 2;
 
 // A long option of one command. Its value ("" for a flag) is kept in
 // Invocation::options under the option's name.
-struct OptionSpec {
+struct OptionForm {
     const char* name;
     const char* valueName;  // nullptr: a flag that takes no value
     const char* help;
@@ -76,7 +76,7 @@ struct Command {
     std::size_t minOperands;
     std::size_t maxOperands;
     const char* summary;
-    std::vector<OptionSpec> options;
+    std::vector<OptionForm> options;
     Action run;
 };
 
@@ -192,10 +192,10 @@ const Command* findCommand(std::string_view name) {
 }
 
 void printOptions(const Command& command, const char* indent) {
-    for (const OptionSpec& option : command.options) {
+    for (const OptionForm& entry : command.options) {
         const std::string left =
-            std::string("--") + option.name + (option.valueName ? std::string("=") + option.valueName : "");
-        std::printf("%s%-22s %s\n", indent, left.c_str(), option.help);
+            std::string("--") + entry.name + (entry.valueName ? std::string("=") + entry.valueName : "");
+        std::printf("%s%-22s %s\n", indent, left.c_str(), entry.help);
     }
 }
 
@@ -255,8 +255,8 @@ int runCommand(const Command& command, int argc, char** argv) {
     std::vector<option> table;
     constexpr int kFirstLong = 256;
     for (std::size_t i = 0; i < command.options.size(); ++i) {
-        const OptionSpec& spec = command.options[i];
-        table.push_back({spec.name, spec.valueName ? required_argument : no_argument, nullptr,
+        const OptionForm& entry = command.options[i];
+        table.push_back({entry.name, entry.valueName ? required_argument : no_argument, nullptr,
                          kFirstLong + static_cast<int>(i)});
     }
     table.push_back({"help", no_argument, nullptr, 'h'});
@@ -272,8 +272,8 @@ int runCommand(const Command& command, int argc, char** argv) {
             return help(about);
         }
         if (code < kFirstLong) return usageError(optionProblem(code, argv, table), command.name);
-        const OptionSpec& spec = command.options[static_cast<std::size_t>(code - kFirstLong)];
-        call.options[spec.name] = optarg ? optarg : "";
+        const OptionForm& entry = command.options[static_cast<std::size_t>(code - kFirstLong)];
+        call.options[entry.name] = optarg ? optarg : "";
     }
     for (int i = optind; i < argc; ++i) call.operands.emplace_back(argv[i]);
     if (call.operands.size() < command.minOperands || call.operands.size() > command.maxOperands)
