@@ -18,7 +18,7 @@ namespace {
 
 const char* const kBadNews = "Ne zrovna dobrá zpráva";
 const char* const kAllSent = "Navolené datové soubory jsou odeslány";
-const char* const kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
+constexpr const char* kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
 const char* const kArchiveBox = "EdFileName";
 const char* const kAddressBox = "EditScaleNumber";
 
