@@ -24,7 +24,7 @@ trap cleanup EXIT
 "$top/tests/windows/prepare_prefix.sh"
 mkdir "$work/run"
 # Keep one Wine server for all runs, as on a desktop where Wine is running.
-/usr/lib/wine/wineserver -p 2>/dev/null || true  # persistent; one may be running already
+/usr/lib/wine/wineserver -p >/dev/null 2>&1 &  # stays until the clean-up ends it
 sleep 1
 
 # once EXE TITLE [X Y]: milliseconds from start to the window on screen.

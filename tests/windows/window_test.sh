@@ -8,14 +8,16 @@
 # a screenshot of each window; then the start without the scale library and
 # the main window's size on a 150 % screen.
 #   window_test.sh LINUX_BUILD WINDOWS_BUILD [SCREENSHOT_FOLDER]
-# Uses WINEPREFIX when set (scripts/test.sh gives a prepared one), else a
-# temporary one. Only loopback addresses are ever typed, and the library is
+# Uses WINEPREFIX when ZALOHY_TEST_DISPLAY=1 says DISPLAY is the tests' own X
+# server, on which that prefix's Wine server runs (the Windows leg); else an
+# Xvfb and a temporary prefix of its own. Only loopback addresses are ever typed, and the library is
 # told to dial nothing else.
 set -euo pipefail
-if [ -z "${ZALOHY_WINDOW_TEST_DISPLAY:-}" ]; then
-  # A display of its own; no window manager, so windows sit where Wine puts them.
-  exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
-    env ZALOHY_WINDOW_TEST_DISPLAY=1 "$0" "$@"
+if [ "${ZALOHY_TEST_DISPLAY:-}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+  # An X server of its own (the Windows leg gives its own one, started before
+  # its Wine prefix); no window manager, so windows sit where Wine puts them.
+  unset WINEPREFIX  # a Wine server may be running there without a display
+  exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" env ZALOHY_TEST_DISPLAY=1 "$0" "$@"
 fi
 linux=$(cd "$1" && pwd)
 windows=$(cd "$2" && pwd)

@@ -8,6 +8,11 @@
 #  - the 32-bit and 64-bit headers, imports and exports checked (32-bit
 #    programs cannot run on these machines).
 set -euo pipefail
+if [ -z "${ZALOHY_TEST_DISPLAY:-}" ]; then
+  # One X server for every Windows program of the leg, there before the Wine
+  # server: one started without a display cannot make windows later.
+  exec xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" env ZALOHY_TEST_DISPLAY=1 "$0" "$@"
+fi
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$top"
 start=$SECONDS
