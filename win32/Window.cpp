@@ -105,13 +105,23 @@ Form::Form(FormSpec spec, HWND owner) : spec_(std::move(spec)) {
     CreateWindowExW(0, kFormClass, wide(spec_.caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                     spec_.clientWidth, spec_.clientHeight, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) throw std::runtime_error("CreateWindowExW failed for a form");
-    dpi_ = windowDpi(hwnd_);
-    createControls();
-    created_ = true;
-    applyDpi(dpi_);
-    const SIZE size = outerSize(spec_.clientWidth, spec_.clientHeight);
-    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    layout();
+    try {
+        dpi_ = windowDpi(hwnd_);
+        createControls();
+        created_ = true;
+        applyDpi(dpi_);
+        const SIZE size = outerSize(spec_.clientWidth, spec_.clientHeight);
+        SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        layout();
+    } catch (...) {
+        // No destructor runs: the window must not outlive this object.
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        for (Control& c : controls_)
+            if (c.icon) DestroyIcon(c.icon);
+        for (HFONT font : fonts_) DeleteObject(font);
+        throw;
+    }
 }
 
 Form::~Form() {
