@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,10 +71,25 @@ void FormDialog::addLine(const std::string& line) { control<QPlainTextEdit>("Mem
 
 void FormDialog::setStatus(const std::string& text) { control<QStatusBar>("StatusBar1")->showMessage(u8(text)); }
 
-void FormDialog::repaint() { QDialog::repaint(); }
+// Draws now what changed since the window was last drawn (the new log line,
+// the status line), not the whole window: the controls mark what they must
+// redraw, and delivering that request at once paints just those parts.
+void FormDialog::repaint() { QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest); }
 
 int FormDialog::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
-    return MessageBoxes::show(this, u8(text), u8(caption), flags);
+    const int answer = MessageBoxes::show(this, u8(text), u8(caption), flags);
+    redrawAfterModal();
+    return answer;
+}
+
+// A modal window that has just closed can leave its picture on this window
+// until the next paint; a transfer that follows would keep it there. So the
+// window system is caught up with (the box is gone, its area exposed) and
+// this window is drawn at once.
+void FormDialog::redrawAfterModal() {
+    if (!isVisible()) return;
+    QGuiApplication::sync();
+    QDialog::repaint();
 }
 
 std::optional<std::string> FormDialog::chooseFile(const FileDialogRequest& request) {
@@ -83,20 +99,22 @@ std::optional<std::string> FormDialog::chooseFile(const FileDialogRequest& reque
     const QString path = request.mode == FileDialogRequest::Save
                              ? FileDialogs::getSaveFileName(this, folder, filters, request.filterIndex)
                              : FileDialogs::getOpenFileName(this, folder, filters, request.filterIndex);
+    redrawAfterModal();
     if (path.isEmpty()) return std::nullopt;
     return toUtf8(QDir::toNativeSeparators(path));
 }
 
 void FormDialog::setBusy(bool busy) {
     if (busy == busy_) return;
-    busy_ = busy;
     if (busy) {
+        busy_ = true;
         setCursor(Qt::WaitCursor);
         QApplication::instance()->installEventFilter(this);
     } else {
         // Input that reached the window during the run is taken from the
         // queue now and dropped by the filter, not delivered afterwards.
-        QApplication::processEvents();
+        QGuiApplication::sync();
+        busy_ = false;
         QApplication::instance()->removeEventFilter(this);
         unsetCursor();
     }

@@ -53,6 +53,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void redrawAfterModal();
     QWidget* control(std::string_view name) const;
     template <class T>
     T* control(std::string_view name) const;

@@ -13,7 +13,7 @@ class WindowPort;
 // and | on every platform (no scale address holds one, and a list written on
 // Linux must work on Windows), and : on Windows, where it would name an NTFS
 // stream of another file. Linux keeps the scale library's host:port form.
-enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator, NotInFileName };
+enum class AddressProblem { None, Empty, TooLong, Blank, ControlCharacter, PathSeparator, NotInFileName, NotAscii };
 
 // address: the 8-bit form handed to the library and used in file names.
 AddressProblem checkScaleAddress(std::string_view address);

@@ -4,11 +4,13 @@
 #include "Cp1250.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleCommand.h"
 #include "TrimDownloadedFile.h"
 
 #include <iterator>
+#include <vector>
 
 namespace zalohy {
 
@@ -22,23 +24,24 @@ struct KindTexts {
     const char* progress;
     const char* ok;
     const char* renameFailure;
+    const char* data;  // what the kind's file holds, for the archiving failure
     bool clearAfterRenameFailure;
     bool okBeforeTrimming;  // otherwise the OK line follows the archiving
 };
 
 constexpr KindTexts kKindTexts[] = {
     {"Probíhá zálohování formátů, prosím čekejte", "Zalohování formátů OK",
-     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", false, true},
+     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", "formátů", false, true},
     {"Probíhá zálohování textu, prosím čekejte", "Zálohovaní textů OK",
-     "Nepodařilo se přejmenovat soubor textů \nOpakujte zadání", true, false},
+     "Nepodařilo se přejmenovat soubor textů \nOpakujte zadání", "textů", true, false},
     {"Probíhá zálohování názvu obchodu, prosím čekejte", "Zálohování názvu obchodu OK",
-     "Nepodařilo se přejmenovat soubor shop name \nOpakujte zadání", true, false},
+     "Nepodařilo se přejmenovat soubor shop name \nOpakujte zadání", "názvu obchodu", true, false},
     {"Probíhá zálohování rychloklaves, prosím čekejte", "Zalohování rychlokláves OK",
-     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", true, false},
+     "Nepodarilo se prejmenovat soubor formatu\nOpakujte zadání", "rychlokláves", true, false},
     {"Probíhá zálohování PLU dat, prosím čekejte", "Zalohování PLU dat OK",
-     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", false, true},
+     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", "PLU", false, true},
     {"Probíhá zálohování Image dat, prosím čekejte", "Zalohování Image dat OK",
-     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", false, true},
+     "Nepodarilo se prejmenovat soubor PLU \nOpakujte zadání", "Image", false, true},
 };
 static_assert(std::size(kKindTexts) == kDataKinds.size());
 
@@ -53,11 +56,26 @@ constexpr StoredBox kStoredBoxes[] = {
 
 }  // namespace
 
-void BackupDialog::WindowReport::message(const std::string& text, const std::string& caption) {
+bool isWorkingFile(const std::string& path, const std::string& address) {
+    std::vector<std::string> names{kSettingsFile, "seznam.lst", "temp.dat", "error"};
+    for (const DataKind& kind : kDataKinds) {
+        names.push_back(scaleFileName(address, kind.downloadedSuffix));
+        names.push_back(scaleFileName(address, kind.uploadSuffix));
+    }
+    return fileio::namesWorkingFile(path, names);
+}
+
+void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path) {
+    window.messageBox("Záložní soubor nesmí mít jméno pracovního souboru programu:\n" + path +
+                          "\nZvolte jiné jméno souboru zálohy.",
+                      kBadNews, kMbOk | kMbIconWarning);
+}
+
+void WindowReport::message(const std::string& text, const std::string& caption) {
     window_.messageBox(text, caption, kMbOk);
 }
 
-void BackupDialog::WindowReport::line(const std::string& text) { window_.addLine(text); }
+void WindowReport::line(const std::string& text) { window_.addLine(text); }
 
 BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile) : window_(window), report_(window) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.backupCaption);
@@ -103,6 +121,11 @@ int BackupDialog::TrimDownloadedFile(const std::string& fileName) {
     return zalohy::TrimDownloadedFile(fileName, report_, BackupOk);
 }
 
+std::string BackupDialog::cannotDeleteText(const std::string& path) {
+    return "Předchozí zálohu nelze smazat:\n" + path +
+           "\nData nebyla zálohována. Zkontrolujte, zda soubor není chráněn proti zápisu.";
+}
+
 void BackupDialog::warn(const std::string& text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }
 
 void BackupDialog::SaveToArchiveClick() {
@@ -114,20 +137,29 @@ void BackupDialog::SaveToArchiveClick() {
     const std::optional<std::string> path =
         window_.chooseFile({FileDialogRequest::Save, fileio::currentFolder(), archiveFileFilters(), 0});
     if (!path || path->empty()) return;
+    if (isWorkingFile(*path, address)) {
+        refuseWorkingFileAsArchive(window_, *path);
+        return;
+    }
 
+    // The old archive stays until the first kind has been downloaded, so a
+    // scale that does not answer costs the user nothing. New data must never
+    // be added to it, so one that cannot be deleted (write-protected, a
+    // folder) stops the run before anything is done.
+    std::string oldArchive;
     if (fileio::exists(*path)) {
         if (window_.messageBox("Pozor, předchozí data budou přepsána !!", "Rozmysli se Tramilo rozmysli!!",
                                kMbOkCancel | kMbIconWarning) != kIdOk)
             return;
-        // New data must never be added to the old archive: if it cannot be
-        // deleted (write-protected, a folder), nothing is done at all.
-        if (!fileio::removeFile(*path)) {
-            warn("Předchozí zálohu nelze smazat:\n" + *path +
-                 "\nData nebyla zálohována. Zkontrolujte, zda soubor není chráněn proti zápisu.");
+        if (!fileio::canRemove(*path)) {
+            warn(cannotDeleteText(*path));
             return;
         }
+        oldArchive = *path;
     }
 
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem());
     const BusyScope busy(window_);
     BackupArchive archive(*path, &report_);
     BackupOk = true;
@@ -137,7 +169,7 @@ void BackupDialog::SaveToArchiveClick() {
 
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
-        if (!backUpKind(i, address, archive)) return;
+        if (!backUpKind(i, address, archive, oldArchive)) return;
     }
 
     if (BackupOk) {
@@ -148,7 +180,8 @@ void BackupDialog::SaveToArchiveClick() {
     }
 }
 
-bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive) {
+bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
+                              std::string& oldArchive) {
     const DataKind& kind = kDataKinds[kindIndex];
     const KindTexts& texts = kKindTexts[kindIndex];
     const std::string downloaded = scaleFileName(address, kind.downloadedSuffix);
@@ -172,7 +205,24 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
 
     if (texts.okBeforeTrimming) window_.addLine(texts.ok);
     TrimDownloadedFile(upload);
-    if (archive.AppendMember(kind.id, upload) == BackupArchive::kAppended) fileio::removeFile(upload);
+    if (!oldArchive.empty()) {
+        if (!fileio::removeFile(oldArchive)) {
+            warn(cannotDeleteText(oldArchive));
+            return false;
+        }
+        oldArchive.clear();
+    }
+    const int stored = archive.AppendMember(kind.id, upload);
+    if (stored == BackupArchive::kAppended) {
+        fileio::removeFile(upload);
+    } else if (stored != BackupArchive::kAlreadyStored) {
+        // Nothing was stored (a full or write-protected medium, a missing
+        // folder, the size limit): the downloaded file is the only copy.
+        BackupOk = false;
+        warn(std::string("Data ") + texts.data + " se nepodařilo uložit do archivu\n" + archive.fileName() +
+             "\nStažená data zůstala v souboru " + upload);
+        return false;
+    }
 
     if (texts.okBeforeTrimming) {
         window_.repaint();

@@ -27,6 +27,26 @@ inline constexpr const char* kSettingsFile = "./Skladex.ini";
 #endif
 inline constexpr const char* kSettingsSection = "SOUBOR_ZALOHY";
 
+// True when path names one of the files that a run for the scale at address
+// works with in the working folder: the settings file, the list file, the
+// trimming's scratch file, the library's status file or a data file of any
+// kind. An archive of such a name would be overwritten or deleted by the run.
+bool isWorkingFile(const std::string& path, const std::string& address);
+// Refuses such an archive name in a warning box of window.
+void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path);
+
+// The core operations' own messages and lines, shown in a window: a message
+// box with an OK button and no icon, or a line in its text box.
+class WindowReport : public Report {
+public:
+    explicit WindowReport(WindowPort& window) : window_(window) {}
+    void message(const std::string& text, const std::string& caption) override;
+    void line(const std::string& text) override;
+
+private:
+    WindowPort& window_;
+};
+
 // Hands one command line to the scale library and returns its status (0 is
 // success). The backup dialog is the program's one runner: its window owns
 // the runner's own box, also when the send dialog asks for a transfer.
@@ -66,23 +86,16 @@ public:
     std::unique_ptr<TIniFile> BackupSettings;
 
 private:
-    // The operations' own messages and lines go to this dialog's window.
-    class WindowReport : public Report {
-    public:
-        explicit WindowReport(WindowPort& window) : window_(window) {}
-        void message(const std::string& text, const std::string& caption) override;
-        void line(const std::string& text) override;
-
-    private:
-        WindowPort& window_;
-    };
-
     // One kind's download, rename, trimming and archiving; false ends the run.
-    bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive);
+    // oldArchive: the archive the user agreed to replace, deleted just before
+    // the first member is stored (then cleared).
+    bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
+                    std::string& oldArchive);
     void warn(const std::string& text);
+    static std::string cannotDeleteText(const std::string& path);
 
     WindowPort& window_;
-    WindowReport report_;
+    WindowReport report_;  // the runner's, the trimming's and the container's messages go here
 };
 
 }  // namespace zalohy

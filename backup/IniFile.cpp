@@ -212,7 +212,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     fileio::File out;
     const std::optional<fs::path> temp = fileio::createTempBeside(file, out);
     if (!temp) throw IniWriteError(path_);
-    const bool written = out.write(text.data(), text.size());
+    const bool written = out.write(text.data(), text.size()) && out.sync();
     if (!out.close() || !written) {
         fileio::removeQuietly(*temp);
         throw IniWriteError(path_);

@@ -2,7 +2,8 @@
 
 #include "FileIo.h"
 
-#include <system_error>
+#include <string>
+#include <string_view>
 
 namespace zalohy {
 
@@ -25,34 +26,51 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
 
     File in;
     if (!in.open(path, "rb")) return fail("Error opening file " + fileName);
-    const std::filesystem::path temp = "temp.dat";
-    File out;
-    std::error_code ec;
-    // Creating the scratch file must never truncate the very file being read.
-    if (std::filesystem::equivalent(path, temp, ec) || !out.open(temp, "wb"))
-        return fail("Error opening file  temp.dat");
-
-    // Everything before the last two bytes is copied unchanged.
-    const std::int64_t body = size >= 2 ? size - 2 : 0;
-    const fileio::CopyResult copy = fileio::copyBytes(in, out, body);
-    if (copy.copied != body || copy.readError || copy.writeError) return fail("unknown error ");
     // The next-to-last byte is dropped when it is "E", the last when it is
     // "2", each tested by itself; a 1-byte file has only the "E" position.
+    const std::int64_t body = size >= 2 ? size - 2 : 0;
     const char markers[2] = {'E', '2'};
-    bool written = true;
-    for (std::int64_t position = body; position < size; ++position) {
-        char c = 0;
-        if (in.read(&c, 1) != 1) break;
-        if (c != markers[position - body]) written = written && out.write(&c, 1);
-    }
-    in.close();
-    // A trimmed copy that did not reach the disk whole must never replace the
-    // downloaded file.
-    if (!out.close() || !written) return fail("unknown error ");
+    char tail[2] = {};
+    const auto tailLength = static_cast<std::size_t>(size - body);
+    if (!in.seek(body) || in.read(tail, tailLength) != tailLength) return fail("unknown error ");
+    std::string kept;
+    for (std::size_t i = 0; i < tailLength; ++i)
+        if (tail[i] != markers[i]) kept.push_back(tail[i]);
+    if (kept.size() == tailLength) return 0;  // no marker: nothing to change
 
-    if (!fileio::replaceFile(temp, path)) {
+    // A file that may not be written stays as it is, reported as before,
+    // when a trimmed copy could not be renamed over it.
+    auto cannotReplace = [&] {
         report.line("Chyba pri prejmenovani souboru " + fileName);
         backupOk = false;
+        return 0;
+    };
+    if (fileio::isReadOnly(path)) return cannotReplace();
+
+    // The usual case: the marker is the file's end, and cutting it off is
+    // one change of the file's length, done whole or not at all.
+    if (std::string_view(tail, kept.size()) == kept) {
+        in.close();
+        return fileio::truncateFile(path, body + static_cast<std::int64_t>(kept.size())) ? 0
+                                                                                       : fail("unknown error ");
+    }
+
+    // An "E" before a last byte that is not "2": that byte moves, so the
+    // trimmed content is written to a new file beside it and renamed over it.
+    File out;
+    const auto temp = fileio::createTempBeside(path, out);
+    if (!temp) return fail("unknown error ");
+    const bool written = in.seek(0) && fileio::copyBytes(in, out, body).copied == body &&
+                         out.write(kept.data(), kept.size());
+    in.close();
+    // A copy that did not reach the disk whole must never replace the file.
+    if (!written || !out.sync() || !out.close()) {
+        fileio::removeQuietly(*temp);
+        return fail("unknown error ");
+    }
+    if (!fileio::replaceFile(*temp, path)) {
+        fileio::removeQuietly(*temp);
+        return cannotReplace();
     }
     return 0;
 }

@@ -4,6 +4,8 @@
 #include "Net.h"
 #include "ScaleStatus.h"
 
+#include <getopt.h>
+
 #include <charconv>
 #include <string_view>
 
@@ -25,6 +27,16 @@ int kindIdOf(std::string_view text) {
     return kind ? kind->id : 0;
 }
 
+// What is wrong with the option getopt_long has just refused.
+std::string optionProblem(int code, char* const* argv, const option* table) {
+    std::string given = argv[optind - 1];
+    if (given.rfind("--", 0) == 0) given = given.substr(0, given.find('='));
+    if (code == ':') return "option " + given + " needs a value";
+    for (const option* o = table; optopt != 0 && o->name; ++o)
+        if (o->val == optopt && o->has_arg == no_argument) return "option --" + std::string(o->name) + " takes no value";
+    return "unknown option " + (optopt != 0 ? "-" + std::string(1, static_cast<char>(optopt)) : given);
+}
+
 }  // namespace
 
 const char* usageText() {
@@ -40,64 +52,77 @@ const char* usageText() {
            "  --delay MS              wait MS milliseconds before every answer\n"
            "  --drop-after N          close the connection after N bytes of an answer\n"
            "  --malformed             answer with bytes that are not our protocol\n"
-           "  --stall                 accept and read requests but never answer\n";
+           "  --stall                 accept and read requests but never answer\n"
+           "other options:\n"
+           "  -h, --help              show this help and exit\n"
+           "  -V, --version           show the version and exit\n"
+           "Every option also takes its value as --option=VALUE.\n"
+           "Exit status: 0 stopped by SIGINT or SIGTERM, 1 failed, 2 wrong command line.\n";
 }
 
-ParseOutcome parseOptions(int argc, const char* const* argv, EmulatorOptions& options, std::string& error) {
+ParseOutcome parseOptions(int argc, char* const* argv, EmulatorOptions& options, std::string& error) {
+    enum : int { kData = 256, kListen, kSeed, kAllowNonLoopback, kRefuse, kDelay, kDropAfter, kMalformed, kStall };
+    static const option table[] = {
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {"data", required_argument, nullptr, kData},
+        {"listen", required_argument, nullptr, kListen},
+        {"seed", no_argument, nullptr, kSeed},
+        {"allow-non-loopback", no_argument, nullptr, kAllowNonLoopback},
+        {"refuse", required_argument, nullptr, kRefuse},
+        {"delay", required_argument, nullptr, kDelay},
+        {"drop-after", required_argument, nullptr, kDropAfter},
+        {"malformed", no_argument, nullptr, kMalformed},
+        {"stall", no_argument, nullptr, kStall},
+        {nullptr, 0, nullptr, 0},
+    };
     std::optional<std::uint16_t> port;
     std::vector<std::string> listenTexts;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        auto value = [&](std::string_view& out) {
-            if (i + 1 >= argc) {
-                error = std::string(option) + " needs a value";
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        std::string_view text;
-        if (option == "--help" || option == "-h") return ParseOutcome::Help;
-        if (option == "--seed") {
-            options.seed = true;
-        } else if (option == "--allow-non-loopback") {
-            options.allowNonLoopback = true;
-        } else if (option == "--malformed") {
-            options.malformed = true;
-        } else if (option == "--stall") {
-            options.stall = true;
-        } else if (option == "--data") {
-            if (!value(text)) return ParseOutcome::Error;
-            options.dataDir = std::filesystem::path(std::string(text));
-        } else if (option == "--listen") {
-            if (!value(text)) return ParseOutcome::Error;
-            listenTexts.emplace_back(text);
-        } else if (option == "--refuse") {
-            if (!value(text)) return ParseOutcome::Error;
+    optind = 0;  // start afresh, whatever parsed before
+    opterr = 0;
+    for (int code; (code = getopt_long(argc, argv, ":hV", table, nullptr)) != -1;) {
+        const std::string_view text = optarg ? optarg : "";
+        switch (code) {
+        case 'h': return ParseOutcome::Help;
+        case 'V': return ParseOutcome::Version;
+        case kSeed: options.seed = true; break;
+        case kAllowNonLoopback: options.allowNonLoopback = true; break;
+        case kMalformed: options.malformed = true; break;
+        case kStall: options.stall = true; break;
+        case kData: options.dataDir = std::filesystem::path(std::string(text)); break;
+        case kListen: listenTexts.emplace_back(text); break;
+        case kRefuse: {
             const int id = kindIdOf(text);
             if (id == 0) {
                 error = "unknown kind " + std::string(text);
                 return ParseOutcome::Error;
             }
             options.refusedKinds.insert(id);
-        } else if (option == "--delay") {
-            if (!value(text)) return ParseOutcome::Error;
+            break;
+        }
+        case kDelay:
             if (!parseNumber(text, options.delayMs) || options.delayMs < 0) {
                 error = "bad --delay " + std::string(text);
                 return ParseOutcome::Error;
             }
-        } else if (option == "--drop-after") {
-            if (!value(text)) return ParseOutcome::Error;
+            break;
+        case kDropAfter: {
             std::uint64_t bytes = 0;
             if (!parseNumber(text, bytes)) {
                 error = "bad --drop-after " + std::string(text);
                 return ParseOutcome::Error;
             }
             options.dropAfter = bytes;
-        } else {
-            error = "unknown option " + std::string(option);
+            break;
+        }
+        default:
+            error = optionProblem(code, argv, table);
             return ParseOutcome::Error;
         }
+    }
+    if (optind < argc) {
+        error = "unexpected operand " + std::string(argv[optind]);
+        return ParseOutcome::Error;
     }
     if (options.dataDir.empty() || listenTexts.empty()) {
         error = "--data and at least one --listen are required";

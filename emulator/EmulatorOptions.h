@@ -25,12 +25,12 @@ struct EmulatorOptions {
     bool stall = false;                     // read the request, never answer
 };
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
-// Fills `options` from argv; on Error, `error` says why. Addresses outside
-// 127.0.0.0/8 are refused here, before anything is bound, unless
-// --allow-non-loopback is given.
-ParseOutcome parseOptions(int argc, const char* const* argv, EmulatorOptions& options, std::string& error);
+// Fills `options` from argv with getopt_long (which may reorder argv); on
+// Error, `error` says why in one line. Addresses outside 127.0.0.0/8 are
+// refused here, before anything is bound, unless --allow-non-loopback is given.
+ParseOutcome parseOptions(int argc, char* const* argv, EmulatorOptions& options, std::string& error);
 
 const char* usageText();
 

@@ -26,6 +26,9 @@ constexpr std::size_t kMaxConnections = 128;
 constexpr std::size_t kChunk = std::size_t(1) << 20;
 constexpr int kBindAttempts = 20;
 constexpr const char* kTempSuffix = ".part";
+// A test tool: its files need not survive a power cut, and syncing each one
+// would slow every test that seeds many scales.
+constexpr bool kDurableFiles = false;
 
 // What --malformed sends instead of an answer: long enough to fill a header,
 // and plainly not our protocol.
@@ -99,7 +102,9 @@ EmulatorServer::~EmulatorServer() {
     reapWorkers(true);
 }
 
-bool EmulatorServer::start(std::string& error) {
+bool EmulatorServer::start(std::string& error) { return prepare(error) && bindAll(error); }
+
+bool EmulatorServer::prepare(std::string& error) {
     for (std::uint32_t address : options_.addresses) {
         Scale scale;
         scale.address = address;
@@ -108,7 +113,11 @@ bool EmulatorServer::start(std::string& error) {
         if (!prepareFolder(scale, error)) return false;
         scales_.push_back(std::move(scale));
     }
-    return bindAll(error);
+    return true;
+}
+
+void EmulatorServer::serveConnection(net::Socket connection, std::size_t scale) {
+    handle(std::move(connection), scales_.at(scale));
 }
 
 bool EmulatorServer::prepareFolder(Scale& scale, std::string& error) {
@@ -126,7 +135,7 @@ bool EmulatorServer::prepareFolder(Scale& scale, std::string& error) {
         const fs::path file = scaleFile(scale.folder, kind.id);
         if (fs::exists(file, ec)) continue;
         const std::string bytes = demoFile(kind.id, scale.name);
-        PendingFile pending(file, fs::path(file).concat(kTempSuffix));
+        PendingFile pending(file, fs::path(file).concat(kTempSuffix), kDurableFiles);
         if (!pending.open() || !pending.write(bytes.data(), bytes.size()) || !pending.commit()) {
             error = "cannot write " + file.string();
             return false;
@@ -291,7 +300,7 @@ std::string EmulatorServer::upload(net::Socket& connection, const Scale& scale, 
     const fs::path temp = scale.folder / ("." + std::to_string(kindId) + ".dat." +
                                           std::to_string(++uploadCounter_) + kTempSuffix);
     const bool refused = options_.refusedKinds.count(kindId) > 0;
-    PendingFile file(target, temp);
+    PendingFile file(target, temp, kDurableFiles);
     bool storing = !refused && file.open();
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)) + 1);
     for (std::uint64_t left = length; left > 0;) {

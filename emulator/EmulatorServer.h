@@ -27,6 +27,11 @@ public:
     // address. With port 0 the first address gets a free port and the others
     // take the same one (tried again with another port if one is taken).
     bool start(std::string& error);
+    // Only the folders of start(), no socket: for serveConnection alone.
+    bool prepare(std::string& error);
+    // Serves one connection that is already open (a socket pair in the fuzz
+    // tests) as the scale of that index would, and returns when it is done.
+    void serveConnection(net::Socket connection, std::size_t scale);
     // "ready port=P addresses=A,B data=DIR"
     std::string readyLine() const;
     // Serves until wakeFd becomes readable, then closes the listeners and

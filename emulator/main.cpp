@@ -8,6 +8,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#ifndef ZALOHY_VERSION
+#define ZALOHY_VERSION "unknown"
+#endif
+
 namespace {
 
 int wakeWrite = -1;
@@ -26,9 +30,12 @@ int main(int argc, char** argv) {
     switch (parseOptions(argc, argv, options, error)) {
     case ParseOutcome::Help:
         std::fputs(usageText(), stdout);
-        return 0;
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    case ParseOutcome::Version:
+        std::printf("scale-emulator %s\n", ZALOHY_VERSION);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     case ParseOutcome::Error:
-        std::fprintf(stderr, "scale-emulator: %s\n%s", error.c_str(), usageText());
+        std::fprintf(stderr, "scale-emulator: %s (see 'scale-emulator --help')\n", error.c_str());
         return 2;
     case ParseOutcome::Run:
         break;

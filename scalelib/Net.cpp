@@ -1,10 +1,10 @@
 #include "Net.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -13,7 +13,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -156,21 +155,6 @@ Result connectOne(std::uint32_t address, std::uint16_t port, Clock::time_point d
     return Result::Ok;
 }
 
-// IPv4 addresses of a host name, in the resolver's order.
-std::vector<std::uint32_t> resolve(std::string_view host) {
-    std::vector<std::uint32_t> found;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(std::string(host).c_str(), nullptr, &hints, &list) != 0) return found;
-    for (const addrinfo* ai = list; ai; ai = ai->ai_next)
-        if (ai->ai_family == AF_INET)
-            found.push_back(ntohl(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr));
-    freeaddrinfo(list);
-    return found;
-}
-
 }  // namespace
 
 NetScope::NetScope() {
@@ -240,35 +224,40 @@ bool mayDial(std::uint32_t address, bool onlyLoopback) { return !onlyLoopback ||
 
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    const bool onlyLoopback = loopbackOnly();
-    std::uint32_t numeric = 0;
-    std::vector<std::uint32_t> addresses;
-    if (parseIPv4(host, numeric)) addresses.push_back(numeric);
-    else if (!onlyLoopback || host == "localhost") addresses = resolve(host);
-    if (addresses.empty()) return Result::NotFound;
-    Result last = Result::Refused;
-    for (std::uint32_t address : addresses) {
-        if (!mayDial(address, onlyLoopback)) continue;
-        last = connectOne(address, port, deadline, out);
-        if (last == Result::Ok || last == Result::TimedOut) break;
-    }
-    return last;
+    std::uint32_t address = 0;
+    if (!parseIPv4(host, address)) return Result::NotFound;
+    // A safety switch for tests and demos on machines that must never reach
+    // a real network: the target must be a loopback address.
+    if (!mayDial(address, loopbackOnly())) return Result::NotLoopback;
+    return connectOne(address, port, deadline, out);
 }
 
-Result sendAll(Socket& socket, const void* data, std::size_t size, int idleTimeoutMs, CancelFlag cancel) {
-    const char* next = static_cast<const char*>(data);
-    while (size > 0) {
-        const auto sent = ::send(socket.native(), next, static_cast<IoSize>(std::min(size, kMaxChunk)), kSendFlags);
-        if (sent > 0) {
-            next += sent;
-            size -= static_cast<std::size_t>(sent);
-            continue;
+Result sendSome(Socket& socket, const void* data, std::size_t size, std::size_t& sent, int idleTimeoutMs,
+                CancelFlag cancel) {
+    sent = 0;
+    for (;;) {
+        const auto n = ::send(socket.native(), static_cast<const char*>(data),
+                              static_cast<IoSize>(std::min(size, kMaxChunk)), kSendFlags);
+        if (n > 0) {
+            sent = static_cast<std::size_t>(n);
+            return Result::Ok;
         }
         const int error = lastError();
         if (interrupted(error)) continue;
         if (!wouldBlock(error)) return Result::Failed;
         const Result r = waitFor(socket.native(), POLLOUT, idleTimeoutMs, cancel);
         if (r != Result::Ok) return r;
+    }
+}
+
+Result sendAll(Socket& socket, const void* data, std::size_t size, int idleTimeoutMs, CancelFlag cancel) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        std::size_t sent = 0;
+        const Result r = sendSome(socket, next, size, sent, idleTimeoutMs, cancel);
+        if (r != Result::Ok) return r;
+        next += sent;
+        size -= sent;
     }
     return Result::Ok;
 }

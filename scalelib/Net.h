@@ -28,9 +28,10 @@ enum class Result {
     Failed,        // reset or any other socket error
     TimedOut,      // nothing moved within the time-out
     Refused,       // connect: nothing listens there, or no route to it
-    NotFound,      // connect: the host name cannot be resolved
+    NotFound,      // connect: the host is not a dotted IPv4 address (names are never looked up)
     AddressInUse,  // listen: the address and port are taken
     Cancelled,     // the cancel flag was raised while waiting
+    NotLoopback,   // connect: the target is outside 127.0.0.0/8 and only loopback is allowed
 };
 
 // Raised by another thread to end a wait early; checked at least every 100 ms.
@@ -74,20 +75,22 @@ std::string formatIPv4(std::uint32_t address);
 inline bool isLoopback(std::uint32_t address) { return (address >> 24) == 127; }
 
 // With TWSWTCP_LOOPBACK_ONLY set to anything but "" or "0" (tests, demos)
-// nothing outside 127.0.0.0/8 is ever dialled and no name but "localhost" is
-// looked up, whatever address a window or a list holds.
+// nothing outside 127.0.0.0/8 is ever dialled, whatever address a window or
+// a list holds.
 bool loopbackOnly();
 // Whether an address may be dialled under that rule.
 bool mayDial(std::uint32_t address, bool onlyLoopback);
 
-// Connects to host (dotted IPv4, or a name resolved to IPv4 addresses, tried
-// in turn) within timeoutMs in all. An address the loopback rule forbids is
-// refused without a connection attempt.
+// Connects to host, a dotted IPv4 address, within timeoutMs. Anything else is
+// NotFound at once: a name lookup cannot be bounded by the time-out.
 Result connectTcp(std::string_view host, std::uint16_t port, int timeoutMs, Socket& out);
 
 // Each wait for the socket to become ready is limited to idleTimeoutMs, so a
 // slow but moving transfer goes on and a stalled one ends.
 Result sendAll(Socket& socket, const void* data, std::size_t size, int idleTimeoutMs, CancelFlag cancel = nullptr);
+// Sends between 1 and size bytes (size > 0) after at most one wait for room.
+Result sendSome(Socket& socket, const void* data, std::size_t size, std::size_t& sent, int idleTimeoutMs,
+                CancelFlag cancel = nullptr);
 // Receives between 1 and capacity bytes; Closed at the end of the stream.
 Result receiveSome(Socket& socket, void* data, std::size_t capacity, std::size_t& received, int idleTimeoutMs,
                    CancelFlag cancel = nullptr);

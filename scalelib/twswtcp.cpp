@@ -1,6 +1,6 @@
 // Our stand-in for the scale communication library. The program calls
 // twswtcp_entry like a command-line tool: argv[1] is a command word, argv[2]
-// the scale address ("host" or "host:port"). A download word fetches the
+// the scale address ("a.b.c.d" or "a.b.c.d:port"). A download word fetches the
 // scale's file of that kind into "SM" + address + "Tnn.dat" followed by the
 // end marker "E2"; an upload word sends "SM" + address + "Fnn.dat". Before it
 // returns, the library always writes its status (ScaleStatus.h) into the
@@ -16,7 +16,9 @@
 #include "Wire.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,8 +41,9 @@ using net::Result;
 
 constexpr const char* kStatusFileName = "error";
 constexpr char kEndMarker[2] = {'E', '2'};
+// A download is written as target + this until it is complete.
+constexpr const char* kPartSuffix = ".part";
 constexpr std::size_t kMaxWordLength = 255;
-constexpr std::size_t kMaxHostLength = 253;
 constexpr std::size_t kChunk = std::size_t(1) << 20;
 
 struct CloseFile {
@@ -53,18 +56,13 @@ struct Address {
     std::uint16_t port = kDefaultPort;
 };
 
-bool isHostCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-}
-
-// "host" or "host:port"; the host is a dotted IPv4 address or a plain name.
-// Anything else is refused before any name is looked up.
+// "a.b.c.d" or "a.b.c.d:port": numbers only. A host name is refused before
+// anything is tried: its lookup could not be bounded by the time-outs, and a
+// note in a list file must never turn into a name query.
 bool parseAddress(std::string_view text, Address& out) {
     const std::size_t colon = text.find(':');
-    const std::string_view host = text.substr(0, colon);
-    if (host.empty() || host.size() > kMaxHostLength) return false;
-    for (char c : host)
-        if (!isHostCharacter(c)) return false;
+    std::uint32_t numeric = 0;
+    if (!net::parseIPv4(text.substr(0, colon), numeric)) return false;
     if (colon != std::string_view::npos) {
         const std::string_view digits = text.substr(colon + 1);
         if (digits.empty() || digits.size() > 5) return false;
@@ -76,8 +74,94 @@ bool parseAddress(std::string_view text, Address& out) {
         if (port == 0 || port > 65535) return false;
         out.port = static_cast<std::uint16_t>(port);
     }
-    out.host = std::string(host);
+    out.host = std::string(text.substr(0, colon));
     return true;
+}
+
+// Up to nine decimal digits.
+bool parseCount(std::string_view digits, std::uint64_t& value) {
+    if (digits.empty() || digits.size() > 9) return false;
+    value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return true;
+}
+
+// Keeps a transfer moving: every wait is bounded by the idle time-out and by
+// the end of the current progress window, and a window that ends before
+// `minBytes` have moved ends the transfer (TimedOut).
+class Pace {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    Pace() {
+        // "BYTES/MILLISECONDS", both positive; anything else keeps the defaults.
+        if (const char* text = std::getenv(kMinProgressVariable)) {
+            const std::string_view value(text);
+            const std::size_t slash = value.find('/');
+            std::uint64_t bytes = 0, ms = 0;
+            if (slash != std::string_view::npos && parseCount(value.substr(0, slash), bytes) &&
+                parseCount(value.substr(slash + 1), ms) && bytes > 0 && ms > 0) {
+                minBytes_ = bytes;
+                window_ = std::chrono::milliseconds(ms);
+            }
+        }
+        windowEnd_ = Clock::now() + window_;
+    }
+
+    // How long the next wait may last; 0 when the window is over.
+    int waitMs() const {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(windowEnd_ - Clock::now()).count();
+        return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, kIdleTimeoutMs));
+    }
+
+    void moved(std::size_t bytes) {
+        moved_ += bytes;
+        if (moved_ >= minBytes_) {
+            moved_ = 0;
+            windowEnd_ = Clock::now() + window_;
+        }
+    }
+
+private:
+    std::uint64_t minBytes_ = kMinProgressBytes;
+    std::chrono::milliseconds window_{kProgressWindowMs};
+    Clock::time_point windowEnd_;
+    std::uint64_t moved_ = 0;
+};
+
+Result receiveSome(net::Socket& socket, void* data, std::size_t capacity, std::size_t& got, Pace& pace) {
+    got = 0;
+    const int wait = pace.waitMs();
+    if (wait == 0) return Result::TimedOut;
+    const Result r = net::receiveSome(socket, data, capacity, got, wait);
+    if (r == Result::Ok) pace.moved(got);
+    return r;
+}
+
+Result receiveAll(net::Socket& socket, void* data, std::size_t size, Pace& pace) {
+    for (char* next = static_cast<char*>(data); size > 0;) {
+        std::size_t got = 0;
+        if (const Result r = receiveSome(socket, next, size, got, pace); r != Result::Ok) return r;
+        next += got;
+        size -= got;
+    }
+    return Result::Ok;
+}
+
+Result sendAll(net::Socket& socket, const void* data, std::size_t size, Pace& pace) {
+    for (const char* next = static_cast<const char*>(data); size > 0;) {
+        const int wait = pace.waitMs();
+        if (wait == 0) return Result::TimedOut;
+        std::size_t sent = 0;
+        if (const Result r = net::sendSome(socket, next, size, sent, wait); r != Result::Ok) return r;
+        pace.moved(sent);
+        next += sent;
+        size -= sent;
+    }
+    return Result::Ok;
 }
 
 // A word given by the caller, or false when it is null, empty or too long.
@@ -100,7 +184,9 @@ Status statusOf(Result r) {
     case Result::Refused:
         return kCannotConnect;
     case Result::NotFound:
-        return kHostNotFound;
+        return kBadArguments;
+    case Result::NotLoopback:
+        return kNotLoopback;
     case Result::Closed:
     case Result::Failed:
     case Result::Cancelled:
@@ -111,20 +197,21 @@ Status statusOf(Result r) {
     return kInternalError;
 }
 
-Status sendRequest(net::Socket& socket, wire::FrameType type, const DataKind& kind, std::uint64_t length) {
+Status sendRequest(net::Socket& socket, wire::FrameType type, const DataKind& kind, std::uint64_t length,
+                   Pace& pace) {
     wire::Header header;
     header.type = type;
     header.kind = static_cast<std::uint8_t>(kind.id);
     header.length = length;
     unsigned char bytes[wire::kHeaderSize];
     wire::encodeHeader(header, bytes);
-    return statusOf(net::sendAll(socket, bytes, sizeof bytes, kIdleTimeoutMs));
+    return statusOf(sendAll(socket, bytes, sizeof bytes, pace));
 }
 
 // Receives the answer header and checks it belongs to this request.
-Status receiveAnswer(net::Socket& socket, const DataKind& kind, wire::Header& answer) {
+Status receiveAnswer(net::Socket& socket, const DataKind& kind, wire::Header& answer, Pace& pace) {
     unsigned char bytes[wire::kHeaderSize];
-    if (const Result r = net::receiveAll(socket, bytes, sizeof bytes, kIdleTimeoutMs); r != Result::Ok)
+    if (const Result r = receiveAll(socket, bytes, sizeof bytes, pace); r != Result::Ok)
         return statusOf(r);
     if (wire::decodeHeader(bytes, answer) != wire::DecodeResult::Ok || answer.type != wire::FrameType::Answer ||
         answer.kind != kind.id)
@@ -143,27 +230,30 @@ Status receiveAnswer(net::Socket& socket, const DataKind& kind, wire::Header& an
 
 Status download(const DataKind& kind, const Address& address, std::string_view addressText) {
     const std::string target = scaleFileName(addressText, kind.downloadedSuffix);
-    // A file left by an earlier call must not pass for the result of this one.
+    const std::string temp = target + kPartSuffix;
+    // A file left by an earlier call must not pass for the result of this one,
+    // and the temporary file of a call that was killed goes with it.
     std::error_code ec;
     fs::remove(target, ec);
     if (ec) return kLocalFileNotWritable;
+    fs::remove(temp, ec);
 
     net::Socket socket;
     if (const Result r = net::connectTcp(address.host, address.port, kConnectTimeoutMs, socket); r != Result::Ok)
         return statusOf(r);
-    if (const Status s = sendRequest(socket, wire::FrameType::Download, kind, 0); s != kOk) return s;
+    Pace pace;
+    if (const Status s = sendRequest(socket, wire::FrameType::Download, kind, 0, pace); s != kOk) return s;
     wire::Header answer;
-    if (const Status s = receiveAnswer(socket, kind, answer); s != kOk) return s;
+    if (const Status s = receiveAnswer(socket, kind, answer, pace); s != kOk) return s;
 
-    PendingFile file(target, target + ".part");
+    PendingFile file(target, temp);
     if (!file.open()) return kLocalFileNotWritable;
     // Not zeroed: a small file touches only the pages it needs of the block.
     const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::uint64_t left = answer.length; left > 0;) {
         std::size_t got = 0;
-        const Result r =
-            net::receiveSome(socket, buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk)),
-                             got, kIdleTimeoutMs);
+        const Result r = receiveSome(socket, buffer.get(),
+                                     static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk)), got, pace);
         if (r != Result::Ok) return statusOf(r);
         if (!file.write(buffer.get(), got)) return kLocalFileNotWritable;
         left -= got;
@@ -184,19 +274,19 @@ Status upload(const DataKind& kind, const Address& address, std::string_view add
     net::Socket socket;
     if (const Result r = net::connectTcp(address.host, address.port, kConnectTimeoutMs, socket); r != Result::Ok)
         return statusOf(r);
-    if (const Status s = sendRequest(socket, wire::FrameType::Upload, kind, size); s != kOk) return s;
+    Pace pace;
+    if (const Status s = sendRequest(socket, wire::FrameType::Upload, kind, size, pace); s != kOk) return s;
     const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::uintmax_t left = size; left > 0;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uintmax_t>(left, kChunk));
         // A file that shrinks while it is sent ends the exchange before the
         // scale has all of it, so the scale keeps its old file.
         if (std::fread(buffer.get(), 1, want, file.get()) != want) return kLocalFileMissing;
-        if (const Result r = net::sendAll(socket, buffer.get(), want, kIdleTimeoutMs); r != Result::Ok)
-            return statusOf(r);
+        if (const Result r = sendAll(socket, buffer.get(), want, pace); r != Result::Ok) return statusOf(r);
         left -= want;
     }
     wire::Header answer;
-    return receiveAnswer(socket, kind, answer);
+    return receiveAnswer(socket, kind, answer, pace);
 }
 
 Status run(int argc, char** argv) {

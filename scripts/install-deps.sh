@@ -8,7 +8,15 @@ packages=(
   qt6-base-dev qt6-translations-l10n
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   fonts-dejavu-core fonts-liberation
+  # the sanitizer leg and the fuzz targets: clang with its sanitizer and
+  # libFuzzer runtimes
+  clang libclang-rt-14-dev
 )
+# Installing and packaging (resources/linux/, tests/install/): the icon
+# renderer, the desktop-file validators, manual pages, the Debian package and
+# lintian.
+packages+=(librsvg2-bin desktop-file-utils appstream shared-mime-info libxml2-utils man-db
+  dpkg-dev file lintian)
 
 # Windows cross builds (scripts/build-windows.sh) and the Windows test leg:
 # MinGW-w64 for 64- and 32-bit, and Wine's 64-bit loader. Never add the i386

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures and builds into build/, and runs every
-# test; then the Windows leg (build-win64/, build-win32/, dist/). Safe to run
-# again.
+# test; then the sanitizer leg and the Windows leg (build-sanitize/,
+# build-win64/, build-win32/, dist/). Safe to run again.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -11,13 +11,17 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 (cd build && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
-# The core once more without any window toolkit, so that nothing below the
-# front ends can come to depend on Qt unnoticed.
-cmake -S . -B build-core -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZALOHY_GUI=OFF >/dev/null
-cmake --build build-core --target core_tests run_tests
-build-core/bin/core_tests --gtest_brief=1
-build-core/bin/run_tests --gtest_brief=1
+# --- Sanitizer leg --------------------------------------------------------
+# The same tests (core, runs, net, fuzz corpora, crash, windows offscreen)
+# built a second time with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, in build-sanitize/. Any report ends the program
+# that made it, so the test fails; warnings are errors here, so the project
+# stays clean under clang.
+scripts/sanitize.sh
 
-# Windows leg: both architectures cross-built with MinGW-w64 and packed into
-# dist/, the 64-bit tests run under wine64 (tests/windows/windows_leg.sh).
+# --- Windows leg -----------------------------------------------------------
+# Both architectures cross-built with MinGW-w64 and packed into dist/, the
+# 64-bit core and run tests under wine64 (tests/windows/windows_leg.sh). This
+# is also the build of the core without any window toolkit (no Qt exists for
+# it), so nothing below the front ends can come to depend on Qt unnoticed.
 tests/windows/windows_leg.sh

@@ -13,6 +13,9 @@ bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\
 std::string textModeContent(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size());
+    // A list saved as UTF-8 by a Windows editor starts with a byte-order
+    // mark, which must not become part of the first address.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\x1A') break;
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
@@ -69,6 +72,11 @@ std::optional<ScaleList> readScaleList(const std::string& fileName) {
     }
     if (file.hadReadError()) return std::nullopt;
     return parseScaleList(bytes);
+}
+
+std::string skippedEntryLine(const ScaleListEntry& entry, std::string_view listName) {
+    return "Řádek " + std::to_string(entry.line) + " souboru " + std::string(listName) + " přeskočen: " +
+           addressProblemText(entry.problem);
 }
 
 }  // namespace zalohy

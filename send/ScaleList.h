@@ -39,10 +39,14 @@ struct ScaleList {
 
 // The list held in text, the file's bytes as they are on disk. A CR LF pair
 // reads as one line break and a Ctrl+Z ends the text, as a text-mode stream
-// on Windows has it.
+// on Windows has it; a UTF-8 byte-order mark at the start is skipped.
 ScaleList parseScaleList(std::string_view text);
 
 // Reads and parses the file; nothing when it cannot be opened or read.
 std::optional<ScaleList> readScaleList(const std::string& fileName);
+
+// The progress line for an entry that names no usable scale, e.g.
+// "Řádek 3 souboru seznam.lst přeskočen: Adresa váhy nesmí obsahovat mezeru." (UTF-8).
+std::string skippedEntryLine(const ScaleListEntry& entry, std::string_view listName);
 
 }  // namespace zalohy

@@ -4,6 +4,7 @@
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleList.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 const char* const kBadNews = "Ne zrovna dobrá zpráva";
 const char* const kAllSent = "Navolené datové soubory jsou odeslány";
-const char* const kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
+constexpr const char* kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
 const char* const kArchiveBox = "EdFileName";
 const char* const kAddressBox = "EditScaleNumber";
 
@@ -53,18 +54,9 @@ static_assert(std::size(kKindTexts) == kDataKinds.size());
 void removeIfExists(const std::string& name) { fileio::removeFile(name); }
 
 // The log line for a line of the list that names no usable scale.
-std::string skippedLine(const ScaleListEntry& entry) {
-    return "Řádek " + std::to_string(entry.line) + " souboru " + kScaleListFile + " přeskočen: " +
-           addressProblemText(entry.problem);
-}
+std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(entry, kScaleListFile); }
 
 }  // namespace
-
-void SendDialog::WindowReport::message(const std::string& text, const std::string& caption) {
-    window_.messageBox(text, caption, kMbOk);
-}
-
-void SendDialog::WindowReport::line(const std::string& text) { window_.addLine(text); }
 
 SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner) : window_(window), runner_(runner), report_(window) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.sendCaption);
@@ -137,10 +129,19 @@ void SendDialog::SendFormatBtnClick() {
     // scale would build file names outside the working folder.
     const std::string address = window_.editText(kAddressBox);
     if (!acceptScaleAddress(window_, address)) return;
+    // The first extraction would overwrite such an archive, and the upload
+    // then delete it.
+    const std::string archiveName = window_.editText(kArchiveBox);
+    if (!archiveName.empty() && isWorkingFile(archiveName, address)) {
+        refuseWorkingFileAsArchive(window_, archiveName);
+        return;
+    }
 
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
 
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
     const BusyScope busy(window_);
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
@@ -174,23 +175,51 @@ void SendDialog::SendByListClick() {
         return;
     }
 
+    const std::string archiveName = window_.editText(kArchiveBox);
+    for (const ScaleListEntry& entry : list->entries) {
+        if (entry.problem == AddressProblem::None && !archiveName.empty() &&
+            isWorkingFile(archiveName, entry.address)) {
+            refuseWorkingFileAsArchive(window_, archiveName);
+            return;
+        }
+    }
+
+    FolderLock folderLock;  // another run in this working folder would read this run's status
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
     const BusyScope busy(window_);
+    int visited = 0;
+    int failed = 0;
     for (const ScaleListEntry& entry : list->entries) {
         if (entry.problem != AddressProblem::None) {
             window_.addLine(skippedLine(entry));
             continue;
         }
+        ++visited;
+        bool allSent = true;
         for (std::size_t i = 0; i < kImage; ++i) {
             if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
             if (i == kPlu) window_.messageBox("", "", kMbOk);
             const KindTexts& texts = kKindTexts[i];
             const Transfer result = sendKind(i, entry.address, archive, texts.listProgress);
             if (result == Transfer::NotExtracted) return;
-            if (result == Transfer::Failed) window_.addLine(texts.listFailure);
+            if (result == Transfer::Failed) {
+                window_.addLine(texts.listFailure);
+                allSent = false;
+            }
             removeIfExists(scaleFileName(entry.address, kDataKinds[i].uploadSuffix));
         }
+        if (!allSent) ++failed;
     }
 
+    // A run in which some scale did not get everything never ends with the
+    // words that everything was sent.
+    if (failed > 0) {
+        const std::string verdict =
+            "Odeslání se nezdařilo u " + std::to_string(failed) + " z " + std::to_string(visited) + " vah";
+        window_.setStatus(verdict);
+        window_.addLine(verdict);
+        return;
+    }
     if (list->reachedEndOfFile) window_.setStatus(kAllSent);
     window_.addLine(kAllSent);
 }

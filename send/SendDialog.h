@@ -6,7 +6,7 @@
 // through the backup dialog's runner, handed in at start-up.
 #pragma once
 
-#include "Report.h"
+#include "BackupDialog.h"
 #include "WindowPort.h"
 
 #include <cstddef>
@@ -15,7 +15,6 @@
 namespace zalohy {
 
 class BackupArchive;
-class ScaleRunner;
 
 class SendDialog {
 public:
@@ -37,17 +36,6 @@ public:
     void SendByListClick();
 
 private:
-    // The archive container's own messages go to this dialog's window.
-    class WindowReport : public Report {
-    public:
-        explicit WindowReport(WindowPort& window) : window_(window) {}
-        void message(const std::string& text, const std::string& caption) override;
-        void line(const std::string& text) override;
-
-    private:
-        WindowPort& window_;
-    };
-
     enum class Transfer { NotExtracted, Failed, Sent };
 
     // The archive named in the file box.
@@ -62,7 +50,7 @@ private:
 
     WindowPort& window_;
     ScaleRunner& runner_;
-    WindowReport report_;
+    WindowReport report_;  // the archive container's messages go to this window
 };
 
 }  // namespace zalohy

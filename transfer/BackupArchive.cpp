@@ -190,7 +190,10 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         return kAppendFailed;
     };
 
-    if (!data.open(fileio::toPath(dataFileName), "rb")) return fail("cannot open " + dataFileName);
+    const fs::path dataPath = fileio::toPath(dataFileName);
+    // The archive copied into itself would grow while it is read.
+    if (fs::equivalent(dataPath, path, ec)) return fail("cannot append " + fileName_ + " to itself");
+    if (!data.open(dataPath, "rb")) return fail("cannot open " + dataFileName);
     const std::int64_t room = kMaxArchiveSize - oldLength;
     const std::int64_t dataLength = data.length();
     if (dataLength > room) return fail("member would make the archive larger than 2147483647 bytes");
@@ -209,10 +212,14 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
     updated.slots[static_cast<std::size_t>(slotIndex)] = stored;
     const HeaderBytes newHeader = encodeHeader(updated);
     // The directory is rewritten only once every byte of the member is on
-    // disk, so an interrupted append leaves the old directory in place.
+    // disk, so an interrupted append or a power loss leaves the old directory
+    // in place; the new one is on disk too before the call reports success.
+    if (!archive.sync()) return fail("cannot write " + fileName_);
     headerTouched = true;
-    if (!archive.seek(0) || !archive.write(newHeader.data(), newHeader.size()) || !archive.close())
+    if (!archive.seek(0) || !archive.write(newHeader.data(), newHeader.size()) || !archive.sync() ||
+        !archive.close())
         return fail("cannot write " + fileName_);
+    if (created) fileio::syncFolder(path.parent_path());
     data.close();
     slot = stored;
     return kAppended;
@@ -246,11 +253,16 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
     if (!archive.seek(found->first)) return fail("cannot read " + fileName_);
 
     const fs::path outPath = fileio::toPath(outFileName);
+    // Renaming the member over the archive would destroy the archive.
+    std::error_code ec;
+    if (fs::equivalent(outPath, fileio::toPath(fileName_), ec)) return fail(outFileName + " is the archive itself");
     File out;
     const auto temp = fileio::createTempBeside(outPath, out);
     if (!temp) return fail("cannot create " + outFileName);
     const fileio::CopyResult copy = fileio::copyBytes(archive, out, size);
-    const bool written = out.close();
+    // On the disk before it takes the output's name, so a power loss never
+    // leaves an empty or partial file under that name.
+    const bool written = out.sync() && out.close();
     archive.close();
     if (copy.readError || copy.copied != size) {
         fileio::removeQuietly(*temp);

@@ -148,14 +148,17 @@ const char* ScaleLibrary::libraryFileName() {
 #endif
 }
 
-LibraryBinding ScaleLibrary::bindBesideExecutable() {
-    const fs::path folder = executableFolder();
+LibraryBinding ScaleLibrary::bindBesideExecutable() { return bindNearExecutable(std::string()); }
+
+LibraryBinding ScaleLibrary::bindNearExecutable(const std::string& relativeFolder) {
+    fs::path folder = executableFolder();
     if (folder.empty()) {
         LibraryBinding binding;
         binding.libraryPath = libraryFileName();
         binding.reason = "the program's own folder cannot be found";
         return binding;
     }
+    if (!relativeFolder.empty()) folder = (folder / fileio::toPath(relativeFolder)).lexically_normal();
     return bindFile(fileio::toUtf8(folder / libraryFileName()));
 }
 

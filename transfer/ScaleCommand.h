@@ -47,6 +47,9 @@ public:
     // Binds the library beside the running executable: libtwswtcp.so through
     // dlopen on Linux, TWSWTCP.DLL through LoadLibrary and ordinal 2 on Windows.
     static LibraryBinding bindBesideExecutable();
+    // Binds the library in a folder given relative to the running
+    // executable's folder, e.g. "../libexec/zalohy" for an installed tool.
+    static LibraryBinding bindNearExecutable(const std::string& relativeFolder);
     // Binds a library file given by path (tests, tools).
     static LibraryBinding bindFile(const std::string& path);
     // Replaces the entry point with an in-process one (tests), or with nothing.

@@ -18,7 +18,7 @@ std::string zalohy::win32::longTimeText(const SYSTEMTIME& time) {
     return n > 1 ? utf8(std::wstring_view(text, static_cast<std::size_t>(n - 1))) : std::string();
 }
 
-static FormSpec mainWindowForm() {
+static FormDesign mainWindowForm() {
     // In tab order; the panel and the label take no focus.
     return {"Zálohování dat SM90/300/500 ETH v.1.4.", 351, 216, false, {
         {"BitBtn1", ControlKind::Button, 195, 120, 130, 57, "Konec", Left | Top | TabStop, IDI_EXIT},

@@ -5,7 +5,7 @@
 using namespace zalohy;
 using namespace zalohy::win32;
 
-static FormSpec backupDialogForm() {
+static FormDesign backupDialogForm() {
     // In tab order; the check boxes' captions come from the kinds' table.
     return {"Zálohování  datových souborů vah SM80SX/90/300/500", 461, 265, true, {
         {"EndBtn", ControlKind::Button, 48, 232, 75, 25, "Zpět", Left | Top | TabStop},

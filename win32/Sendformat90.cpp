@@ -5,7 +5,7 @@
 using namespace zalohy;
 using namespace zalohy::win32;
 
-static FormSpec sendDialogForm() {
+static FormDesign sendDialogForm() {
     // In tab order. The window's caption and some controls' captions are set
     // by the creation handler; these are the design's.
     constexpr int tab = Left | Top | TabStop;

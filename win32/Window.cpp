@@ -97,20 +97,20 @@ int runMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-Form::Form(FormSpec spec, HWND owner) : spec_(std::move(spec)) {
+Form::Form(FormDesign design, HWND owner) : design_(std::move(design)) {
     initialiseWindows();
-    for (const ControlSpec& c : spec_.controls) controls_.push_back({c});
+    for (const ControlDesign& c : design_.controls) controls_.push_back({c});
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
-                        (spec_.resizable ? WS_THICKFRAME : WS_MINIMIZEBOX);
-    CreateWindowExW(0, kFormClass, wide(spec_.caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                    spec_.clientWidth, spec_.clientHeight, owner, nullptr, GetModuleHandleW(nullptr), this);
+                        (design_.resizable ? WS_THICKFRAME : WS_MINIMIZEBOX);
+    CreateWindowExW(0, kFormClass, wide(design_.caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                    design_.clientWidth, design_.clientHeight, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) throw std::runtime_error("CreateWindowExW failed for a form");
     try {
         dpi_ = windowDpi(hwnd_);
         createControls();
         created_ = true;
         applyDpi(dpi_);
-        const SIZE size = outerSize(spec_.clientWidth, spec_.clientHeight);
+        const SIZE size = outerSize(design_.clientWidth, design_.clientHeight);
         SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         layout();
     } catch (...) {
@@ -149,7 +149,7 @@ void Form::createControls() {
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
         const wchar_t* windowClass = L"BUTTON";
-        switch (c.spec.kind) {
+        switch (c.design.kind) {
         case ControlKind::Button: style |= BS_PUSHBUTTON; break;
         case ControlKind::CheckBox: style |= BS_AUTOCHECKBOX; break;
         case ControlKind::GroupBox:
@@ -166,7 +166,7 @@ void Form::createControls() {
         case ControlKind::WideMemo:
             windowClass = L"EDIT";
             style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL;
-            if (c.spec.kind == ControlKind::WideMemo) style |= ES_AUTOHSCROLL | WS_HSCROLL;
+            if (c.design.kind == ControlKind::WideMemo) style |= ES_AUTOHSCROLL | WS_HSCROLL;
             exStyle |= WS_EX_CLIENTEDGE;
             break;
         case ControlKind::Label:
@@ -183,12 +183,12 @@ void Form::createControls() {
             style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
             break;
         }
-        if (c.spec.flags & TabStop) style |= WS_TABSTOP;
-        c.parent = c.spec.parent ? find(c.spec.parent).hwnd : hwnd_;
-        c.hwnd = CreateWindowExW(exStyle, windowClass, wide(c.spec.caption).c_str(), style, 0, 0, 0, 0, c.parent,
+        if (c.design.flags & TabStop) style |= WS_TABSTOP;
+        c.parent = c.design.parent ? find(c.design.parent).hwnd : hwnd_;
+        c.hwnd = CreateWindowExW(exStyle, windowClass, wide(c.design.caption).c_str(), style, 0, 0, 0, 0, c.parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
-        if (!c.hwnd) throw std::runtime_error(std::string("CreateWindowExW failed for ") + c.spec.name);
-        if (c.spec.kind == ControlKind::Memo || c.spec.kind == ControlKind::WideMemo)
+        if (!c.hwnd) throw std::runtime_error(std::string("CreateWindowExW failed for ") + c.design.name);
+        if (c.design.kind == ControlKind::Memo || c.design.kind == ControlKind::WideMemo)
             SendMessageW(c.hwnd, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
     }
 }
@@ -216,9 +216,9 @@ void Form::applyDpi(int dpi) {
         return font;
     };
     for (Control& c : controls_) {
-        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(c.spec.points)), FALSE);
-        if (c.spec.picture) {
-            HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.spec.picture),
+        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(c.design.points)), FALSE);
+        if (c.design.picture) {
+            HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.design.picture),
                                                        IMAGE_ICON, scaled(32), scaled(32), 0));
             SendMessageW(c.hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
             if (c.icon) DestroyIcon(c.icon);
@@ -258,11 +258,11 @@ void Form::layout() {
     RECT client;
     if (!created_ || !GetClientRect(hwnd_, &client)) return;
     // How far the form is from its design size; anchored controls follow.
-    const int dx = client.right - scaled(spec_.clientWidth);
-    const int dy = client.bottom - scaled(spec_.clientHeight);
+    const int dx = client.right - scaled(design_.clientWidth);
+    const int dy = client.bottom - scaled(design_.clientHeight);
     HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.size()));
     for (const Control& c : controls_) {
-        const ControlSpec& s = c.spec;
+        const ControlDesign& s = c.design;
         // Edges are scaled, not sizes, so that neighbours stay neighbours.
         int left = scaled(s.x), top = scaled(s.y);
         int right = scaled(s.x + s.width), bottom = scaled(s.y + s.height);
@@ -360,7 +360,7 @@ void Form::close() {
 
 const Form::Control& Form::find(std::string_view name) const {
     for (const Control& c : controls_)
-        if (name == c.spec.name) return c;
+        if (name == c.design.name) return c;
     throw std::logic_error("the form has no control " + std::string(name));
 }
 
@@ -368,7 +368,7 @@ HWND Form::control(std::string_view name) const { return find(name).hwnd; }
 
 const char* Form::controlName(HWND control) const {
     for (const Control& c : controls_)
-        if (c.hwnd == control) return c.spec.name;
+        if (c.hwnd == control) return c.design.name;
     return "";
 }
 
@@ -383,7 +383,7 @@ static std::string windowText(HWND hwnd) {
 std::string Form::controlText(std::string_view name) const {
     if (name.empty()) return windowText(hwnd_);
     const Control& c = find(name);
-    if (c.spec.kind == ControlKind::StatusBar) {
+    if (c.design.kind == ControlKind::StatusBar) {
         const auto length = LOWORD(SendMessageW(c.hwnd, SB_GETTEXTLENGTHW, 0, 0));
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         SendMessageW(c.hwnd, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
@@ -401,25 +401,25 @@ static void requireKind(const char* name, ControlKind kind, std::initializer_lis
 
 std::string Form::editText(std::string_view edit) const {
     const Control& c = find(edit);
-    requireKind(c.spec.name, c.spec.kind, {ControlKind::Edit});
+    requireKind(c.design.name, c.design.kind, {ControlKind::Edit});
     return windowText(c.hwnd);
 }
 
 void Form::setEditText(std::string_view edit, const std::string& text) {
     const Control& c = find(edit);
-    requireKind(c.spec.name, c.spec.kind, {ControlKind::Edit});
+    requireKind(c.design.name, c.design.kind, {ControlKind::Edit});
     SetWindowTextW(c.hwnd, wide(text).c_str());
 }
 
 bool Form::isChecked(std::string_view box) const {
     const Control& c = find(box);
-    requireKind(c.spec.name, c.spec.kind, {ControlKind::CheckBox});
+    requireKind(c.design.name, c.design.kind, {ControlKind::CheckBox});
     return SendMessageW(c.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Form::setChecked(std::string_view box, bool ticked) {
     const Control& c = find(box);
-    requireKind(c.spec.name, c.spec.kind, {ControlKind::CheckBox});
+    requireKind(c.design.name, c.design.kind, {ControlKind::CheckBox});
     SendMessageW(c.hwnd, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
@@ -431,12 +431,12 @@ void Form::setCaption(std::string_view name, const std::string& text) {
         return;
     }
     const Control& c = find(name);
-    requireKind(c.spec.name, c.spec.kind,
+    requireKind(c.design.name, c.design.kind,
                 {ControlKind::Button, ControlKind::CheckBox, ControlKind::GroupBox, ControlKind::Label,
                  ControlKind::Panel});
     SetWindowTextW(c.hwnd, wide(text).c_str());
-    if (c.spec.kind == ControlKind::Panel) InvalidateRect(c.hwnd, nullptr, TRUE);
-    if (c.spec.kind == ControlKind::Label) layout();
+    if (c.design.kind == ControlKind::Panel) InvalidateRect(c.hwnd, nullptr, TRUE);
+    if (c.design.kind == ControlKind::Label) layout();
 }
 
 void Form::clearLog() {
@@ -461,7 +461,7 @@ void Form::addLine(const std::string& line) {
 
 void Form::setStatus(const std::string& text) {
     const Control& c = find("StatusBar1");
-    requireKind(c.spec.name, c.spec.kind, {ControlKind::StatusBar});
+    requireKind(c.design.name, c.design.kind, {ControlKind::StatusBar});
     SendMessageW(c.hwnd, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide(text).c_str()));
 }
 
@@ -605,9 +605,9 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         layout();
         return 0;
     case WM_GETMINMAXINFO:
-        if (spec_.resizable && created_) {
+        if (design_.resizable && created_) {
             // Never smaller than designed.
-            const SIZE least = outerSize(spec_.clientWidth, spec_.clientHeight);
+            const SIZE least = outerSize(design_.clientWidth, design_.clientHeight);
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize = {least.cx, least.cy};
             return 0;
@@ -632,7 +632,7 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC: {
         // The read-only text boxes stay white like an edit box.
         const std::string name = controlName(reinterpret_cast<HWND>(lParam));
-        const ControlKind kind = name.empty() ? ControlKind::Label : find(name).spec.kind;
+        const ControlKind kind = name.empty() ? ControlKind::Label : find(name).design.kind;
         if (kind == ControlKind::Memo || kind == ControlKind::WideMemo) {
             auto dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));

@@ -24,7 +24,7 @@ enum Edge { Left = 1, Top = 2, Right = 4, Bottom = 8 };
 inline constexpr int TabStop = 16;
 
 enum class ControlKind {
-    Button,     // push button, with a picture when the spec names one
+    Button,     // push button, with a picture when the design names one
     CheckBox,
     GroupBox,
     Edit,       // one-line edit box
@@ -35,7 +35,7 @@ enum class ControlKind {
     StatusBar,  // one text for the whole bar
 };
 
-struct ControlSpec {
+struct ControlDesign {
     const char* name;
     ControlKind kind;
     int x, y, width, height;  // pixels at 96 DPI, in the parent's client area
@@ -46,17 +46,17 @@ struct ControlSpec {
     const char* parent = nullptr;  // the group box holding the control
 };
 
-struct FormSpec {
+struct FormDesign {
     const char* caption;             // UTF-8
     int clientWidth, clientHeight;   // at 96 DPI
     bool resizable;                  // else a fixed border with minimise only
-    std::vector<ControlSpec> controls;  // in tab order
+    std::vector<ControlDesign> controls;  // in tab order
 };
 
 class Form : public WindowPort {
 public:
     // Creates the window, hidden, owned by owner, with all its controls.
-    Form(FormSpec spec, HWND owner);
+    Form(FormDesign design, HWND owner);
     ~Form() override;
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -112,7 +112,7 @@ private:
     friend void initialiseWindows();
 
     struct Control {
-        ControlSpec spec;
+        ControlDesign design;
         HWND hwnd = nullptr;
         HWND parent = nullptr;
         HICON icon = nullptr;
@@ -131,7 +131,7 @@ private:
     void dropQueuedInput();
     static LRESULT CALLBACK dropInputHook(int code, WPARAM wParam, LPARAM lParam);
 
-    FormSpec spec_;
+    FormDesign design_;
     HWND hwnd_ = nullptr;
     std::vector<Control> controls_;
     std::vector<HFONT> fonts_;  // one per font size, in the order first used

@@ -89,7 +89,7 @@ TEST_F(CzechNames, ZaltoolTakesThemAsArgumentsAndWritesLinesEndingInLineFeed) {
 // character Windows does not allow in a file name would name another file or
 // none, so it is refused like the other unusable addresses.
 TEST(ScaleAddressCheck, CharactersWindowsForbidsInFileNamesAreRefused) {
-    for (const char* address : {"127.0.0.2*", "váha?", "\"127.0.0.2\"", "<127.0.0.2>", "a|b"})
+    for (const char* address : {"127.0.0.2*", "vaha?", "\"127.0.0.2\"", "<127.0.0.2>", "a|b"})
         EXPECT_EQ(checkScaleAddress(address), AddressProblem::NotInFileName) << address;
     // The scale library's host:port form names a file only on Linux.
 #ifdef _WIN32
@@ -97,8 +97,11 @@ TEST(ScaleAddressCheck, CharactersWindowsForbidsInFileNamesAreRefused) {
 #else
     EXPECT_EQ(checkScaleAddress("127.0.0.2:40174"), AddressProblem::None);
 #endif
-    for (const char* address : {"192.168.5.8", "váha-č1", "scale.local", "a+b=c"})
+    for (const char* address : {"192.168.5.8", "vaha-1", "scale.local", "a+b=c"})
         EXPECT_EQ(checkScaleAddress(address), AddressProblem::None) << address;
+    // A letter with a diacritic or a non-breaking space is not ASCII.
+    for (const char* address : {"váha-č1", "127.0.0.2\xC2\xA0"})
+        EXPECT_EQ(checkScaleAddress(address), AddressProblem::NotAscii) << address;
     EXPECT_STREQ(addressProblemText(AddressProblem::NotInFileName),
                  "Adresa váhy obsahuje znak, který nesmí být v názvu souboru.");
 }

@@ -34,13 +34,20 @@ protected:
         fs::remove("zt.err");
         return r;
     }
-    // A failure: status 1, nothing on stdout, exactly one line on stderr.
-    void expectFailure(const std::string& args) {
+    // A failure: the status (1 failed work, 2 wrong command line), nothing on
+    // stdout, exactly one line on stderr.
+    Result expectFailure(const std::string& args, int status = 1) {
         const Result r = run(args);
-        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.status, status) << args;
         EXPECT_EQ(r.out, "") << args;
         EXPECT_EQ(r.err.rfind("zaltool: ", 0), 0u) << args << ": " << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << args << ": " << r.err;
+        return r;
+    }
+    // A wrong command line: status 2, and the one line points to the help.
+    void expectUsageError(const std::string& args) {
+        const Result r = expectFailure(args, 2);
+        EXPECT_NE(r.err.find("--help')"), std::string::npos) << args << ": " << r.err;
     }
 };
 
@@ -101,14 +108,61 @@ TEST_F(Zaltool, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     writeFile("short.zal", archive.substr(0, 100));
     for (const char* args : {"extract a.zal 41 out.dat", "extract missing.zal 34 out.dat",
                              "extract short.zal 34 out.dat", "extract a.zal 34 no/such/folder/out.dat",
-                             "extract a.zal 3x out.dat", "append a.zal 34 d.dat", "append a.zal 99 d.dat",
-                             "append a.zal 41 missing.dat", "append short.zal 41 d.dat", "list short.zal", "",
-                             "list", "list a.zal extra", "extract a.zal 34", "remove a.zal 34 d.dat"}) {
+                             "append a.zal 34 d.dat", "append a.zal 99 d.dat", "append a.zal 41 missing.dat",
+                             "append short.zal 41 d.dat", "list short.zal"}) {
         SCOPED_TRACE(args);
         expectFailure(args);
     }
+    for (const char* args : {"", "list", "list a.zal extra", "extract a.zal 34", "remove a.zal 34 d.dat",
+                             "extract a.zal 3x out.dat", "append a.zal '' d.dat", "append a.zal 41 d.dat --kinds=all",
+                             "--bogus list a.zal", "list --help=yes a.zal", "-x list a.zal", "help remove",
+                             "help list extract"}) {
+        SCOPED_TRACE(args);
+        expectUsageError(args);
+    }
     EXPECT_EQ(readFile("a.zal"), archive);
+    // An unknown id is refused before a missing archive would be created.
+    expectFailure("append new.zal 99 d.dat");
     EXPECT_EQ(dir.entries(), (std::set<std::string>{"a.zal", "d.dat", "short.zal"}));
 }
+
+TEST_F(Zaltool, HelpAndVersionGoToStdoutAndSucceed) {
+    for (const char* args : {"--help", "-h", "help", "help extract", "extract --help", "append a.zal -h",
+                             "--version", "-V"}) {
+        SCOPED_TRACE(args);
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(r.out.empty());
+    }
+    EXPECT_EQ(run("--version").out, std::string("zaltool ") + ZALOHY_VERSION + "\n");
+    const std::string overview = run("--help").out;
+    for (const char* command : {"list", "extract", "append", "verify", "help"})
+        EXPECT_NE(overview.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+    // Asking for help does nothing else: no archive appears.
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST_F(Zaltool, OptionsMayFollowOperandsAndDashDashEndsThem) {
+    writeFile("-d.dat", "dash");
+    ASSERT_EQ(run("append -- -a.zal 34 -d.dat").status, 0);
+    const Result r = run("list -- -a.zal");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "formats\t34\t0\t128\t131\t4\n");
+    EXPECT_EQ(run("verify -a.zal").status, 2);  // without "--" it reads as an option
+}
+
+#ifndef _WIN32
+TEST_F(Zaltool, OutputThatCannotBeWrittenIsAFailure) {
+    writeFile("d.dat", "data");
+    ASSERT_EQ(run("append a.zal 34 d.dat").status, 0);
+    for (const char* args : {"list a.zal", "--help", "--version"}) {
+        const std::string command = std::string("\"") + ZALTOOL_PATH + "\" " + args + " >/dev/full 2>zt.err";
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << args;
+        EXPECT_EQ(readFile("zt.err"), "zaltool: cannot write to standard output\n") << args;
+    }
+}
+#endif
 
 }  // namespace

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -73,6 +75,34 @@ TEST_F(BackupDialogWindow, showingAgain_clearsTheTextAndUnticksEveryKind) {
     EXPECT_TRUE(memo().isEmpty());
     for (const DataKind& kind : kDataKinds) EXPECT_FALSE(dialog->checkBoxFor(kind)->isChecked()) << kind.name;
     EXPECT_EQ(dialog->checkBoxFor(kDataKinds[kImage])->text(), u8("Image soubor"));
+}
+
+// Clicks made while a transfer blocks the window are dropped, not replayed
+// once the run is over: no second run, no closing before the verdict is read.
+TEST_F(BackupDialogWindow, clicksQueuedDuringATransfer_areDropped) {
+    auto post = [](QWidget* button) {
+        const QPointF at(5, 5);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                                                            Qt::LeftButton, Qt::NoModifier));
+    };
+    bool waitCursor = false;
+    scale.onCall = [&](const FakeScale::Call&) {
+        waitCursor = dialog->cursor().shape() == Qt::WaitCursor;
+        post(child<QPushButton>(dialog.get(), "SaveToArchive"));
+        post(child<QPushButton>(dialog.get(), "EndBtn"));
+    };
+    dialog->checkBoxFor(kDataKinds[kFormats])->setChecked(true);
+    fileDialogs.answerNext(dir.file("a.zal"));
+    child<QPushButton>(dialog.get(), "SaveToArchive")->click();
+    QApplication::processEvents();
+
+    EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(fileDialogs.asked.size(), 1u);
+    EXPECT_EQ(scale.calls.size(), 1u);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_NE(dialog->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(memo().last(), u8("máte zazálohované!"));
 }
 
 }  // namespace

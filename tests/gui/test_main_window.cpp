@@ -138,6 +138,19 @@ TEST_F(MainWindow, backupDialogTextBoxGrowsWithTheDialogAndTheRestStays) {
     save->hide();
 }
 
+// The text boxes end inside their dialogs' client areas (their scroll bars
+// are whole), and no dialog can be made smaller than designed.
+TEST_F(MainWindow, textBoxesFitTheirDialogsAndTheDesignedSizeIsTheMinimum) {
+    for (QDialog* dialog : std::initializer_list<QDialog*>{save.get(), send.get()}) {
+        dialog->show();
+        const QRect memo = child<QWidget>(dialog, "Memo1")->geometry();
+        EXPECT_TRUE(dialog->rect().contains(memo)) << dialog->objectName().toStdString();
+        EXPECT_EQ(dialog->rect().right() - memo.right(), 8) << dialog->objectName().toStdString();
+        EXPECT_EQ(dialog->minimumSize(), dialog == save.get() ? QSize(461, 265) : QSize(435, 359));
+        dialog->hide();
+    }
+}
+
 TEST_F(MainWindow, tabOrderFollowsTheForms) {
     auto order = [](QWidget* first, int count) {
         QStringList names;

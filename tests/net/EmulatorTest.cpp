@@ -50,6 +50,59 @@ TEST(Emulator, RefusesNonLoopbackAddressesBeforeBindingAnything) {
     }
 }
 
+// Usage errors: status 2 and one line that says what is wrong and where the
+// help is; nothing is bound and no data is written.
+TEST(Emulator, WrongCommandLinesGiveStatusTwoAndOneLine) {
+    ScratchFolder data("zalohy-net-usage-");
+    const std::string dir = data.path().string();
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--data", dir},
+        {"--listen", "127.0.0.2:0"},
+        {"--data=" + dir, "--listen"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--seed=yes"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--bogus"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "-q"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "stray"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--refuse=X99"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--delay=-5"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--drop-after=lots"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--listen=127.0.0.3:1"},
+    };
+    for (const auto& args : wrong) {
+        const EmulatorRun run = runEmulator(args, 5s);
+        const std::string shown = args.empty() ? "(none)" : args.back();
+        EXPECT_EQ(run.exitCode, 2) << shown << ": " << run.output;
+        EXPECT_EQ(run.output.rfind("scale-emulator: ", 0), 0u) << shown << ": " << run.output;
+        EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << shown << ": " << run.output;
+        EXPECT_NE(run.output.find("(see 'scale-emulator --help')"), std::string::npos) << shown;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(data.path()));
+}
+
+TEST(Emulator, HelpAndVersionSucceedWithoutServing) {
+    for (const char* option : {"--help", "-h"}) {
+        const EmulatorRun run = runEmulator({option}, 5s);
+        EXPECT_EQ(run.exitCode, 0) << option;
+        for (const char* listed : {"--data", "--listen", "--seed", "--refuse", "--stall", "--version"})
+            EXPECT_NE(run.output.find(listed), std::string::npos) << option << " lacks " << listed;
+    }
+    for (const char* option : {"--version", "-V"}) {
+        const EmulatorRun run = runEmulator({option, "--listen=192.0.2.1"}, 5s);
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_EQ(run.output, std::string("scale-emulator ") + ZALOHY_VERSION + "\n") << option;
+    }
+}
+
+TEST(Emulator, LongOptionsTakeTheirValueAfterAnEqualsSign) {
+    ScratchFolder data("zalohy-net-equals-");
+    // Runs until the time-out ends it: it must have started and seeded.
+    const EmulatorRun run = runEmulator(
+        {"--data=" + data.path().string(), "--listen=127.0.0.2:0", "--seed", "--refuse=F74", "--delay=1"}, 1500ms);
+    EXPECT_NE(run.output.find("ready port="), std::string::npos) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(data / "127.0.0.2" / "25.dat"));
+}
+
 TEST_F(ScaleLinkTest, FiftyScalesInOneProcessKeepTheirOwnFiles) {
     constexpr std::size_t kScales = 50;
     startEmulator({}, true, kScales);

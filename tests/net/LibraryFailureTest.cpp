@@ -144,6 +144,16 @@ TEST(LibraryEntry, BadArgumentsGiveAStatusAndNoCrash) {
         {3, {"twswtcp", "F74", ":4000"}, kBadArguments},
         {3, {"twswtcp", "F74", "scale one"}, kBadArguments},
         {3, {"twswtcp", "F74", "../127.0.0.2"}, kBadArguments},
+        // Only numbers: a host name is refused at once and never looked up
+        // (localhost would otherwise resolve and be dialled).
+        {3, {"twswtcp", "F74", "localhost"}, kBadArguments},
+        {3, {"twswtcp", "F74", "localhost:40174"}, kBadArguments},
+        {3, {"twswtcp", "F74", "scale-1.example"}, kBadArguments},
+        {3, {"twswtcp", "F74", "127.1"}, kBadArguments},
+        {3, {"twswtcp", "F74", "127.0.0.1.5"}, kBadArguments},
+        {3, {"twswtcp", "F74", "127.0.0.256"}, kBadArguments},
+        {3, {"twswtcp", "F74", "127.0.0.2x"}, kBadArguments},
+        {3, {"twswtcp", "F74", "0x7f.0.0.1"}, kBadArguments},
     };
     for (const EntryCase& c : cases) {
         std::vector<char*> argv;

@@ -9,8 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -210,13 +215,93 @@ TEST_F(BackupRun, markerOnlyPartlyThere_trimsEachByteByItself) {
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{34, "ABCX"}}));
 }
 
-TEST_F(BackupRun, noKindTicked_summaryOnlyAndNoArchive) {
+TEST_F(BackupRun, noKindTicked_summaryOnlyAndTheOldArchiveStays) {
     writeFile(dir.path() / "a.zal", "old archive");
     pressSave();
     EXPECT_EQ(boxes.shown.size(), 1u);  // the overwrite question
     EXPECT_EQ(memo(), (Lines{kStart, "Gratulujeme,označené soubory ", "máte zazálohované!"}));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.zal"));
+    EXPECT_EQ(readFile(dir.path() / "a.zal"), "old archive");
     EXPECT_TRUE(scale.calls.empty());
+}
+
+// The old archive is deleted only once the first kind has been downloaded:
+// a dead scale, a missing file or a refused deletion leave it as it was.
+TEST_F(BackupRun, firstKindNotDownloaded_orOldArchiveWriteProtected_keepsTheOldArchive) {
+    const std::string old = expectedArchive({{34, "old formats"}});
+    tick({kFormats, kTexts});
+    for (const char* fault : {"dead scale", "no file", "write-protected"}) {
+        writeFile(dir.path() / "a.zal", old);
+        scale.failingWords.clear();
+        scale.noFileWords.clear();
+        if (fault == std::string("dead scale")) scale.failingWords.insert("F74");
+        if (fault == std::string("no file")) scale.noFileWords.insert("F74");
+        if (fault == std::string("write-protected"))
+            std::filesystem::permissions(dir.path() / "a.zal", std::filesystem::perms::owner_read);
+        boxes.shown.clear();
+        boxes.answers.push_back(kIdOk);
+        pressSave();
+        ASSERT_EQ(boxes.shown.size(), 2u) << fault;
+        EXPECT_EQ(boxes.shown[1].caption, kBadNews) << fault;
+        EXPECT_EQ(readFile(dir.path() / "a.zal"), old) << fault;
+        std::filesystem::permissions(dir.path() / "a.zal", std::filesystem::perms::owner_all);
+    }
+}
+
+// An archive that cannot take a member (a missing folder, a medium that is
+// full) ends the run as that kind's failure, never as a success, and the
+// downloaded data stays on disk.
+TEST_F(BackupRun, memberNotStored_warnsEndsTheRunAndKeepsTheDownloadedFile) {
+    tick({kFormats, kTexts});
+#ifdef _WIN32
+    const std::vector<std::string> archives{"missing folder/a.zal"};
+#else
+    const std::vector<std::string> archives{"missing folder/a.zal", "full.zal"};
+#endif
+    for (const std::string& archive : archives) {
+        boxes.shown.clear();
+        scale.calls.clear();
+#ifndef _WIN32
+        // A medium that is full after the header: writes past 200 bytes fail.
+        struct rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (archive == "full.zal") {
+            struct rlimit limit = saved;
+            limit.rlim_cur = 200;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+#endif
+        pressSave(archive);
+#ifndef _WIN32
+        setrlimit(RLIMIT_FSIZE, &saved);
+#endif
+        ASSERT_EQ(boxes.shown.size(), 1u) << archive;
+        EXPECT_EQ(boxes.shown[0].caption, kBadNews);
+        EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconWarning);
+        EXPECT_NE(boxes.shown[0].text.find("formátů"), std::string::npos) << boxes.shown[0].text;
+        EXPECT_FALSE(dialog->BackupOk);
+        EXPECT_EQ(memo().back(), "K_E2 Input file:" + upload(kFormats)) << archive;  // no summary
+        EXPECT_EQ(scale.calls.size(), 1u);
+        EXPECT_EQ(readFile(dir.path() / upload(kFormats)), data(kFormats)) << archive;
+        std::filesystem::remove(dir.path() / upload(kFormats));
+    }
+}
+
+TEST_F(BackupRun, archiveNamedLikeAWorkingFile_isRefusedBeforeAnythingHappens) {
+    tick({kFormats});
+    for (const std::string& name : std::vector<std::string>{"temp.dat", "error", "Skladex.ini", "seznam.lst",
+                                                             "sub/../" + upload(kImage), download(kPlu)}) {
+        std::filesystem::create_directories(dir.path() / "sub");
+        writeFile(dir.path() / "Skladex.ini", "[SOUBOR_ZALOHY]\r\n");
+        if (name != "Skladex.ini") writeFile(dir.path() / name, "kept");
+        boxes.shown.clear();
+        pressSave(name);
+        ASSERT_EQ(boxes.shown.size(), 1u) << name;
+        EXPECT_EQ(boxes.shown[0].caption, kBadNews);
+        EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconWarning);
+        EXPECT_EQ(readFile(dir.path() / name), name == "Skladex.ini" ? "[SOUBOR_ZALOHY]\r\n" : "kept") << name;
+        EXPECT_TRUE(scale.calls.empty()) << name;
+    }
 }
 
 TEST_F(BackupRun, overwriteQuestion_cancelKeepsEverything_okStartsAFreshArchive) {
@@ -270,7 +355,8 @@ TEST_F(BackupRun, saveDialogCancelled_nothingHappens) {
 TEST_F(BackupRun, addressesThatCannotNameAScale_areRefusedBeforeAnythingElse) {
     writeFile(dir.path() / "a.zal", "old");
     tick({kFormats});
-    const std::string refused[] = {"", std::string(38, '1'), "127.0.0.9 x", "..\\127", "../127", "127\t1"};
+    const std::string refused[] = {"", std::string(38, '1'), "127.0.0.9 x", "..\\127", "../127", "127\t1",
+                                   "127.0.0.č"};
     for (const std::string& address : refused) {
         boxes.shown.clear();
         setAddress(address);
@@ -314,7 +400,9 @@ TEST_F(BackupRun, staleUploadFile_isReplacedByTheNewDownload) {
     writeFile(dir.path() / "temp.dat", "older scratch");
     pressSave();
     EXPECT_EQ(readFile(dir.path() / "a.zal"), expectedArchive({{34, data(kFormats)}}));
-    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error"}));
+    // The trimming works in place: a scratch file of an older version stays.
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "temp.dat"}));
+    EXPECT_EQ(readFile(dir.path() / "temp.dat"), "older scratch");
 }
 
 TEST_F(BackupRun, archiveNameWithoutExtension_isUsedAsTyped) {

@@ -265,10 +265,23 @@ TEST_F(SendRun, shortArchiveName_remindsAndTheRunGoesOn) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
+TEST_F(SendRun, archiveNamedLikeAnUploadFileOfTheRun_isRefusedBeforeAnythingIsExtracted) {
+    writeFullArchive(upload(kScale, kImage));
+    choose(upload(kScale, kImage));
+    const std::string before = readFile(dir.path() / upload(kScale, kImage));
+    boxes.shown.clear();
+    pressSend();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, kBadNews);
+    EXPECT_TRUE(scale.calls.empty());
+    EXPECT_EQ(readFile(dir.path() / upload(kScale, kImage)), before);
+}
+
 TEST_F(SendRun, addressesThatCannotNameAScale_areRefusedBeforeAnythingElse) {
     writeFullArchive();
     choose("a.zal");
-    const std::string refused[] = {"", std::string(38, '1'), "192.168.5.2 x", "..\\192", "../192", "192\t1"};
+    const std::string refused[] = {"",       std::string(38, '1'), "192.168.5.2 x",        "..\\192",
+                                   "../192", "192\t1",             "192.168.5.2\xC2\xA0", "váha"};
     for (const std::string& address : refused) {
         boxes.shown.clear();
         setAddress(address);

@@ -166,9 +166,9 @@ TEST_F(SendToList, failedTransfers_areOnlyLoggedAndTheirFilesDeleted) {
             if (address == kSecond || k == kShopName) expected.push_back(kFailureLine[k]);
         }
     }
-    expected.push_back(kAllSent);
+    expected.push_back("Odeslání se nezdařilo u 3 z 3 vah");
     EXPECT_EQ(runLog(), expected);
-    EXPECT_EQ(status(), kAllSent);
+    EXPECT_EQ(status(), "Odeslání se nezdařilo u 3 z 3 vah");
     // Only the three empty boxes before the PLU steps.
     ASSERT_EQ(boxes.shown.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) expectBox(i, "", "", kMbOk);
@@ -216,7 +216,50 @@ TEST_F(SendToList, libraryLeavingNoStatus_runnersBoxOwnedByTheBackupDialogAndThe
         expectBox(i, std::string("Nemohu otevřít datový soubor error \nProgram bude ukončen "), std::string(" Vážná chyba "), kMbOk,
                   &backupPort);
     EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kTexts)), std::string(kFailureLine[kTexts]),
-                                     std::string(upload(kSecond, kTexts)), std::string(kFailureLine[kTexts]), kAllSent}));
+                                     std::string(upload(kSecond, kTexts)), std::string(kFailureLine[kTexts]),
+                                     "Odeslání se nezdařilo u 2 z 2 vah"}));
+}
+
+// A run in which a scale did not get everything never ends with the words
+// that everything was sent; the count leaves out unusable lines.
+TEST_F(SendToList, oneScaleFailing_theEndLineSaysHowManyDidNotGetEverything) {
+    writeList(kFirst + "\n..\\x\n" + kSecond + "\n" + kThird + "\n");
+    tick({kFormats, kTexts});
+    // Only the formats of the second scale fail.
+    scale.onCall = [&](const FakeScale::Call& call) {
+        if (call.argv.at(2) == kSecond) scale.failingWords.insert("F34");
+        else scale.failingWords.erase("F34");
+    };
+    pressSendByList();
+    EXPECT_EQ(runLog().back(), "Odeslání se nezdařilo u 1 z 3 vah");
+    EXPECT_EQ(status(), "Odeslání se nezdařilo u 1 z 3 vah");
+    EXPECT_EQ(scale.calls.size(), 6u);
+}
+
+// A list saved as UTF-8 by a Windows editor starts with a byte-order mark;
+// a note with a letter with a diacritic where the address should be is an
+// unusable line, not a scale.
+TEST_F(SendToList, byteOrderMarkIsSkipped_andANonAsciiAddressIsSkippedWithALogLine) {
+    writeList("\xEF\xBB\xBF" + kFirst + " váha 1\nváha\xC2\xA0" + kSecond + "\n" + kSecond + "\n");
+    tick({kFormats});
+    pressSendByList();
+    EXPECT_EQ(calledScales(), (std::vector<std::string>{kFirst, kSecond}));
+    EXPECT_EQ(runLog()[1], "Řádek 2 souboru seznam.lst přeskočen: Adresa váhy smí obsahovat jen písmena bez "
+                           "diakritiky, číslice a znaky ASCII.");
+    EXPECT_EQ(runLog().back(), kAllSent);
+}
+
+TEST_F(SendToList, archiveNamedLikeAnUploadFileOfAListedScale_isRefusedBeforeAnythingIsExtracted) {
+    writeFullArchive(upload(kSecond, kTexts));
+    typeArchiveName(file(upload(kSecond, kTexts)));
+    writeList(kFirst + "\n" + kSecond + "\n");
+    tick({kFormats, kTexts});
+    const std::string before = readFile(dir.path() / upload(kSecond, kTexts));
+    pressSendByList();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, kBadNews);
+    EXPECT_TRUE(scale.calls.empty());
+    EXPECT_EQ(readFile(dir.path() / upload(kSecond, kTexts)), before);
 }
 
 }  // namespace

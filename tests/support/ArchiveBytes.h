@@ -31,4 +31,12 @@ inline std::string expectedArchive(const std::vector<std::pair<int, std::string>
     return bytes;
 }
 
+// Distinct member bytes per kind (by its position in the kinds' table), with
+// every byte value in them.
+inline std::string memberBytes(std::size_t kind, const char* name) {
+    std::string bytes = std::string("member ") + name + ":";
+    for (int i = 0; i < 256 + static_cast<int>(kind); ++i) bytes.push_back(static_cast<char>((i * 13 + kind) & 0xFF));
+    return bytes;
+}
+
 }  // namespace zalohy::test

@@ -1,88 +1,103 @@
-// scale_run_probe: the steps of the program's backup and send runs, without
-// windows, on the scale library beside this program. Built for Linux and for
-// Windows, so the same scale data backed up by both builds can be compared
-// byte for byte (end_to_end.sh).
+// scale_run_probe: the program's backup run and send run, driven through the
+// run core with a window port that only prints, on the scale library beside
+// this program. Built for Linux and for Windows, so the same scale data
+// backed up by both builds can be compared byte for byte (end_to_end.sh).
 //
-//   scale_run_probe backup ADDRESS ARCHIVE   every kind, in table order
+//   scale_run_probe backup ADDRESS ARCHIVE   every kind
 //   scale_run_probe send ARCHIVE ADDRESS     every member the archive holds
 //
-// Works in the current folder, like the program. Exit status 0 when every
-// step succeeded; otherwise 1 and one line on stderr naming the step.
-#include "BackupArchive.h"
+// Works in the current folder, like the program. Exit status 0 when the run
+// ended as a full success; otherwise 1 (every box shown goes to stderr).
+#include "BackupDialog.h"
 #include "DataKind.h"
 #include "ScaleCommand.h"
-#include "TrimDownloadedFile.h"
+#include "SendDialog.h"
+#include "WindowPort.h"
 
-#include <array>
 #include <cstdio>
-#include <filesystem>
+#include <map>
+#include <set>
 #include <string>
-#include <system_error>
 
 using namespace zalohy;
 
 namespace {
 
-int fail(const std::string& what) {
-    std::fprintf(stderr, "scale_run_probe: %s\n", what.c_str());
-    return 1;
-}
-
-// The trimming's lines go to stdout, its messages to stderr.
-class Lines : public Report {
+// A window without a screen: controls in memory, lines to stdout, boxes to
+// stderr (each answered OK), the archive path as the file dialog's answer.
+class PrintingPort : public WindowPort {
 public:
-    void message(const std::string& text, const std::string& caption) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    explicit PrintingPort(std::string archive) : archive_(std::move(archive)) {}
+    std::map<std::string, std::string, std::less<>> edits;
+    std::set<std::string, std::less<>> ticked;
+    std::string status, lastLine;
+    int boxes = 0;
+
+    std::string editText(std::string_view edit) const override {
+        const auto found = edits.find(edit);
+        return found == edits.end() ? std::string() : found->second;
     }
-    void line(const std::string& text) override { std::printf("%s\n", text.c_str()); }
+    void setEditText(std::string_view edit, const std::string& text) override { edits[std::string(edit)] = text; }
+    bool isChecked(std::string_view box) const override { return ticked.count(box) > 0; }
+    void setChecked(std::string_view box, bool tick) override {
+        if (tick) ticked.emplace(box);
+        else if (auto it = ticked.find(box); it != ticked.end()) ticked.erase(it);
+    }
+    void setEnabled(std::string_view, bool) override {}
+    void setCaption(std::string_view, const std::string&) override {}
+    void clearLog() override {}
+    void addLine(const std::string& line) override {
+        std::printf("%s\n", line.c_str());
+        lastLine = line;
+    }
+    void setStatus(const std::string& text) override { status = text; }
+    void repaint() override {}
+    int messageBox(const std::string& text, const std::string& caption, unsigned) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        ++boxes;
+        return kIdOk;
+    }
+    std::optional<std::string> chooseFile(const FileDialogRequest&) override { return archive_; }
+    void setBusy(bool) override {}
+
+private:
+    std::string archive_;
 };
 
-// Download, rename to the upload name, trim, store, remove: the backup run's
-// order for each kind.
-int backup(const std::string& address, const std::string& archiveName) {
-    BackupArchive archive(archiveName);
-    for (const DataKind& kind : kDataKinds) {
-        const std::string downloaded = scaleFileName(address, kind.downloadedSuffix);
-        const std::string upload = scaleFileName(address, kind.uploadSuffix);
-        if (const int status = RunScaleCommand(scaleCommandLine(kind.downloadWord, address)); status != 0)
-            return fail(std::string("download of ") + kind.name + ": status " + std::to_string(status));
-        std::error_code ec;
-        std::filesystem::rename(downloaded, upload, ec);
-        if (ec) return fail("cannot rename " + downloaded);
-        Lines report;
-        bool trimmed = true;
-        if (TrimDownloadedFile(upload, report, trimmed) != 0 || !trimmed) return fail("cannot trim " + upload);
-        if (archive.AppendMember(kind.id, upload) != BackupArchive::kAppended) return fail(archive.lastError());
-        std::filesystem::remove(upload, ec);
-    }
-    return 0;
+int backup(const std::string& address, const std::string& archive) {
+    PrintingPort port(archive);
+    BackupDialog dialog(port, "probe-settings.ini");  // never written: FormClose is not called
+    dialog.FormActivate();
+    port.edits["EditScaleNumber"] = address;
+    for (const DataKind& kind : kDataKinds) port.ticked.insert(kind.checkBox);
+    dialog.SaveToArchiveClick();
+    return port.boxes == 0 && dialog.BackupOk && port.lastLine == "máte zazálohované!" ? 0 : 1;
 }
 
-// Extract each member to its upload name, send it, remove it.
-int send(const std::string& archiveName, const std::string& address) {
-    BackupArchive archive(archiveName);
-    std::array<std::int32_t, 10> ids{};
-    if (!archive.ReadDirectory(ids)) return fail(archive.lastError());
-    for (const DataKind& kind : kDataKinds) {
-        const std::string upload = scaleFileName(address, kind.uploadSuffix);
-        const int extracted = archive.ExtractMember(kind.id, upload);
-        if (extracted == BackupArchive::kNoSuchMember) continue;
-        if (extracted != BackupArchive::kExtracted) return fail(archive.lastError());
-        const int status = RunScaleCommand(scaleCommandLine(kind.uploadWord, address));
-        std::error_code ec;
-        std::filesystem::remove(upload, ec);
-        if (status != 0) return fail(std::string("upload of ") + kind.name + ": status " + std::to_string(status));
-    }
-    return 0;
+int send(const std::string& archive, const std::string& address) {
+    PrintingPort backupPort(archive);
+    BackupDialog runner(backupPort, "probe-settings.ini");
+    PrintingPort port(archive);
+    SendDialog dialog(port, runner);
+    dialog.FormActivate();
+    dialog.FileSelectBtnClick();  // ticks the kinds the archive holds
+    port.edits["EditScaleNumber"] = address;
+    dialog.SendFormatBtnClick();
+    return port.boxes + backupPort.boxes == 0 && port.status == "Navolené datové soubory jsou odeslány" ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc == 4 ? argv[1] : "";
-    if (command != "backup" && command != "send")
-        return fail("usage: scale_run_probe backup ADDRESS ARCHIVE | send ARCHIVE ADDRESS");
+    if (command != "backup" && command != "send") {
+        std::fprintf(stderr, "usage: scale_run_probe backup ADDRESS ARCHIVE | send ARCHIVE ADDRESS\n");
+        return 2;
+    }
     const LibraryBinding binding = ScaleLibrary::bindBesideExecutable();
-    if (!binding.ok) return fail(binding.message());
+    if (!binding.ok) {
+        std::fprintf(stderr, "scale_run_probe: %s\n", binding.message().c_str());
+        return 1;
+    }
     return command == "backup" ? backup(argv[2], argv[3]) : send(argv[2], argv[3]);
 }

@@ -48,12 +48,7 @@ protected:
         saveDialog->hide();
     }
 
-    // Distinct member bytes per kind, with every byte value in them.
-    static std::string member(std::size_t k) {
-        std::string bytes = std::string("member ") + kDataKinds[k].name + ":";
-        for (int i = 0; i < 256 + static_cast<int>(k); ++i) bytes.push_back(static_cast<char>((i * 13 + k) & 0xFF));
-        return bytes;
-    }
+    static std::string member(std::size_t k) { return memberBytes(k, kDataKinds[k].name); }
     // Writes an archive holding these kinds, appended in the order given.
     void writeArchive(const std::string& name, std::initializer_list<std::size_t> kinds) {
         std::vector<std::pair<int, std::string>> members;

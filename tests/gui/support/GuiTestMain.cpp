@@ -13,15 +13,38 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
+
+namespace {
+
+// The runtime folder Qt wants when none is set, made for this process and
+// removed with everything in it when the process ends.
+class RuntimeFolder {
+public:
+    RuntimeFolder() {
+        if (std::getenv("XDG_RUNTIME_DIR")) return;
+        path_ = std::filesystem::temp_directory_path() / ("zalohy-xdg-" + std::to_string(getpid()));
+        std::filesystem::create_directories(path_);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
+    }
+    ~RuntimeFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const auto runtime = std::filesystem::temp_directory_path() / ("zalohy-xdg-" + std::to_string(getpid()));
-        std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    }
+    // Declared before the application, so it goes after it.
+    const RuntimeFolder runtime;
     ::testing::InitGoogleTest(&argc, argv);
     zalohy::ZalohyApplication app(argc, argv);
     zalohy::setUpApplication(app);

@@ -1,0 +1,277 @@
+// zaltool's unattended runs end to end: the built zaltool with the real scale
+// library (told to refuse anything but loopback) against emulated scales on
+// 127.0.0.x, compared with the archives the backup dialog's own run makes
+// in-process for the same data.
+#include "BackupDialog.h"
+#include "DataKind.h"
+#include "EmulatorProcess.h"
+#include "FakePort.h"
+#include "ScaleCommand.h"
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zalohy;
+using namespace zalohy::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::size_t> kAllKinds{kFormats, kTexts, kShopName, kPresetKeys, kPlu, kImage};
+const std::string kCommFailure = "Ne zrovna dobrá zpráva: Chyba komunikace s váhou \nZkontrolujte zadání";
+const std::string kFolderBusy = "právě probíhá jiné zálohování nebo odesílání";
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// zaltool started as a child process, its output going to two files.
+class Zaltool {
+public:
+    Zaltool(const fs::path& logs, const std::string& name, std::vector<std::string> args)
+        : out_(logs / (name + ".out")), err_(logs / (name + ".err")) {
+        args.insert(args.begin(), ZALTOOL_PATH);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out);
+        ::close(err);
+    }
+    Outcome wait() {
+        int raw = 0;
+        ::waitpid(pid_, &raw, 0);
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out_), readFile(err_)};
+    }
+
+private:
+    fs::path out_, err_;
+    pid_t pid_ = -1;
+};
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+// The archive name backup-list gives a scale: ':' of the port becomes '_'.
+std::string listArchiveName(std::string address, const std::string& date) {
+    for (char& c : address)
+        if (c == ':') c = '_';
+    return address + "-" + date + ".zal";
+}
+
+// Tells sizes and the first differing offset instead of printing archives.
+::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                         << " were expected, first difference at offset " << at;
+}
+
+bool hasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+class ZaltoolRuns : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ::setenv("TWSWTCP_LOOPBACK_ONLY", "1", 1);
+        const LibraryBinding binding = ScaleLibrary::bindFile(ZALOHY_SCALELIB_PATH);
+        ASSERT_TRUE(binding.ok) << binding.message();
+    }
+
+    ScratchFolder data{"zalohy-console-data-"};
+    ScratchFolder work{"zalohy-console-work-"};  // zaltool's working folder
+    ScratchFolder archives{"zalohy-console-archives-"};
+    ScratchFolder logs{"zalohy-console-logs-"};
+    std::unique_ptr<EmulatorProcess> emulator;
+
+    // Three seeded scales on 127.0.0.2 to 127.0.0.4; their data stays when restarted.
+    void startEmulator(std::vector<std::string> extraArgs = {}) {
+        emulator.reset();
+        EmulatorSetup setup;
+        setup.dataDir = data.path();
+        setup.addresses = loopbackAddresses(3);
+        setup.seed = true;
+        setup.extraArgs = std::move(extraArgs);
+        emulator = std::make_unique<EmulatorProcess>(setup);
+        ASSERT_TRUE(emulator->start()) << emulator->error();
+    }
+    std::string scale(std::size_t i) const { return emulator->scaleAddress(i); }
+    std::string workOption() const { return "--work=" + work.path().string(); }
+    std::string archive(const std::string& name) const { return (archives / name).string(); }
+
+    Outcome zaltool(std::vector<std::string> args) { return Zaltool(logs.path(), "zaltool", std::move(args)).wait(); }
+
+    // The archive the backup dialog's run makes of this scale, driven in
+    // process through a recording window in a folder of its own.
+    std::string dialogArchive(const std::string& address, const std::vector<std::size_t>& kinds = kAllKinds) {
+        ScratchFolder folder("zalohy-console-dialog-", true);
+        BoxLog boxes;
+        FakePort port(boxes, backupDialogControls());
+        BackupDialog dialog(port, (folder / "Skladex.ini").string());
+        dialog.FormActivate();
+        port.edits["EditScaleNumber"] = address;
+        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
+        port.fileAnswers.push_back((folder / "dialog.zal").string());
+        dialog.SaveToArchiveClick();
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{});
+        return readFile(folder / "dialog.zal");
+    }
+};
+
+TEST_F(ZaltoolRuns, backupListOfFourWithOneDead_threeArchivesAsTheDialogMakesThem_andTheOlderOneKept) {
+    startEmulator();
+    // Nothing listens on 127.0.0.5.
+    const std::string dead = "127.0.0.5:" + std::to_string(emulator->port());
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + " pokladna 1\n" + scale(1) + "\n" + dead + " sklad\n" + scale(2) + "\n");
+    const std::string date = today();
+    const std::string older = archive(listArchiveName(dead, date));
+    const std::string olderBytes = dialogArchive(scale(2));
+    writeFile(older, olderBytes);
+    const std::vector<std::string> args{"backup-list", list.string(), archives.path().string(), workOption()};
+
+    const Outcome run = zaltool(args);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(run.status, 1) << run.err;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string name = archive(listArchiveName(scale(i), date));
+        EXPECT_TRUE(sameBytes(readFile(name), dialogArchive(scale(i)))) << name;
+        EXPECT_TRUE(hasLine(run.out, scale(i) + ": backed up into " + name)) << run.out;
+    }
+    EXPECT_EQ(readFile(older), olderBytes);
+    EXPECT_TRUE(hasLine(run.out, dead + ": NOT backed up; the older " + older + " is kept")) << run.out;
+    EXPECT_TRUE(run.out.ends_with(
+        "\nbackup-list: 3 of 4 scales backed up completely, 1 failed, 0 lines of the list skipped\n"));
+    EXPECT_NE(run.err.find(kCommFailure + "\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("zaltool: " + dead + ": not backed up\n"), std::string::npos) << run.err;
+    EXPECT_EQ(archives.entries().size(), 4u);  // no temporary file left behind
+    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
+
+    // Later the same day, with the first scale's formats changed: its
+    // complete archive is replaced, the dead scale's older one still kept.
+    const std::string first = readFile(archive(listArchiveName(scale(0), date)));
+    writeFile(emulator->scaleFile(0, kDataKinds[kFormats].id), "new formats");
+    const Outcome again = zaltool(args);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(again.status, 1);
+    const std::string replaced = readFile(archive(listArchiveName(scale(0), date)));
+    EXPECT_NE(replaced, first);
+    EXPECT_TRUE(sameBytes(replaced, dialogArchive(scale(0))));
+    EXPECT_EQ(readFile(older), olderBytes);
+}
+
+TEST_F(ZaltoolRuns, archiveSentToASecondScaleAndBackedUpAgain_isTheSameArchive) {
+    startEmulator();
+    const std::string source = archive("source.zal");
+    const std::string copy = archive("copy.zal");
+    Outcome run = zaltool({"backup", scale(0), source, workOption()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.ends_with("Gratulujeme,označené soubory \nmáte zazálohované!\n")) << run.out;
+    EXPECT_TRUE(sameBytes(readFile(source), dialogArchive(scale(0))));
+    ASSERT_NE(dialogArchive(scale(1)), readFile(source)) << "the two scales must hold different data";
+
+    run = zaltool({"send", source, scale(1), "--work", work.path().string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(run.out.starts_with(source + "\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\nNavolené datové soubory jsou odeslány\n")) << run.out;
+
+    run = zaltool({"backup", scale(1), copy, workOption()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(sameBytes(readFile(copy), readFile(source)));
+
+    // An existing archive is refused before anything happens; --overwrite
+    // replaces it, here with two kinds only.
+    writeFile(copy, "keep me");
+    run = zaltool({"backup", scale(2), copy, workOption()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(readFile(copy), "keep me");
+    run = zaltool({"backup", "--overwrite", scale(2), copy, workOption(), "--kinds", "plu,formaty"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(sameBytes(readFile(copy), dialogArchive(scale(2), {kFormats, kPlu})));
+    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
+}
+
+TEST_F(ZaltoolRuns, twoRunsAtOnceInOneFolder_oneWaitsOrFailsCleanly_neitherReadsTheOthersStatus) {
+    startEmulator();
+    const std::vector<std::size_t> kinds{kFormats, kTexts, kShopName};
+    const std::string expected[2] = {dialogArchive(scale(0), kinds), dialogArchive(scale(1), kinds)};
+    // Every answer now comes 2 s late: a run holds the folder longer than
+    // the other waits for it.
+    startEmulator({"--delay", "2000"});
+    const std::string names[2] = {archive("a.zal"), archive("b.zal")};
+    Zaltool first(logs.path(), "first", {"backup", scale(0), names[0], "--kinds=formaty,texty,nazev", workOption()});
+    Zaltool second(logs.path(), "second", {"backup", scale(1), names[1], "--kinds=formaty,texty,nazev", workOption()});
+    const Outcome outcomes[2] = {first.wait(), second.wait()};
+
+    int completed = 0;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Outcome& run = outcomes[i];
+        EXPECT_EQ(run.err.find("Chyba komunikace"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("Nemohu otevřít datový soubor error"), std::string::npos) << run.err;
+        if (run.status == 0) {
+            ++completed;
+            EXPECT_TRUE(sameBytes(readFile(names[i]), expected[i])) << i;
+        } else {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find(kFolderBusy), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find(work.path().string()), std::string::npos) << run.err;
+            EXPECT_FALSE(exists(names[i]));
+        }
+    }
+    EXPECT_GE(completed, 1);
+    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
+}
+
+TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
+    const std::string a = archive("a.zal");
+    const std::vector<std::vector<std::string>> wrong{
+        {"backup", "127.0.0.2"},
+        {"backup", "127.0.0.2", a, "--kinds=formaty,sklad"},
+        {"backup", "127.0.0.2", a, "--kinds"},
+        {"send", a, "127.0.0.2", "--overwrite"},
+        {"backup-list", a},
+        {"backup", "127.0.0.2", a, "--colour"},
+    };
+    for (const std::vector<std::string>& args : wrong) {
+        const Outcome run = zaltool(args);
+        EXPECT_EQ(run.status, 2) << args.back();
+        EXPECT_EQ(run.out, "") << args.back();
+        EXPECT_TRUE(run.err.starts_with("zaltool: " + args[0] + ": ")) << run.err;
+    }
+    EXPECT_EQ(archives.entries(), std::set<std::string>{});
+    EXPECT_EQ(work.entries(), std::set<std::string>{});
+
+    const Outcome help = zaltool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR",
+                             "formaty,texty,nazev,presety,plu,image"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// Scratch and temporary files: created only under names nothing else holds,
+// never written through a planted link, removed by the next operation on the
+// same target when a killed run left them; and an archive is never its own
+// output or input.
+#include "BackupArchive.h"
+#include "FileIo.h"
+#include "IniFile.h"
+#include "TestSupport.h"
+#include "TrimDownloadedFile.h"
+
+using namespace zalohy;
+using namespace testsupport;
+
+namespace {
+
+struct Report : zalohy::Report {
+    std::vector<std::string> lines;
+    bool failed = false;
+    void message(const std::string&, const std::string&) override {}
+    void line(const std::string& line) override { lines.push_back(line); }
+};
+
+// The trimming with its BackupOk flag folded into the report.
+int trim(const std::string& name, Report& report) {
+    bool ok = true;
+    const int result = TrimDownloadedFile(name, report, ok);
+    if (!ok) report.failed = true;
+    return result;
+}
+
+class ScratchFiles : public InTempDir {
+protected:
+    const std::string member = randomBytes(500, 7);
+    std::string archive;  // bytes of a.zal holding `member` as 34
+
+    void SetUp() override {
+        writeFile("m.dat", member);
+        BackupArchive record("a.zal");
+        ASSERT_EQ(record.AppendMember(34, "m.dat"), BackupArchive::kAppended);
+        archive = readFile("a.zal");
+    }
+};
+
+// Three ways to name the archive itself as the output.
+TEST_F(ScratchFiles, extractionOntoTheArchiveItselfIsRefusedAndKeepsIt) {
+#ifndef _WIN32
+    fs::create_symlink("a.zal", "link.zal");
+    fs::create_hard_link("a.zal", "hard.zal");
+    const std::vector<std::string> names = {"a.zal", "./a.zal", "link.zal", "hard.zal"};
+#else
+    const std::vector<std::string> names = {"a.zal", "./a.zal"};
+#endif
+    for (const std::string& name : names) {
+        struct : zalohy::Report {
+            std::vector<std::string> shown;
+            void message(const std::string& text, const std::string&) override { shown.push_back(text); }
+            void line(const std::string&) override {}
+        } messages;
+        std::vector<std::string>& shown = messages.shown;
+        BackupArchive record("a.zal", &messages);
+        EXPECT_EQ(record.ExtractMember(34, name), BackupArchive::kCannotOpen) << name;
+        EXPECT_EQ(shown, std::vector<std::string>{"Nepodarilo se otevrit soubor"}) << name;
+        EXPECT_EQ(readFile("a.zal"), archive) << name;
+    }
+}
+
+TEST_F(ScratchFiles, appendingTheArchiveToItselfIsRefusedAndKeepsIt) {
+    BackupArchive record("a.zal");
+    EXPECT_EQ(record.AppendMember(38, "a.zal"), BackupArchive::kAppendFailed);
+    EXPECT_EQ(readFile("a.zal"), archive);
+}
+
+TEST_F(ScratchFiles, temporaryFilesLeftByAKilledRunGoWithTheNextOperationOnTheSameTarget) {
+    // Names a killed extraction or settings write leaves, and look-alikes
+    // that belong to something else.
+    const std::vector<std::string> leftovers = {"out.dat.0123abcd.tmp", "out.dat.ffffffff.tmp", "Skladex.ini.00000000.tmp"};
+    const std::vector<std::string> others = {"out.dat.0123abc.tmp", "out.dat.0123ABCD.tmp", "out.dat.0123abcd.tmp.x",
+                                             "xout.dat.0123abcd.tmp", "other.dat.0123abcd.tmp"};
+    for (const std::string& name : leftovers) writeFile(name, "left behind");
+    for (const std::string& name : others) writeFile(name, "someone else's");
+    fs::create_directory("out.dat.aaaaaaaa.tmp");
+
+    BackupArchive record("a.zal");
+    ASSERT_EQ(record.ExtractMember(34, "out.dat"), BackupArchive::kExtracted);
+    TIniFile("Skladex.ini").WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "127.0.0.2");
+
+    std::set<std::string> expected = {"a.zal", "m.dat", "out.dat", "Skladex.ini", "out.dat.aaaaaaaa.tmp"};
+    expected.insert(others.begin(), others.end());
+    EXPECT_EQ(dir.entries(), expected);
+    EXPECT_EQ(readFile("out.dat"), member);
+}
+
+TEST(TempNames, onlyTheNamesGivenToTemporaryFilesOfThatTargetMatch) {
+    EXPECT_TRUE(fileio::isTempNameOf("a.zal.0123abcd.tmp", "a.zal"));
+    for (const char* name : {"a.zal.0123abcd.tm", "a.zal.0123abcg.tmp", "a.zal0123abcd.tmp", "a.zal.tmp",
+                             "b.zal.0123abcd.tmp", "a.zal.0123abcde.tmp", ""})
+        EXPECT_FALSE(fileio::isTempNameOf(name, "a.zal")) << name;
+}
+
+#ifndef _WIN32
+// The trimming works in place: a link planted as "temp.dat" is neither
+// written through nor touched.
+TEST_F(ScratchFiles, trimmingNeverWritesThroughALinkPlantedAsItsScratchFile) {
+    writeFile("victim.dat", "must stay as it is");
+    fs::create_symlink("victim.dat", "temp.dat");
+    writeFile("f.dat", "dataE2");
+    Report report;
+    EXPECT_EQ(trim("f.dat", report), 0);
+    EXPECT_FALSE(report.failed);
+    EXPECT_EQ(readFile("f.dat"), "data");
+    EXPECT_EQ(readFile("victim.dat"), "must stay as it is");
+    EXPECT_TRUE(fs::is_symlink("temp.dat"));
+}
+
+// createFresh: a read-only file is kept, anything else under the name goes,
+// and the new file is created exclusively.
+TEST_F(ScratchFiles, freshFileReplacesALinkButNotAReadOnlyFile) {
+    writeFile("victim.dat", "must stay as it is");
+    fs::create_symlink("victim.dat", "scratch.dat");
+    fileio::File file;
+    ASSERT_TRUE(fileio::createFresh("scratch.dat", file));
+    ASSERT_TRUE(file.write("new", 3) && file.close());
+    EXPECT_FALSE(fs::is_symlink("scratch.dat"));
+    EXPECT_EQ(readFile("scratch.dat"), "new");
+    EXPECT_EQ(readFile("victim.dat"), "must stay as it is");
+
+    makeReadOnly("scratch.dat");
+    EXPECT_FALSE(fileio::createFresh("scratch.dat", file));
+    EXPECT_EQ(readFile("scratch.dat"), "new");
+}
+#endif
+
+}  // namespace

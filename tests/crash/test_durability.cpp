@@ -1,0 +1,155 @@
+// Every file that is renamed into place is synced before the rename and its
+// folder after it, so a power cut right after a reported success keeps it.
+// fsync and rename are interposed here: the calls go through to the C
+// library and are recorded in order.
+#include "BackupArchive.h"
+#include "IniFile.h"
+#include "PendingFile.h"
+#include "ScratchFolder.h"
+#include "TrimDownloadedFile.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+using namespace zalohy;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Event {
+    std::string what;  // "sync" or "rename"
+    std::string path;  // synced file or folder; the rename's source
+    std::string to;    // the rename's target
+};
+
+bool recording = false;
+std::vector<Event> events;
+
+std::string pathOf(int fd) {
+    char link[64], target[PATH_MAX];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    return n > 0 ? fs::path(std::string(target, static_cast<std::size_t>(n))).filename().string() : "?";
+}
+
+std::string nameOf(const char* path) {
+    const std::string name = fs::path(path).filename().string();
+    return name.empty() || name == "." ? fs::current_path().filename().string() : name;
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    using Fsync = int (*)(int);
+    static const auto real = reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"));
+    if (recording) events.push_back({"sync", pathOf(fd), ""});
+    return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) {
+    using Rename = int (*)(const char*, const char*);
+    static const auto real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    if (recording) events.push_back({"rename", nameOf(from), nameOf(to)});
+    return real(from, to);
+}
+
+namespace {
+
+struct Report : zalohy::Report {
+    void message(const std::string&, const std::string&) override {}
+    void line(const std::string&) override {}
+};
+
+class Durability : public ::testing::Test {
+protected:
+    zalohy::test::ScratchFolder dir{"zalohy-durability-", true};
+    std::string folder = dir.path().filename().string();
+
+    void record() {
+        events.clear();
+        recording = true;
+    }
+    std::vector<Event> recorded() {
+        recording = false;
+        return events;
+    }
+    // The file renamed to `target` was synced before and the folder after.
+    ::testing::AssertionResult syncedAroundRename(const std::vector<Event>& log, const std::string& target) {
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            if (log[i].what != "rename" || log[i].to != target) continue;
+            bool before = false, after = false;
+            for (std::size_t k = 0; k < i; ++k) before = before || (log[k].what == "sync" && log[k].path == log[i].path);
+            for (std::size_t k = i + 1; k < log.size(); ++k) after = after || (log[k].what == "sync" && log[k].path == folder);
+            if (before && after) return ::testing::AssertionSuccess();
+            return ::testing::AssertionFailure() << target << (before ? "" : ": file not synced before the rename")
+                                                 << (after ? "" : ": folder not synced after the rename");
+        }
+        return ::testing::AssertionFailure() << "nothing renamed to " << target;
+    }
+};
+
+TEST_F(Durability, everyFileRenamedIntoPlaceIsSyncedAndSoIsItsFolder) {
+    zalohy::test::writeFile("member.dat", "member bytes");
+    BackupArchive archive("a.zal");
+    ASSERT_EQ(archive.AppendMember(34, "member.dat"), BackupArchive::kAppended);
+    record();
+    ASSERT_EQ(archive.ExtractMember(34, "out.dat"), BackupArchive::kExtracted);
+    EXPECT_TRUE(syncedAroundRename(recorded(), "out.dat")) << "extraction";
+
+    record();
+    TIniFile ini("Skladex.ini");
+    ini.WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "127.0.0.2");
+    EXPECT_TRUE(syncedAroundRename(recorded(), "Skladex.ini")) << "settings";
+
+    // The trimming only cuts the marker off the file's end: nothing is
+    // renamed; with an E before another last byte a copy is renamed over it.
+    zalohy::test::writeFile("SMxT74.dat", "dataEx");
+    Report report;
+    bool ok = true;
+    record();
+    EXPECT_EQ(TrimDownloadedFile("SMxT74.dat", report, ok), 0);
+    EXPECT_TRUE(syncedAroundRename(recorded(), "SMxT74.dat")) << "trimming";
+
+    record();
+    {
+        PendingFile download("SMxT78.dat", "SMxT78.dat.part");
+        ASSERT_TRUE(download.open() && download.write("x", 1) && download.commit());
+    }
+    EXPECT_TRUE(syncedAroundRename(recorded(), "SMxT78.dat")) << "library download";
+
+    // The emulator's files need not survive a power cut.
+    record();
+    {
+        PendingFile scaleFile("25.dat", "25.dat.part", false);
+        ASSERT_TRUE(scaleFile.open() && scaleFile.write("x", 1) && scaleFile.commit());
+    }
+    for (const Event& e : recorded()) EXPECT_NE(e.what, "sync") << e.path;
+}
+
+TEST_F(Durability, anAppendSyncsTheMemberBeforeTheDirectoryAndTheNewArchivesFolder) {
+    zalohy::test::writeFile("member.dat", "member bytes");
+    BackupArchive archive("a.zal");
+    record();
+    ASSERT_EQ(archive.AppendMember(34, "member.dat"), BackupArchive::kAppended);
+    std::vector<Event> log = recorded();
+    // The member's bytes, then the new directory, then the new name.
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].path, "a.zal");
+    EXPECT_EQ(log[1].path, "a.zal");
+    EXPECT_EQ(log[2].path, folder);
+
+    record();
+    ASSERT_EQ(archive.AppendMember(38, "member.dat"), BackupArchive::kAppended);
+    log = recorded();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].path, "a.zal");
+    EXPECT_EQ(log[1].path, "a.zal");
+}
+
+}  // namespace

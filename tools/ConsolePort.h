@@ -1,0 +1,82 @@
+// The window port of the console front end: the dialogs' logic drives it like
+// a window, and it turns what a window would show into text, for unattended
+// runs (zaltool backup, send, backup-list).
+//
+// - Edit boxes and check boxes are held in memory; the caller fills them from
+//   the command line before it presses a button.
+// - Each line of the text box goes to stdout as it is added (UTF-8). Clearing
+//   the text box prints nothing: what was printed stays printed.
+// - The status line goes to stdout as a line of its own whenever a run (the
+//   window being busy) changes it to another non-empty text; the idle text
+//   the dialog shows when it opens is not printed.
+// - A message box goes to stderr as "caption: text" (line breaks kept), after
+//   stdout is flushed so that the two keep their order in one log. It is
+//   answered by policy: a question (OK and Cancel) with the answer set by
+//   answerQuestions (zaltool's --overwrite); the empty box the list run shows
+//   before each PLU step with OK and silently; every other box with OK, and it
+//   counts as a problem, for it tells of a failure.
+// - The file dialogs return the file given on the command line.
+// - A repaint flushes stdout.
+#pragma once
+
+#include "WindowPort.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zalohy {
+
+class ConsolePort : public WindowPort {
+public:
+    explicit ConsolePort(std::FILE* out = stdout, std::FILE* err = stderr);
+
+    // What the file dialogs return; nothing: they are cancelled.
+    void setChosenFile(std::optional<std::string> path) { chosenFile_ = std::move(path); }
+    // The answer to a question box: OK (true) or Cancel.
+    void answerQuestions(bool ok) { answerOk_ = ok; }
+
+    // What the run reported: the text box's lines since it was last cleared,
+    // the status line, and how many boxes told of a failure.
+    const std::vector<std::string>& log() const { return log_; }
+    const std::string& status() const { return status_; }
+    int problemBoxes() const { return problemBoxes_; }
+    bool isEnabled(std::string_view box) const { return disabled_.find(box) == disabled_.end(); }
+
+    std::string editText(std::string_view edit) const override;
+    void setEditText(std::string_view edit, const std::string& text) override;
+    bool isChecked(std::string_view box) const override;
+    void setChecked(std::string_view box, bool ticked) override;
+    void setEnabled(std::string_view box, bool enabled) override;
+    void setCaption(std::string_view, const std::string&) override {}
+    void clearLog() override { log_.clear(); }
+    void addLine(const std::string& line) override;
+    void setStatus(const std::string& text) override;
+    void repaint() override;
+    int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+    void setBusy(bool busy) override { busy_ = busy; }
+
+private:
+    std::FILE* out_;
+    std::FILE* err_;
+    std::map<std::string, std::string, std::less<>> edits_;
+    std::set<std::string, std::less<>> ticked_;
+    std::set<std::string, std::less<>> disabled_;
+    std::vector<std::string> log_;
+    std::string status_;
+    std::string printedStatus_;
+    std::optional<std::string> chosenFile_;
+    bool answerOk_ = false;
+    bool busy_ = false;
+    int problemBoxes_ = 0;
+};
+
+// Makes stdout and stderr take UTF-8 bytes as they are: on Windows binary
+// mode (no CR added) and the console's UTF-8 code page; nothing elsewhere.
+void prepareConsoleOutput();
+
+}  // namespace zalohy

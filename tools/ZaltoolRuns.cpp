@@ -1,0 +1,363 @@
+#include "ZaltoolRuns.h"
+
+#include "BackupArchive.h"
+#include "BackupDialog.h"
+#include "ConsolePort.h"
+#include "DataKind.h"
+#include "FileIo.h"
+#include "ScaleCommand.h"
+#include "ScaleList.h"
+#include "SendDialog.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+// The words of --kinds, in the order of kDataKinds: the check boxes' captions
+// in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
+// as "presety" after its box, PLU soubor, Image soubor).
+constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "nazev", "presety", "plu", "image"};
+static_assert(kKindWords.size() == kDataKinds.size());
+constexpr const char* kKindList = "formaty,texty,nazev,presety,plu,image";
+
+// What the runs report when they complete: the backup run's two summary
+// lines, and the send run's last status line.
+constexpr std::array<const char*, 2> kBackedUp{"Gratulujeme,označené soubory ", "máte zazálohované!"};
+constexpr const char* kAllSent = "Navolené datové soubory jsou odeslány";
+constexpr const char* kAddressBox = "EditScaleNumber";
+
+using KindSet = std::array<bool, 6>;
+constexpr KindSet kAllKinds{true, true, true, true, true, true};
+
+struct Request {
+    std::vector<std::string> operands;
+    std::optional<KindSet> kinds;
+    bool overwrite = false;
+    std::optional<std::string> work;
+};
+
+struct CommandForm {
+    const ZaltoolRun& about;
+    std::size_t operands;
+    bool overwriteOption;
+    int (*run)(const Request&);
+};
+
+void complain(const std::string& what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zaltool: %s\n", what.c_str());
+    std::fflush(stderr);
+}
+
+int fail(const std::string& what) {
+    complain(what);
+    return kFailed;
+}
+
+int usage(const ZaltoolRun& run, const std::string& what) {
+    std::fprintf(stderr, "zaltool: %s: %s (see 'zaltool %s --help')\n", run.name, what.c_str(), run.name);
+    return kUsage;
+}
+
+std::optional<KindSet> parseKinds(std::string_view list, std::string& unknown) {
+    KindSet kinds{};
+    for (std::size_t at = 0;;) {
+        const std::size_t comma = list.find(',', at);
+        const std::string_view word = list.substr(at, comma == std::string_view::npos ? comma : comma - at);
+        const auto found = std::find(kKindWords.begin(), kKindWords.end(), word);
+        if (found == kKindWords.end()) {
+            unknown = word;
+            return std::nullopt;
+        }
+        kinds[static_cast<std::size_t>(found - kKindWords.begin())] = true;
+        if (comma == std::string_view::npos) return kinds;
+        at = comma + 1;
+    }
+}
+
+// Operands name files against the folder zaltool was started in, not the
+// working folder of --work.
+std::string absolutePath(const std::string& given) {
+    std::error_code ec;
+    const fs::path path = fs::absolute(fileio::toPath(given), ec);
+    return ec ? given : fileio::toUtf8(path.lexically_normal());
+}
+
+bool enterWorkFolder(const Request& request) {
+    if (!request.work) return true;
+    std::error_code ec;
+    fs::current_path(fileio::toPath(*request.work), ec);
+    if (ec) complain("cannot work in " + *request.work + ": " + ec.message());
+    return !ec;
+}
+
+// The scale library beside zaltool (the build tree, the Windows zips), or
+// where an installation keeps it with the program.
+bool bindLibrary() {
+    const LibraryBinding beside = ScaleLibrary::bindBesideExecutable();
+    if (beside.ok) return true;
+    std::string problem = beside.message();
+#ifdef ZALOHY_TOOL_TO_LIBRARY
+    const LibraryBinding installed = ScaleLibrary::bindNearExecutable(ZALOHY_TOOL_TO_LIBRARY);
+    if (installed.ok) return true;
+    problem += "; " + installed.message();
+#endif
+    complain(problem);
+    return false;
+}
+
+// Whether the archive's directory lists every kind of the set.
+bool archiveHolds(const std::string& path, const KindSet& kinds) {
+    BackupArchive archive(path);
+    std::array<std::int32_t, 10> ids{};
+    if (!archive.ReadDirectory(ids)) return false;
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        if (kinds[i] && ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] != kDataKinds[i].id)
+            return false;
+    return true;
+}
+
+// The backup dialog's run for one scale, as a user would start it: the
+// dialog shown, the address typed, the kinds ticked, "Ulož" pressed and the
+// archive chosen. True when the run reached its summary with every kind
+// backed up, showed no failure and the archive holds every kind.
+bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite) {
+    ConsolePort port;
+    port.setChosenFile(archive);
+    port.answerQuestions(overwrite);
+    BackupDialog dialog(port, std::string());  // no settings file: its FormClose is never called
+    dialog.FormActivate();
+    port.setEditText(kAddressBox, address);
+    for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
+    dialog.SaveToArchiveClick();
+
+    const std::vector<std::string>& log = port.log();
+    const bool summary = log.size() >= 2 && log[log.size() - 2] == kBackedUp[0] && log.back() == kBackedUp[1];
+    if (!dialog.BackupOk || !summary || port.problemBoxes() > 0) return false;
+    if (archiveHolds(archive, kinds)) return true;
+    complain(archive + " does not hold every kind that was backed up");
+    return false;
+}
+
+int backup(const Request& request) {
+    const std::string& address = request.operands[0];
+    const std::string archive = absolutePath(request.operands[1]);
+    if (fileio::exists(archive) && !request.overwrite)
+        return fail(archive + " exists; --overwrite replaces it");
+    if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
+    if (backUpScale(address, archive, request.kinds.value_or(kAllKinds), request.overwrite)) return kDone;
+    return fail("the backup of " + address + " is not complete");
+}
+
+// The send dialog's run to one scale: the dialog shown, the archive chosen
+// (which ticks the kinds it holds), the kinds of --kinds ticked instead when
+// given, the address typed and "Odeslat" pressed.
+int send(const Request& request) {
+    const std::string archive = absolutePath(request.operands[0]);
+    const std::string& address = request.operands[1];
+    if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
+
+    ConsolePort port;
+    port.setChosenFile(archive);
+    BackupDialog runner(port, std::string());  // the send dialog's transfers go through it
+    SendDialog dialog(port, runner);
+    dialog.FormActivate();
+    dialog.FileSelectBtnClick();
+    if (port.problemBoxes() > 0) return fail("cannot read the archive " + archive);
+    if (request.kinds) {
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
+            if ((*request.kinds)[i] && !port.isEnabled(kDataKinds[i].checkBox))
+                return fail(archive + " holds no " + kKindWords[i]);
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
+            port.setChecked(kDataKinds[i].checkBox, (*request.kinds)[i]);
+    }
+    port.setEditText(kAddressBox, address);
+    dialog.SendFormatBtnClick();
+    if (port.status() == kAllSent && port.problemBoxes() == 0) return kDone;
+    return fail("the send to " + address + " is not complete");
+}
+
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[16] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+// "<address>-<date>.zal", every character of the address that is not a
+// letter, digit, dot, hyphen or underscore written as "_" (so "127.0.0.2:5000"
+// gives "127.0.0.2_5000-2025-01-31.zal", a name valid on Windows too).
+std::string archiveName(const std::string& address, const std::string& date) {
+    std::string name;
+    for (const char c : address) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        name.push_back(plain ? c : '_');
+    }
+    return name + "-" + date + ".zal";
+}
+
+// One scale of the list, backed up into a fresh temporary file beside its
+// archive and renamed over it only after a complete run, so that a failed
+// scale leaves an older archive as it was.
+bool backUpInto(const ScaleListEntry& entry, const fs::path& target, const KindSet& kinds) {
+    const std::string shown = fileio::toUtf8(target);
+    std::printf("-- %s (line %d)\n", entry.address.c_str(), entry.line);
+    bool complete = false;
+    fileio::File reserved;
+    const std::optional<fs::path> temp = fileio::createTempBeside(target, reserved);
+    if (!temp) {
+        complain("cannot create a file beside " + shown);
+    } else {
+        // Only the name is kept: the run creates the archive itself.
+        reserved.close();
+        fileio::removeQuietly(*temp);
+        complete = backUpScale(entry.address, fileio::toUtf8(*temp), kinds, false);
+        if (complete && !fileio::replaceFile(*temp, target)) {
+            complain("cannot replace " + shown);
+            complete = false;
+        }
+        if (!complete) fileio::removeQuietly(*temp);
+    }
+    if (complete) {
+        std::printf("%s: backed up into %s\n", entry.address.c_str(), shown.c_str());
+    } else {
+        std::error_code ec;
+        const std::string kept = fs::exists(target, ec) ? "; the older " + shown + " is kept" : "";
+        std::printf("%s: NOT backed up%s\n", entry.address.c_str(), kept.c_str());
+        complain(entry.address + ": not backed up");
+    }
+    return complete;
+}
+
+int backupList(const Request& request) {
+    const std::string& listName = request.operands[0];
+    const std::string list = absolutePath(listName);
+    const std::string folder = absolutePath(request.operands[1]);
+    std::error_code ec;
+    if (!fs::is_directory(fileio::toPath(folder), ec)) return fail(folder + " is not a folder");
+    if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
+    const std::optional<ScaleList> scales = readScaleList(list);
+    if (!scales) return fail("cannot read the list " + list);
+
+    const KindSet kinds = request.kinds.value_or(kAllKinds);
+    const std::string date = today();
+    int done = 0, failed = 0, skipped = 0;
+    for (const ScaleListEntry& entry : scales->entries) {
+        if (entry.problem != AddressProblem::None) {
+            // Reported as the list run reports it.
+            std::printf("%s\n", skippedEntryLine(entry, listName).c_str());
+            ++skipped;
+            continue;
+        }
+        const fs::path target = fileio::toPath(folder) / fileio::toPath(archiveName(entry.address, date));
+        ++(backUpInto(entry, target, kinds) ? done : failed);
+    }
+    std::printf("backup-list: %d of %d scales backed up completely, %d failed, %d lines of the list skipped\n", done,
+                done + failed, failed, skipped);
+    if (done + failed + skipped == 0) return fail(listName + " names no scale");
+    if (failed + skipped == 0) return kDone;
+    return fail(std::to_string(failed) + " scales not backed up, " + std::to_string(skipped) +
+                " lines of the list skipped");
+}
+
+const ZaltoolRun kRuns[] = {
+    {"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",
+     "back up one scale into ARCHIVE, as the backup dialog does", zaltoolBackup},
+    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR]",
+     "send the kinds ARCHIVE holds (or those of LIST) to one scale, as the send dialog does", zaltoolSend},
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR]",
+     "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", zaltoolBackupList},
+};
+
+void printOptionsHelp(std::FILE* out) {
+    std::fprintf(out,
+                 "  --kinds=LIST   the kinds, comma-separated: %s\n"
+                 "                 (default: all six; for send: those ARCHIVE holds)\n"
+                 "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
+                 "  --work=DIR     the working folder, where the scale library's files live\n"
+                 "                 (default: the current folder)\n"
+                 "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n",
+                 kKindList);
+}
+
+// Parses one run's options and operands with getopt_long, then runs it.
+int parseAndRun(const CommandForm& form, int argc, char** argv) {
+    prepareConsoleOutput();
+    std::vector<option> table{{"kinds", required_argument, nullptr, 'k'},
+                              {"work", required_argument, nullptr, 'w'},
+                              {"help", no_argument, nullptr, 'h'}};
+    if (form.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
+    table.push_back({nullptr, 0, nullptr, 0});
+
+    Request request;
+    optind = 0;  // start afresh on this command's arguments
+    opterr = 0;
+    for (int code; (code = getopt_long(argc, argv, ":h", table.data(), nullptr)) != -1;) {
+        switch (code) {
+        case 'h':
+            std::printf("usage: zaltool %s %s\n%s\n", form.about.name, form.about.synopsis, form.about.summary);
+            printOptionsHelp(stdout);
+            return kDone;
+        case 'k': {
+            std::string unknown;
+            request.kinds = parseKinds(optarg, unknown);
+            if (!request.kinds) return usage(form.about, "unknown kind '" + unknown + "' (kinds: " + kKindList + ")");
+            break;
+        }
+        case 'w': request.work = optarg; break;
+        case 'o': request.overwrite = true; break;
+        case ':': return usage(form.about, std::string("option ") + argv[optind - 1] + " needs a value");
+        default: return usage(form.about, std::string("unknown option ") + argv[optind - 1]);
+        }
+    }
+    for (int i = optind; i < argc; ++i) request.operands.emplace_back(argv[i]);
+    if (request.operands.size() != form.operands)
+        return usage(form.about, std::string("usage: zaltool ") + form.about.name + " " + form.about.synopsis);
+
+    // zaltool's main checks that stdout took everything.
+    return form.run(request);
+}
+
+}  // namespace
+
+int zaltoolBackup(int argc, char** argv) { return parseAndRun({kRuns[0], 2, true, backup}, argc, argv); }
+int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send}, argc, argv); }
+int zaltoolBackupList(int argc, char** argv) { return parseAndRun({kRuns[2], 2, false, backupList}, argc, argv); }
+
+const ZaltoolRun* findZaltoolRun(std::string_view name) {
+    for (const ZaltoolRun& run : kRuns)
+        if (name == run.name) return &run;
+    return nullptr;
+}
+
+void printZaltoolRunsHelp(std::FILE* out) {
+    std::fprintf(out, "unattended runs against scales (the program's own runs, for scheduled jobs):\n");
+    for (const ZaltoolRun& run : kRuns) std::fprintf(out, "  %s %s\n      %s\n", run.name, run.synopsis, run.summary);
+    printOptionsHelp(out);
+}
+
+}  // namespace zalohy

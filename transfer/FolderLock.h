@@ -1,0 +1,63 @@
+// An exclusive lock on a working folder for the duration of one run.
+//
+// The scale library leaves its status in the file "error" of the working
+// folder, and the runs exchange the scale data files and "temp.dat" there, so
+// two runs in one folder (two copies of the program, or a window and a
+// scheduled zaltool) would read each other's status and files. Every run
+// therefore locks its working folder first, through the lock file
+// ".zalohy.lock" in it: flock on Linux, LockFileEx on Windows. A second run
+// waits a few seconds for the first, then gives up and says why.
+//
+// The lock belongs to the process: when a run crashes the system drops it.
+// The lock file is removed when the lock is released (on Windows when its last
+// handle closes), so a folder keeps no trace of a finished run.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace zalohy {
+
+inline constexpr const char* kFolderLockFile = ".zalohy.lock";
+
+class FolderLock {
+public:
+    enum class State { Released, Held, Busy, Unavailable };
+
+    // How long acquire() waits for another run by default. Tests shorten it.
+    static inline std::chrono::milliseconds defaultWait{5000};
+
+    FolderLock() = default;
+    ~FolderLock() { release(); }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Locks `folder` (UTF-8; empty: the working folder), waiting up to `wait`
+    // while another run holds it. False when another run still holds it after
+    // that (Busy) or the lock file cannot be made at all (Unavailable).
+    bool acquire(const std::string& folder = {});
+    bool acquire(const std::string& folder, std::chrono::milliseconds wait);
+    // Removes the lock file and unlocks; nothing when not held.
+    void release();
+
+    State state() const { return state_; }
+    // After a failed acquire: a Czech sentence for the user (UTF-8) that names
+    // the folder and says what to do; empty otherwise.
+    const std::string& problem() const { return problem_; }
+
+private:
+    enum class Attempt { Locked, Taken, Failed };
+    Attempt tryOnce(std::string& reason);
+
+    std::filesystem::path path_;
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    State state_ = State::Released;
+    std::string problem_;
+};
+
+}  // namespace zalohy
