@@ -105,13 +105,23 @@ Form::Form(FormDesign design, HWND owner) : design_(std::move(design)) {
     CreateWindowExW(0, kFormClass, wide(design_.caption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                     design_.clientWidth, design_.clientHeight, owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) throw std::runtime_error("CreateWindowExW failed for a form");
-    dpi_ = windowDpi(hwnd_);
-    createControls();
-    created_ = true;
-    applyDpi(dpi_);
-    const SIZE size = outerSize(design_.clientWidth, design_.clientHeight);
-    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    layout();
+    try {
+        dpi_ = windowDpi(hwnd_);
+        createControls();
+        created_ = true;
+        applyDpi(dpi_);
+        const SIZE size = outerSize(design_.clientWidth, design_.clientHeight);
+        SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        layout();
+    } catch (...) {
+        // No destructor runs: the window must not outlive this object.
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+        for (Control& c : controls_)
+            if (c.icon) DestroyIcon(c.icon);
+        for (HFONT font : fonts_) DeleteObject(font);
+        throw;
+    }
 }
 
 Form::~Form() {
