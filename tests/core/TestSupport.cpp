@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "TrimDownloadedFile.h"
+
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -32,6 +34,13 @@ std::string archiveHeader(const std::vector<std::array<std::int64_t, 3>>& slots,
     for (const auto& s : slots) bytes += le32(s[0]) + le32(s[1]) + le32(s[2]);
     bytes.resize(128, '\0');
     return bytes;
+}
+
+int trim(const std::string& name, TrimLines& report) {
+    bool ok = true;
+    const int result = zalohy::TrimDownloadedFile(name, report, ok);
+    if (!ok) report.failed = true;
+    return result;
 }
 
 }  // namespace testsupport

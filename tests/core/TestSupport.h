@@ -2,6 +2,7 @@
 // whole-file reads and writes, and hand-made archive bytes.
 #pragma once
 
+#include "Report.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,16 @@ std::string le32(std::int64_t value);
 // {id, first, last}; slots not given are zero.
 std::string archiveHeader(const std::vector<std::array<std::int64_t, 3>>& slots, std::int32_t word0 = 1,
                           std::int32_t word1 = 0);
+
+// The lines the trimming reports, and whether it failed the backup.
+struct TrimLines : zalohy::Report {
+    std::vector<std::string> lines;
+    bool failed = false;
+    void message(const std::string&, const std::string&) override {}
+    void line(const std::string& line) override { lines.push_back(line); }
+};
+// The trimming with its BackupOk flag folded into the report.
+int trim(const std::string& name, TrimLines& report);
 
 // A test fixture that works inside its own temporary folder.
 class InTempDir : public ::testing::Test {

@@ -13,20 +13,7 @@ using namespace testsupport;
 
 namespace {
 
-struct Report : zalohy::Report {
-    std::vector<std::string> lines;
-    bool failed = false;
-    void message(const std::string&, const std::string&) override {}
-    void line(const std::string& line) override { lines.push_back(line); }
-};
-
-// The trimming with its BackupOk flag folded into the report.
-int trim(const std::string& name, Report& report) {
-    bool ok = true;
-    const int result = TrimDownloadedFile(name, report, ok);
-    if (!ok) report.failed = true;
-    return result;
-}
+using TrimLines = testsupport::TrimLines;
 
 class ScratchFiles : public InTempDir {
 protected:
@@ -108,7 +95,7 @@ TEST_F(ScratchFiles, trimmingNeverWritesThroughALinkPlantedAsItsScratchFile) {
     writeFile("victim.dat", "must stay as it is");
     fs::create_symlink("victim.dat", "temp.dat");
     writeFile("f.dat", "dataE2");
-    Report report;
+    TrimLines report;
     EXPECT_EQ(trim("f.dat", report), 0);
     EXPECT_FALSE(report.failed);
     EXPECT_EQ(readFile("f.dat"), "data");

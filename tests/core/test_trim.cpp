@@ -8,24 +8,11 @@ using namespace testsupport;
 
 namespace {
 
-struct Report : zalohy::Report {
-    std::vector<std::string> lines;
-    bool failed = false;
-    void message(const std::string&, const std::string&) override {}
-    void line(const std::string& line) override { lines.push_back(line); }
-};
-
-// The trimming with its BackupOk flag folded into the report.
-int trim(const std::string& name, Report& report) {
-    bool ok = true;
-    const int result = TrimDownloadedFile(name, report, ok);
-    if (!ok) report.failed = true;
-    return result;
-}
+using TrimLines = testsupport::TrimLines;
 
 class Trim : public InTempDir {
 protected:
-    Report report;
+    TrimLines report;
 };
 
 TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
@@ -36,7 +23,7 @@ TEST_F(Trim, DropsAFinalEAndTwoEachTestedByItself) {
         {std::string("\0\xff" "E2\0E2", 7), std::string("\0\xff" "E2\0", 5)},
     };
     for (const auto& [before, after] : cases) {
-        Report r;
+        TrimLines r;
         writeFile("SM1.2.3.4T74.dat", before);
         EXPECT_EQ(trim("SM1.2.3.4T74.dat", r), 0) << before;
         EXPECT_EQ(readFile("SM1.2.3.4T74.dat"), after) << before;
@@ -97,7 +84,7 @@ TEST_F(Trim, ScratchFileIsNeitherMadeNorTouched) {
 
 TEST_F(Trim, FileThatMayNotBeWrittenIsLeftAndReportedAsBefore) {
     for (const std::string content : {"dataE2", "dataEx"}) {
-        Report r;
+        TrimLines r;
         const std::string name = content + ".dat";
         writeFile(name, content);
         makeReadOnly(name);
