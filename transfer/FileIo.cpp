@@ -157,13 +157,19 @@ static constexpr std::size_t kCopyBlock = 1024 * 1024;
 // passing through this process (and on file systems that can, without copying
 // them at all). Stops early, with the positions where they got to, when the
 // kernel cannot copy between these files; the caller copies the rest.
+//
+// Only when both positions lie at the same place within a page, as in a copy
+// of a whole file. A member starts anywhere in the archive, and between such
+// positions the kernel splices partial pages: measured on ext4, both the copy
+// and the sync after it took about 1.4 times as long as the block copy.
 static void kernelCopy(File& in, File& out, std::int64_t maxBytes, CopyResult& result) {
     std::FILE* src = in.stream();
     std::FILE* dst = out.stream();
     if (std::fflush(dst) != 0) return;
     off_t inAt = ::ftello(src);
     off_t outAt = ::ftello(dst);
-    if (inAt < 0 || outAt < 0) return;
+    static const long page = ::sysconf(_SC_PAGESIZE);
+    if (inAt < 0 || outAt < 0 || page <= 0 || (inAt - outAt) % page != 0) return;
     const int inFd = ::fileno(src);
     const int outFd = ::fileno(dst);
     while (result.copied < maxBytes) {
@@ -263,12 +269,12 @@ bool createFresh(const fs::path& path, File& file) {
     return file.open(path, "wbx");
 }
 
-bool replaceFile(const fs::path& from, const fs::path& to) {
+bool replaceFile(const fs::path& from, const fs::path& to, bool syncTheFolder) {
     if (isReadOnly(to)) return false;
     std::error_code ec;
     fs::rename(from, to, ec);
     if (ec) return false;
-    syncFolder(to.parent_path());
+    if (syncTheFolder) syncFolder(to.parent_path());
     return true;
 }
 
