@@ -113,7 +113,7 @@ SendDialog::Transfer SendDialog::sendKind(std::size_t kindIndex, const std::stri
     const std::string upload = scaleFileName(address, kind.uploadSuffix);
     window_.setStatus(progress);
     window_.addLine(upload);
-    if (archive.ExtractMember(kind.id, upload) < 0) {
+    if (archive.ExtractMember(kind.id, upload, BackupArchive::Output::WorkingCopy) < 0) {
         warn(kKindTexts[kindIndex].extractionFailure);
         return Transfer::NotExtracted;
     }

@@ -225,7 +225,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
     return kAppended;
 }
 
-int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName) {
+int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName, Output output) {
     lastError_.clear();
     auto fail = [&](std::string why) {
         lastError_ = std::move(why);
@@ -260,15 +260,16 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
     const auto temp = fileio::createTempBeside(outPath, out);
     if (!temp) return fail("cannot create " + outFileName);
     const fileio::CopyResult copy = fileio::copyBytes(archive, out, size);
-    // On the disk before it takes the output's name, so a power loss never
-    // leaves an empty or partial file under that name.
-    const bool written = out.sync() && out.close();
+    // A kept file is on the disk before it takes the output's name, so a
+    // power loss never leaves an empty or partial file under that name.
+    const bool kept = output == Output::Kept;
+    const bool written = (!kept || out.sync()) && out.close();
     archive.close();
     if (copy.readError || copy.copied != size) {
         fileio::removeQuietly(*temp);
         return fail("cannot read " + fileName_);
     }
-    if (copy.writeError || !written || !fileio::replaceFile(*temp, outPath)) {
+    if (copy.writeError || !written || !fileio::replaceFile(*temp, outPath, kept)) {
         fileio::removeQuietly(*temp);
         return fail("cannot write " + outFileName);
     }

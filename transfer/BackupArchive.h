@@ -72,7 +72,12 @@ public:
     bool ReadDirectory(std::array<std::int32_t, 10>& ids);
 
     int AppendMember(std::int32_t id, const std::string& dataFileName);
-    int ExtractMember(std::int32_t id, const std::string& outFileName);
+    // How ExtractMember writes its output. A Kept file is on the disk before
+    // it takes its name. A WorkingCopy is handed to the scale library at once
+    // and deleted after the transfer, so it is not synced: a power loss can
+    // cost only a file the archive still holds.
+    enum class Output { Kept, WorkingCopy };
+    int ExtractMember(std::int32_t id, const std::string& outFileName, Output output = Output::Kept);
 
     const std::string& fileName() const { return fileName_; }
     // Why the last operation failed, in plain English for tools and logs

@@ -96,9 +96,10 @@ bool isTempNameOf(const std::string& name, const std::string& targetName);
 bool createFresh(const std::filesystem::path& path, File& file);
 
 // Renames `from` over `to`, replacing `to` atomically, and on POSIX syncs the
-// folder so the new name survives a power loss. Fails, leaving both files as
-// they are, when `to` is read-only. `from` should have been synced (File::sync).
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// folder so the new name survives a power loss (unless syncTheFolder is false,
+// for files that need not survive one). Fails, leaving both files as they are,
+// when `to` is read-only. `from` should have been synced (File::sync).
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, bool syncTheFolder = true);
 
 // Cuts a file to its first size bytes: one change of the file's length, done
 // whole or not at all. Refuses a read-only file.
