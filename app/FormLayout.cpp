@@ -1,7 +1,13 @@
 #include "FormLayout.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QFont>
+#include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QWidget>
 
 namespace zalohy {
@@ -25,6 +31,18 @@ static void mapFormFont(QWidget* widget, const QFont& inherited) {
 }
 
 void useFormFonts(QWidget* form) { mapFormFont(form, form->font()); }
+
+void useClassicScrollBars(QAbstractScrollArea* log) {
+    // One style for every log, gone with the application.
+    static QPointer<QStyle> classic;
+    if (!classic) {
+        classic = QStyleFactory::create(QStringLiteral("Windows"));
+        if (!classic) return;
+        classic->setParent(qApp);
+    }
+    log->verticalScrollBar()->setStyle(classic);
+    log->horizontalScrollBar()->setStyle(classic);
+}
 
 void centreOnScreen(QWidget* window) {
     QScreen* screen = window->screen();

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QAbstractScrollArea;
 class QWidget;
 
 namespace zalohy {
@@ -16,6 +17,12 @@ namespace zalohy {
 // not here. Gives the form and every control with a font of its own a close
 // font that exists here, at the pixel size the original draws.
 void useFormFonts(QWidget* form);
+
+// Draws the scroll bars of a run's log in the classic Windows look. They
+// change with nearly every line a run writes and are drawn before each
+// transfer; Fusion's gradients, which Qt fills through its thread pool, made
+// them the costliest part of that drawing.
+void useClassicScrollBars(QAbstractScrollArea* log);
 
 // Places a top-level window at the centre of its screen.
 void centreOnScreen(QWidget* window);

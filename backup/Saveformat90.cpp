@@ -11,6 +11,7 @@ TSaveFormatDialog::TSaveFormatDialog(QWidget* parent)
     useFormFonts(this);
     setMinimumSize(size());
     anchor(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
+    useClassicScrollBars(ui->Memo1);
     connect(ui->SaveToArchive, &QPushButton::clicked, this, &TSaveFormatDialog::SaveToArchiveClick);
     connect(ui->EndBtn, &QPushButton::clicked, this, &TSaveFormatDialog::EndBtnClick);
     // Opens the settings file and runs the creation handler.

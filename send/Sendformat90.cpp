@@ -13,6 +13,7 @@ TSendFormatFrm::TSendFormatFrm(ScaleRunner& runner, QWidget* parent)
     anchor(ui->SendByList, Anchors::Right | Anchors::Bottom);
     anchor(ui->BackBtn, Anchors::Right | Anchors::Bottom);
     anchor(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
+    useClassicScrollBars(ui->Memo1);
     anchor(ui->StatusBar1, Anchors::Left | Anchors::Right | Anchors::Bottom);
     // The first control of the tab order has the focus when the dialog opens.
     ui->EditScaleNumber->setFocus();
