@@ -10,7 +10,7 @@ static FormDesign backupDialogForm() {
     return {"Zálohování  datových souborů vah SM80SX/90/300/500", 461, 265, true, {
         {"EndBtn", ControlKind::Button, 48, 232, 75, 25, "Zpět", Left | Top | TabStop},
         {"SaveToArchive", ControlKind::Button, 48, 200, 75, 25, "Ulož", Left | Top | TabStop},
-        {"Memo1", ControlKind::Memo, 176, 32, 289, 233, "", Left | Top | Right | Bottom | TabStop},
+        {"Memo1", ControlKind::Memo, 176, 32, 277, 233, "", Left | Top | Right | Bottom | TabStop},
         {"EditScaleNumber", ControlKind::Edit, 8, 32, 153, 21, "192.168.5.2", Left | Top | TabStop},
         {"GroupBox1", ControlKind::GroupBox, 8, 64, 153, 129, "Soubory pro zálohy"},
         {"CheckBoxFormaty", ControlKind::CheckBox, 16, 16, 97, 17, "", Left | Top | TabStop, 0, 8, "GroupBox1"},

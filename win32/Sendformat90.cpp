@@ -22,7 +22,7 @@ static FormDesign sendDialogForm() {
         {"CheckBoxImg", ControlKind::CheckBox, 16, 136, 97, 17, "", tab, 0, 8, "GroupBox1"},
         {"EdFileName", ControlKind::Edit, 16, 24, 281, 21, "", tab},
         {"FileSelectBtn", ControlKind::Button, 304, 24, 75, 25, "...", tab},
-        {"Memo1", ControlKind::WideMemo, 184, 56, 256, 222, "", Left | Top | Right | Bottom | TabStop},
+        {"Memo1", ControlKind::WideMemo, 184, 56, 243, 222, "", Left | Top | Right | Bottom | TabStop},
         {"SendByList", ControlKind::Button, 231, 301, 75, 25, "Na seznam", Right | Bottom | TabStop},
         {"Label3", ControlKind::Label, 16, 8, 70, 13, "Záložní soubor"},
         {"Label1", ControlKind::Label, 16, 232, 90, 16, "IP adresa váhy", Left | Top, 0, 10},
