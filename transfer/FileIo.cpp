@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,11 +54,9 @@ std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {
     return DirEntry{toUtf8(fs::path(data.cFileName)),
                     (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow};
 #else
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) return std::nullopt;
-    return DirEntry{toUtf8(path.filename()), static_cast<std::uint64_t>(size)};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return DirEntry{toUtf8(path.filename()), static_cast<std::uint64_t>(st.st_size)};
 #endif
 }
 
@@ -363,8 +362,6 @@ bool namesWorkingFile(const std::string& path, const std::vector<std::string>& n
 bool renameFile(const std::string& from, const std::string& to) {
     const fs::path source = toPath(from);
     const fs::path target = toPath(to);
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(target, ec)) || !fs::exists(fs::symlink_status(source, ec))) return false;
 #ifdef _WIN32
     // MoveFileExW without MOVEFILE_REPLACE_EXISTING never replaces a file.
     return MoveFileExW(source.c_str(), target.c_str(), 0) != 0;
@@ -373,7 +370,9 @@ bool renameFile(const std::string& from, const std::string& to) {
     // that appears meanwhile is never replaced either.
     if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
-    // A file system without that flag: the check above is the guard.
+    // A file system without that flag: checking first is the best guard left.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec)) || !fs::exists(fs::symlink_status(source, ec))) return false;
     fs::rename(source, target, ec);
     return !ec;
 #endif

@@ -57,6 +57,23 @@ TEST_F(ScratchFiles, appendingTheArchiveToItselfIsRefusedAndKeepsIt) {
     EXPECT_EQ(readFile("a.zal"), archive);
 }
 
+// renameFile never replaces a file, and a working copy is extracted whole
+// under its name with no temporary file left beside it.
+TEST_F(ScratchFiles, renameNeverReplaces_workingCopyLeavesOnlyItself) {
+    writeFile("x.dat", "x");
+    EXPECT_FALSE(fileio::renameFile("m.dat", "x.dat"));
+    EXPECT_FALSE(fileio::renameFile("missing.dat", "y.dat"));
+    EXPECT_EQ(readFile("m.dat"), member);
+    EXPECT_EQ(readFile("x.dat"), "x");
+
+    BackupArchive record("a.zal");
+    ASSERT_EQ(record.ExtractMember(34, "x.dat", BackupArchive::Output::WorkingCopy), BackupArchive::kExtracted);
+    EXPECT_EQ(readFile("x.dat"), member);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(".")) ++files;
+    EXPECT_EQ(files, 3u);  // m.dat, a.zal, x.dat
+}
+
 TEST_F(ScratchFiles, temporaryFilesLeftByAKilledRunGoWithTheNextOperationOnTheSameTarget) {
     // Names a killed extraction or settings write leaves, and look-alikes
     // that belong to something else.
