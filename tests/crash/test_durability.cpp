@@ -123,12 +123,14 @@ TEST_F(Durability, everyFileRenamedIntoPlaceIsSyncedAndSoIsItsFolder) {
     }
     EXPECT_TRUE(syncedAroundRename(recorded(), "SMxT78.dat")) << "library download";
 
-    // The emulator's files need not survive a power cut.
+    // Neither need the emulator's files nor an upload file extracted for one
+    // transfer.
     record();
     {
         PendingFile scaleFile("25.dat", "25.dat.part", false);
         ASSERT_TRUE(scaleFile.open() && scaleFile.write("x", 1) && scaleFile.commit());
     }
+    ASSERT_EQ(archive.ExtractMember(34, "SMxF34.dat", BackupArchive::Output::WorkingCopy), BackupArchive::kExtracted);
     for (const Event& e : recorded()) EXPECT_NE(e.what, "sync") << e.path;
 }
 
