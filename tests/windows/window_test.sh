@@ -85,7 +85,7 @@ program_windows() { xdotool search --onlyvisible --classname '^zalohy\.exe$' 2>/
 # window TITLE: the visible window with exactly this title, waited for.
 window() {
   local w
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do  # up to a minute: Wine starts slowly on a busy machine
     w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
     if [ -n "$w" ]; then echo "$w"; return 0; fi
     sleep 0.1
