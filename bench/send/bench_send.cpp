@@ -179,6 +179,14 @@ int main(int argc, char** argv) {
     saveDialog.show();
     if (!QTest::qWaitForWindowExposed(&saveDialog)) std::fprintf(stderr, "the backup dialog was not shown\n");
     const double saveRepaint = repaintCost(&saveDialog);
+    // A backup run's step for comparison: a log line and the repaint.
+    saveDialog.clearLog();
+    const Clock::time_point saveStart = Clock::now();
+    for (std::size_t i = 0; i < addresses.size() * std::size(kSentKinds); ++i) {
+        saveDialog.addLine("SM" + addresses[i / 2] + (i % 2 ? "F38.dat" : "F34.dat"));
+        saveDialog.repaint();
+    }
+    const double saveSteps = msSince(saveStart) / static_cast<double>(addresses.size() * std::size(kSentKinds));
     saveDialog.hide();
     std::printf("one whole-window repaint: send dialog %.3f ms, backup dialog %.3f ms; the send dialog's costliest controls:",
                 sendRepaint, saveRepaint);
@@ -199,8 +207,9 @@ int main(int argc, char** argv) {
                 *std::min_element(directMs.begin(), directMs.end()), *std::max_element(directMs.begin(), directMs.end()));
     std::printf("SendByListClick   median %8.1f ms  (%.3f ms per call)  min %.1f max %.1f\n", dialog, dialog / calls,
                 *std::min_element(dialogMs.begin(), dialogMs.end()), *std::max_element(dialogMs.begin(), dialogMs.end()));
-    std::printf("100 status+log+repaint median %5.1f ms  (%.3f ms each, measured by themselves)\n",
-                median(repaintMs), median(repaintMs) / calls);
+    std::printf("100 status+log+repaint median %5.1f ms  (%.3f ms each, measured by themselves; "
+                "the backup dialog's log line and repaint %.3f ms)\n",
+                median(repaintMs), median(repaintMs) / calls, saveSteps);
     const double ratio = dialog / direct;
     std::printf("ratio %.2f (target at most 1.5): %s\n", ratio, ratio <= 1.5 ? "met" : "NOT met");
     return ratio <= 1.5 ? 0 : 3;
