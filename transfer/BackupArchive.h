@@ -74,8 +74,9 @@ public:
     int AppendMember(std::int32_t id, const std::string& dataFileName);
     // How ExtractMember writes its output. A Kept file is on the disk before
     // it takes its name. A WorkingCopy is handed to the scale library at once
-    // and deleted after the transfer, so it is not synced: a power loss can
-    // cost only a file the archive still holds.
+    // and deleted after the transfer (kept only to look at when it failed),
+    // so it is not synced: a power loss can cost only a file the archive
+    // still holds.
     enum class Output { Kept, WorkingCopy };
     int ExtractMember(std::int32_t id, const std::string& outFileName, Output output = Output::Kept);
 
