@@ -3,11 +3,11 @@
 // recording window; SendDialogTest adds the in-process fake library.
 #pragma once
 
-#include "ArchiveBytes.h"
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "FakePort.h"
 #include "FakeScale.h"
+#include "KindArchive.h"
 #include "ScratchFolder.h"
 #include "SendDialog.h"
 
@@ -39,16 +39,12 @@ protected:
         dialog->FormActivate();
     }
 
-    static std::string member(std::size_t k) { return memberBytes(k, kDataKinds[k].name); }
+    static std::string member(std::size_t k) { return kindMember(k); }
     // Writes an archive holding these kinds, appended in the order given.
     void writeArchive(const std::string& name, std::initializer_list<std::size_t> kinds) {
-        std::vector<std::pair<int, std::string>> members;
-        for (std::size_t k : kinds) members.emplace_back(kDataKinds[k].id, member(k));
-        writeFile(dir.path() / name, expectedArchive(members));
+        writeFile(dir.path() / name, archiveOfKinds(kinds));
     }
-    void writeFullArchive(const std::string& name = "a.zal") {
-        writeArchive(name, {kImage, kPlu, kShopName, kPresetKeys, kTexts, kFormats});
-    }
+    void writeFullArchive(const std::string& name = "a.zal") { writeFile(dir.path() / name, archiveOfEveryKind()); }
 
     bool ticked(std::size_t k) const { return port.ticked.count(kDataKinds[k].checkBox) > 0; }
     bool enabled(std::size_t k) const { return port.isEnabled(kDataKinds[k].checkBox); }

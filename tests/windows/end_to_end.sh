@@ -9,6 +9,7 @@ set -euo pipefail
 linux=$(cd "$1" && pwd)
 windows=$(cd "$2" && pwd)
 wine_run=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../cmake" && pwd)/wine-run.sh
+source "$(dirname "${BASH_SOURCE[0]}")/emulator.sh"
 # The library talks to loopback addresses only.
 export TWSWTCP_LOOPBACK_ONLY=1
 
@@ -27,18 +28,8 @@ ids=(34 38 52 41 25 67)
 # addresses, the next pair is tried.
 for n in 91 93 95 97; do
   source=127.0.0.$n target=127.0.0.$((n + 1))
-  "$linux/bin/scale-emulator" --data "$work/scales" --listen "$source" --listen "$target" --seed \
-    >"$work/emulator.log" 2>&1 &
-  emulator=$!
-  for _ in $(seq 100); do
-    grep -q '^ready' "$work/emulator.log" && break
-    kill -0 "$emulator" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q '^ready' "$work/emulator.log" && break
-  kill "$emulator" 2>/dev/null || true
-  wait "$emulator" 2>/dev/null || true
-  emulator=
+  start_emulator "$linux/bin/scale-emulator" "$work/emulator.log" --data "$work/scales" \
+    --listen "$source" --listen "$target" --seed && break
 done
 [ -n "$emulator" ] || fail "no emulated scale could start: $(cat "$work/emulator.log")"
 

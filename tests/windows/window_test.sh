@@ -24,6 +24,7 @@ windows=$(cd "$2" && pwd)
 shots=${3:+$(mkdir -p "$3" && cd "$3" && pwd)}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 wine_run=$top/cmake/wine-run.sh
+source "$top/tests/windows/emulator.sh"
 export TWSWTCP_LOOPBACK_ONLY=1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start=$SECONDS
 
@@ -57,18 +58,8 @@ fi
 # Four emulated scales: the one backed up, the one sent to, and two in the list.
 for n in 71 75 79 83 87; do
   source=127.0.0.$n target=127.0.0.$((n + 1)) listed1=127.0.0.$((n + 2)) listed2=127.0.0.$((n + 3))
-  "$linux/bin/scale-emulator" --data "$work/scales" --listen "$source" --listen "$target" \
-    --listen "$listed1" --listen "$listed2" --seed >"$work/emulator.log" 2>&1 &
-  emulator=$!
-  for _ in $(seq 100); do
-    grep -q '^ready' "$work/emulator.log" && break
-    kill -0 "$emulator" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q '^ready' "$work/emulator.log" && break
-  kill "$emulator" 2>/dev/null || true
-  wait "$emulator" 2>/dev/null || true
-  emulator=''
+  start_emulator "$linux/bin/scale-emulator" "$work/emulator.log" --data "$work/scales" --listen "$source" \
+    --listen "$target" --listen "$listed1" --listen "$listed2" --seed && break
 done
 [ -n "$emulator" ] || fail "no emulated scale could start: $(cat "$work/emulator.log")"
 ids=(34 38 52 41 25 67)

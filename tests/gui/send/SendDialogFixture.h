@@ -4,9 +4,9 @@
 // library.
 #pragma once
 
-#include "ArchiveBytes.h"
 #include "DataKind.h"
 #include "FakeScale.h"
+#include "KindArchive.h"
 #include "QtText.h"
 #include "GuiTestSupport.h"
 #include "Saveformat90.h"
@@ -48,16 +48,12 @@ protected:
         saveDialog->hide();
     }
 
-    static std::string member(std::size_t k) { return memberBytes(k, kDataKinds[k].name); }
+    static std::string member(std::size_t k) { return kindMember(k); }
     // Writes an archive holding these kinds, appended in the order given.
     void writeArchive(const std::string& name, std::initializer_list<std::size_t> kinds) {
-        std::vector<std::pair<int, std::string>> members;
-        for (std::size_t k : kinds) members.emplace_back(kDataKinds[k].id, member(k));
-        writeFile(dir.path() / name, expectedArchive(members));
+        writeFile(dir.path() / name, archiveOfKinds(kinds));
     }
-    void writeFullArchive(const std::string& name = "a.zal") {
-        writeArchive(name, {kImage, kPlu, kShopName, kPresetKeys, kTexts, kFormats});
-    }
+    void writeFullArchive(const std::string& name = "a.zal") { writeFile(dir.path() / name, archiveOfEveryKind()); }
 
     QCheckBox* box(std::size_t k) const { return child<QCheckBox>(dialog.get(), kDataKinds[k].checkBox); }
     void tick(std::initializer_list<std::size_t> kinds) {
