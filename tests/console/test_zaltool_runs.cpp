@@ -6,6 +6,7 @@
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FakePort.h"
+#include "SameBytes.h"
 #include "ScaleCommand.h"
 #include "ScratchFolder.h"
 
@@ -78,15 +79,6 @@ std::string listArchiveName(std::string address, const std::string& date) {
     for (char& c : address)
         if (c == ':') c = '_';
     return address + "-" + date + ".zal";
-}
-
-// Tells sizes and the first differing offset instead of printing archives.
-::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
-                                         << " were expected, first difference at offset " << at;
 }
 
 bool hasLine(const std::string& text, const std::string& line) {

@@ -66,14 +66,6 @@ bool ScaleLinkTest::emulatorLogged(const std::string& text) const {
     return true;
 }
 
-::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-    return ::testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
-                                         << " were expected, first difference at offset " << at;
-}
-
 std::string otherCase(std::string word) {
     for (char& c : word)
         c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(static_cast<unsigned char>(c))

@@ -4,6 +4,7 @@
 
 #include "DataKind.h"
 #include "EmulatorProcess.h"
+#include "SameBytes.h"
 #include "ScaleStatus.h"
 #include "ScratchFolder.h"
 
@@ -46,9 +47,6 @@ private:
     std::unique_ptr<EmulatorProcess> emulator_;
 };
 
-// Compares bytes; on failure tells the sizes and the first differing offset
-// instead of printing whole files.
-::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected);
 // "f74" for "F74" and back: the library takes either case.
 std::string otherCase(std::string word);
 // A port on this loopback address where nothing listens (just freed).
