@@ -28,6 +28,9 @@ packages+=(
 # Wine's own "MS Sans Serif" (code page 1250 too) and Tahoma, so that the
 # Windows program's forms look under Wine as on a Czech Windows.
 packages+=(fonts-wine)
+# The Windows installer (NSIS with its x86 and amd64 stubs), and 32-bit x86
+# code run in user mode: the i686 Linux compiler and qemu-i386.
+packages+=(nsis qemu-user g++-i686-linux-gnu)
 
 missing=()
 for p in "${packages[@]}"; do
