@@ -20,7 +20,35 @@ namespace zalohy {
 
 namespace {
 
-using RawEntry = int (*)(int, char**);
+using RawEntry = RawScaleEntry;
+
+#if defined(__i386__)
+// callScaleEntry on 32-bit x86 (GNU assembler; ELF and PE alike). ESI keeps
+// the stack pointer across the call: every convention preserves it, and
+// whatever the entry did with its arguments, the stack is then as before.
+extern "C" int zalohyCallEntryX86(RawEntry entry, int argc, char** argv) asm("zalohy_call_entry_x86");
+asm(R"(
+    .pushsection .text
+zalohy_call_entry_x86:
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    movl  %esp, %esi
+    movl  8(%ebp), %ecx
+    movl  12(%ebp), %eax
+    movl  16(%ebp), %edx
+    andl  $-16, %esp
+    subl  $8, %esp
+    pushl %edx
+    pushl %eax
+    call  *%ecx
+    movl  %esi, %esp
+    popl  %esi
+    popl  %ebp
+    ret
+    .popsection
+)");
+#endif
 
 // The one entry point every command goes through: the bound library's, or a
 // fake installed by a test.
@@ -115,6 +143,16 @@ bool readStatus(const fs::path& path, int& status) {
 
 }  // namespace
 
+int callScaleEntry(RawScaleEntry entry, int argc, char** argv) {
+#if defined(__i386__)
+    // argc in EAX and on the stack, argv in EDX and on the stack; the stack
+    // is aligned to 16 bytes at the call, as GCC-built code expects.
+    return zalohyCallEntryX86(entry, argc, argv);
+#else
+    return entry(argc, argv);
+#endif
+}
+
 unsigned peMachine(const std::string& path) {
     fileio::File file;
     if (!file.open(fileio::toPath(path), "rb")) return 0;
@@ -202,7 +240,7 @@ LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
     entry = reinterpret_cast<RawEntry>(symbol);
 #endif
     // The library stays loaded until the program ends.
-    entryPoint() = [entry](int argc, char** argv) { return entry(argc, argv); };
+    entryPoint() = [entry](int argc, char** argv) { return callScaleEntry(entry, argc, argv); };
     binding.ok = true;
     return binding;
 }
