@@ -16,20 +16,14 @@
 
 namespace fs = std::filesystem;
 
-namespace zalohy {
-
-namespace {
-
-using RawEntry = RawScaleEntry;
-
 #if defined(__i386__)
-// callScaleEntry on 32-bit x86 (GNU assembler; ELF and PE alike). ESI keeps
-// the stack pointer across the call: every convention preserves it, and
-// whatever the entry did with its arguments, the stack is then as before.
-extern "C" int zalohyCallEntryX86(RawEntry entry, int argc, char** argv) asm("zalohy_call_entry_x86");
-asm(R"(
-    .pushsection .text
-zalohy_call_entry_x86:
+// callScaleEntry on 32-bit x86, the whole body in assembler (ELF and PE
+// alike). ESI keeps the stack pointer across the call: every convention
+// preserves it, and whatever the entry did with its arguments, the stack is
+// then as before. Visible outside this file, so the compiler keeps the plain
+// stack convention for it rather than one of its own for local functions.
+extern "C" __attribute__((naked, noinline)) int zalohy_call_entry_x86(zalohy::RawScaleEntry, int, char**) {
+    asm(R"(
     pushl %ebp
     movl  %esp, %ebp
     pushl %esi
@@ -46,9 +40,16 @@ zalohy_call_entry_x86:
     popl  %esi
     popl  %ebp
     ret
-    .popsection
 )");
+}
 #endif
+
+namespace zalohy {
+
+namespace {
+
+using RawEntry = RawScaleEntry;
+
 
 // The one entry point every command goes through: the bound library's, or a
 // fake installed by a test.
@@ -147,7 +148,7 @@ int callScaleEntry(RawScaleEntry entry, int argc, char** argv) {
 #if defined(__i386__)
     // argc in EAX and on the stack, argv in EDX and on the stack; the stack
     // is aligned to 16 bytes at the call, as GCC-built code expects.
-    return zalohyCallEntryX86(entry, argc, argv);
+    return zalohy_call_entry_x86(entry, argc, argv);
 #else
     return entry(argc, argv);
 #endif
