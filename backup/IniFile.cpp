@@ -38,6 +38,23 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+// A UTF-8 byte-order mark, which Notepad puts at the start of a file saved as
+// UTF-8. It belongs to no line and stays where it is.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::size_t textStart(const std::string& text) {
+    return std::string_view(text).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
+// The line break that ends the line found at `pos`: CR LF, a lone LF or a lone
+// CR, as files from Windows, Unix and old Mac editors have them. Its position,
+// or npos for a last line without one; `length` receives its length.
+std::size_t findBreak(const std::string& text, std::size_t pos, std::size_t& length) {
+    const std::size_t at = text.find_first_of("\r\n", pos);
+    length = at == std::string::npos ? 0 : text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
+    return at;
+}
+
 // One line of the file as offsets into its text; `end` excludes the line
 // break, `next` is where the following line starts.
 struct Line {
@@ -49,23 +66,24 @@ struct Line {
 
 std::vector<Line> splitLines(const std::string& text) {
     std::vector<Line> lines;
-    std::size_t pos = 0;
+    std::size_t pos = textStart(text);
     while (pos < text.size()) {
         Line line;
         line.begin = pos;
-        const std::size_t nl = text.find('\n', pos);
-        line.next = nl == std::string::npos ? text.size() : nl + 1;
-        line.end = nl == std::string::npos ? text.size() : nl;
-        if (line.end > line.begin && text[line.end - 1] == '\r') --line.end;
+        std::size_t breakLength = 0;
+        const std::size_t lineBreak = findBreak(text, pos, breakLength);
+        line.end = lineBreak == std::string::npos ? text.size() : lineBreak;
+        line.next = line.end + breakLength;
         const std::string_view body = trimmed(std::string_view(text).substr(line.begin, line.end - line.begin));
         if (body.empty()) {
             line.kind = Line::Blank;
         } else if (body.front() == ';') {
             line.kind = Line::Comment;
-        } else if (body.front() == '[') {
+        } else if (body.front() == '[' && body.find(']') != std::string_view::npos) {
+            // A header is the name in square brackets; a line that opens a
+            // bracket and never closes it is read like any other line.
             line.kind = Line::Section;
-            const std::size_t close = body.find(']');
-            line.name = body.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            line.name = body.substr(1, body.find(']') - 1);
         } else if (const std::size_t eq = body.find('='); eq != std::string_view::npos) {
             line.kind = Line::Key;
             line.name = body.substr(0, eq);
@@ -186,10 +204,11 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     // A line break inside the value would end its line and start another.
     const std::string clean = value.substr(0, value.find_first_of("\r\n"));
 
-    // The file's own line-break style; a new file gets the Windows one.
-    const std::size_t firstBreak = text.find('\n');
-    const std::string eol = firstBreak == std::string::npos || (firstBreak > 0 && text[firstBreak - 1] == '\r')
-                                ? "\r\n" : "\n";
+    // New lines take the file's own line break, that of its first line; a
+    // file without any gets the Windows one.
+    std::size_t breakLength = 0;
+    const std::size_t firstBreak = findBreak(text, textStart(text), breakLength);
+    const std::string eol = firstBreak == std::string::npos ? "\r\n" : text.substr(firstBreak, breakLength);
     const std::vector<Line> lines = splitLines(text);
     const Place place = locate(lines, section, key);
     if (place.key != Place::npos) {
@@ -203,7 +222,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
             if (lines[i].kind != Line::Blank) last = i;
         text.insert(lines[last].end, eol + key + "=" + clean);
     } else {
-        if (!text.empty() && text.back() != '\n') text += eol;
+        if (text.size() > textStart(text) && text.back() != '\n' && text.back() != '\r') text += eol;
         text += "[" + section + "]" + eol + key + "=" + clean + eol;
     }
 
@@ -212,14 +231,16 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     fileio::File out;
     const std::optional<fs::path> temp = fileio::createTempBeside(file, out);
     if (!temp) throw IniWriteError(path_);
+    // The new file keeps the old one's permissions (a 0600 file must not
+    // come back readable by everyone), set before any byte is in it.
+    std::error_code ec;
+    const fs::file_status old = fs::status(file, ec);
+    if (!ec && fs::exists(old)) fs::permissions(*temp, old.permissions(), ec);
     const bool written = out.write(text.data(), text.size()) && out.sync();
     if (!out.close() || !written) {
         fileio::removeQuietly(*temp);
         throw IniWriteError(path_);
     }
-    std::error_code ec;
-    const fs::file_status old = fs::status(file, ec);
-    if (!ec && fs::exists(old)) fs::permissions(*temp, old.permissions(), ec);
     if (!fileio::replaceFile(*temp, file)) {
         fileio::removeQuietly(*temp);
         throw IniWriteError(path_);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures and builds into build/, and runs every
-# test; then the sanitizer leg and the Windows leg (build-sanitize/,
-# build-win64/, build-win32/, dist/). Safe to run again.
+# test; then the sanitizer leg, the 32-bit leg and the Windows leg
+# (build-sanitize/, build-i386/, build-win64/, build-win32/, dist/). Safe to
+# run again.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -18,6 +19,12 @@ cmake --build build
 # that made it, so the test fails; warnings are errors here, so the project
 # stays clean under clang.
 scripts/sanitize.sh
+
+# --- 32-bit leg ------------------------------------------------------------
+# The core and run tests built as 32-bit x86 Linux code into build-i386/ and
+# run under qemu-i386: the C++ of the 32-bit Windows build on 32-bit size_t,
+# long and pointers, and the library's entry called in each x86 convention.
+tests/i386/i386_leg.sh
 
 # --- Windows leg -----------------------------------------------------------
 # Both architectures cross-built with MinGW-w64 and packed into dist/, the

@@ -16,11 +16,40 @@
 
 namespace fs = std::filesystem;
 
+#if defined(__i386__)
+// callScaleEntry on 32-bit x86, the whole body in assembler (ELF and PE
+// alike). ESI keeps the stack pointer across the call: every convention
+// preserves it, and whatever the entry did with its arguments, the stack is
+// then as before. Visible outside this file, so the compiler keeps the plain
+// stack convention for it rather than one of its own for local functions.
+extern "C" __attribute__((naked, noinline)) int zalohy_call_entry_x86(zalohy::RawScaleEntry, int, char**) {
+    asm(R"(
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    movl  %esp, %esi
+    movl  8(%ebp), %ecx
+    movl  12(%ebp), %eax
+    movl  16(%ebp), %edx
+    andl  $-16, %esp
+    subl  $8, %esp
+    pushl %edx
+    pushl %eax
+    call  *%ecx
+    movl  %esi, %esp
+    popl  %esi
+    popl  %ebp
+    ret
+)");
+}
+#endif
+
 namespace zalohy {
 
 namespace {
 
-using RawEntry = int (*)(int, char**);
+using RawEntry = RawScaleEntry;
+
 
 // The one entry point every command goes through: the bound library's, or a
 // fake installed by a test.
@@ -115,6 +144,16 @@ bool readStatus(const fs::path& path, int& status) {
 
 }  // namespace
 
+int callScaleEntry(RawScaleEntry entry, int argc, char** argv) {
+#if defined(__i386__)
+    // argc in EAX and on the stack, argv in EDX and on the stack; the stack
+    // is aligned to 16 bytes at the call, as GCC-built code expects.
+    return zalohy_call_entry_x86(entry, argc, argv);
+#else
+    return entry(argc, argv);
+#endif
+}
+
 unsigned peMachine(const std::string& path) {
     fileio::File file;
     if (!file.open(fileio::toPath(path), "rb")) return 0;
@@ -202,7 +241,7 @@ LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
     entry = reinterpret_cast<RawEntry>(symbol);
 #endif
     // The library stays loaded until the program ends.
-    entryPoint() = [entry](int argc, char** argv) { return entry(argc, argv); };
+    entryPoint() = [entry](int argc, char** argv) { return callScaleEntry(entry, argc, argv); };
     binding.ok = true;
     return binding;
 }

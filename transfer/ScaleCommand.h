@@ -12,6 +12,17 @@ namespace zalohy {
 // The library's entry point has the form of a program's main function.
 using ScaleEntryPoint = std::function<int(int argc, char** argv)>;
 
+// The entry point as the library exports it.
+using RawScaleEntry = int (*)(int argc, char** argv);
+
+// Calls a library's entry point. On 32-bit x86 a library built by another
+// compiler may leave its arguments on the stack (cdecl), remove them itself
+// (stdcall) or take the first two in EAX and EDX (the register convention of
+// some Windows compilers): argc and argv are passed both ways and the stack
+// pointer is put back after the call, so all three work. Elsewhere there is
+// one convention and this is a plain call.
+int callScaleEntry(RawScaleEntry entry, int argc, char** argv);
+
 // The runner's own box when "error" cannot be read after the call (UTF-8).
 inline constexpr const char* kStatusUnreadableText = "Nemohu otevřít datový soubor error \nProgram bude ukončen ";
 inline constexpr const char* kStatusUnreadableCaption = " Vážná chyba ";

@@ -210,6 +210,19 @@ TEST_F(Archive, AppendRefusesAnArchiveLargerThanThirtyTwoBitOffsets) {
     EXPECT_EQ(check.header().slots[0].last, INT32_MAX - 1);
 }
 
+// An archive grown past 4 GiB by some other program (a sparse file here) must
+// not be taken for a short one, as a length cut to 32 bits would make it.
+TEST_F(Archive, LengthsBeyondThirtyTwoBitsAreNotCutShort) {
+    writeFile("big.zal", archiveHeader({{34, 128, 131}}) + "abcd");
+    const std::uintmax_t size = (std::uintmax_t{1} << 32) + 132;
+    fs::resize_file("big.zal", size);
+    writeFile("t.dat", "");
+    EXPECT_EQ(BackupArchive("big.zal").AppendMember(38, "t.dat"), BackupArchive::kAppendFailed);
+    EXPECT_EQ(fs::file_size("big.zal"), size);
+    ASSERT_EQ(BackupArchive("big.zal").ExtractMember(34, "out.dat"), BackupArchive::kExtracted);
+    EXPECT_EQ(readFile("out.dat"), "abcd");
+}
+
 #ifndef _WIN32
 // Appends under a file-size limit, as on a nearly full disk; exits 0 when
 // both appends fail as they must.
@@ -418,10 +431,11 @@ TEST(ArchiveHeader, OverlapIsFoundOnlyBetweenMembersThatShareBytes) {
     h.slots[1] = {38, 428, 467};
     h.slots[2] = {41, 428, 427};  // empty, shares no byte
     EXPECT_EQ(overlapProblem(h), "");
-    h.slots[3] = {52, 427, 430};
-    EXPECT_NE(overlapProblem(h), "");
-    h.slots[3] = {52, 200, 200};
-    EXPECT_NE(overlapProblem(h), "");
+    // `last` is inclusive: a member that starts on another's last byte shares it.
+    for (const ArchiveSlot& s : {ArchiveSlot{52, 427, 430}, {52, 200, 200}, {52, 427, 427}, {52, 467, 470}}) {
+        h.slots[3] = s;
+        EXPECT_NE(overlapProblem(h), "") << s.first << ".." << s.last;
+    }
 }
 
 }  // namespace

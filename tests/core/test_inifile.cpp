@@ -75,6 +75,51 @@ TEST_F(Ini, UnixLineBreaksAreKept) {
     EXPECT_EQ(readFile("Skladex.ini"), "[A]\nX=1\nY=2\n[B]\nZ=3\n");
 }
 
+// Files as Windows editors leave them: a UTF-8 byte-order mark, lone CRs as
+// line ends, a header whose "]" is missing. The address as read, then the
+// file after writing it and adding a key.
+struct EditorFile {
+    const char* name;
+    std::string before, address, after;
+};
+
+void PrintTo(const EditorFile& file, std::ostream* os) { *os << file.name; }
+
+class IniFromEditors : public Ini, public ::testing::WithParamInterface<EditorFile> {};
+
+TEST_P(IniFromEditors, ReadAndWriteKeepTheirStyle) {
+    writeFile("Skladex.ini", GetParam().before);
+    EXPECT_EQ(ini.ReadString("SOUBOR_ZALOHY", "IP_ADDRESS", "192.168.5.8"), GetParam().address);
+    ini.WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "10.0.0.1");
+    ini.WriteBool("SOUBOR_ZALOHY", "FORMATY", false);
+    EXPECT_EQ(readFile("Skladex.ini"), GetParam().after);
+    EXPECT_EQ(ini.ReadString("SOUBOR_ZALOHY", "IP_ADDRESS", ""), "10.0.0.1");
+}
+
+const std::string kBom = "\xEF\xBB\xBF";
+INSTANTIATE_TEST_SUITE_P(Files, IniFromEditors, ::testing::Values(
+    EditorFile{"bom", kBom + "[SOUBOR_ZALOHY]\r\nIP_ADDRESS=127.0.0.2\r\n", "127.0.0.2",
+               kBom + "[SOUBOR_ZALOHY]\r\nIP_ADDRESS=10.0.0.1\r\nFORMATY=0\r\n"},
+    EditorFile{"cr", "[SOUBOR_ZALOHY]\rIP_ADDRESS=127.0.0.2\rTEXTY=1\r", "127.0.0.2",
+               "[SOUBOR_ZALOHY]\rIP_ADDRESS=10.0.0.1\rTEXTY=1\rFORMATY=0\r"},
+    EditorFile{"bom_cr_other_section", kBom + "[A]\rX=1", "192.168.5.8", kBom + "[A]\rX=1\r[SOUBOR_ZALOHY]\rIP_ADDRESS=10.0.0.1\rFORMATY=0\r"},
+    EditorFile{"bom_only", kBom, "192.168.5.8", kBom + "[SOUBOR_ZALOHY]\r\nIP_ADDRESS=10.0.0.1\r\nFORMATY=0\r\n"},
+    EditorFile{"unclosed_header", "[SOUBOR_ZALOHY\nIP_ADDRESS=127.0.0.2\n", "192.168.5.8",
+               "[SOUBOR_ZALOHY\nIP_ADDRESS=127.0.0.2\n[SOUBOR_ZALOHY]\nIP_ADDRESS=10.0.0.1\nFORMATY=0\n"},
+    EditorFile{"unclosed_line_in_section", "[SOUBOR_ZALOHY]\r\n[note\r\nIP_ADDRESS=127.0.0.2", "127.0.0.2",
+               "[SOUBOR_ZALOHY]\r\n[note\r\nIP_ADDRESS=10.0.0.1\r\nFORMATY=0"}));
+
+#ifndef _WIN32
+TEST_F(Ini, AWriteKeepsTheFilesPermissions) {
+    for (const fs::perms mode : {fs::perms(0600), fs::perms(0640)}) {
+        writeFile("Skladex.ini", "[SOUBOR_ZALOHY]\nTEXTY=1\n");
+        fs::permissions("Skladex.ini", mode);
+        ini.WriteBool("SOUBOR_ZALOHY", "TEXTY", false);
+        EXPECT_EQ(fs::status("Skladex.ini").permissions(), mode) << static_cast<int>(mode);
+    }
+}
+#endif
+
 TEST_F(Ini, ValuesLoseMatchingQuotesAndAreCutAt2047Characters) {
     const std::string longValue(3000, 'v');
     writeFile("Skladex.ini", "[S]\nQ=\"quoted value\"\nP='x'\nU=\"unmatched'\nE=\nL=" + longValue + "\n");

@@ -92,6 +92,7 @@ TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
         archiveHeader({{34, 128, 427}, {38, 500, 400}}) + body,          // ends before it starts
         archiveHeader({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
         archiveHeader({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
+        archiveHeader({{34, 128, 427}, {38, 427, 467}}) + body,          // one boundary byte shared
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         writeFile("bad.zal", bad[i]);

@@ -1,6 +1,7 @@
 // The settings file against arbitrary contents: every key found is read, one
 // value is written, and afterwards that key reads back what was written while
-// every other key reads as before and every other line keeps its bytes.
+// every other key reads as before and every other line keeps its bytes. Lines
+// end at CR LF, LF or CR; a leading UTF-8 byte-order mark is no part of them.
 //
 // Input: one selector byte, one length byte, that many bytes of the value to
 // write, then the file's bytes.
@@ -39,15 +40,15 @@ using Pair = std::pair<std::string, std::string>;  // section, key
 std::vector<Pair> namesIn(const std::string& text) {
     std::vector<Pair> pairs;
     std::string section;
-    std::size_t at = 0;
+    std::size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
+        std::size_t end = text.find_first_of("\r\n", at);
         if (end == std::string::npos) end = text.size();
         const std::string line = trim(text.substr(at, end - at));
-        at = end + 1;
+        at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            section = line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1);
+        if (line[0] == '[' && line.find(']') != std::string::npos) {
+            section = line.substr(1, line.find(']') - 1);
         } else if (const std::size_t eq = line.find('='); eq != std::string::npos) {
             pairs.emplace_back(section, line.substr(0, eq));
         }
@@ -130,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
     const std::string removed = before.substr(prefix, before.size() - prefix - suffix);
-    require(removed.find('\n') == std::string::npos, "a write changed more than one line of the file");
+    require(removed.find_first_of("\r\n") == std::string::npos, "a write changed more than one line of the file");
 
     // A read-only file is refused and kept as it is.
     fs::permissions(kFile, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,

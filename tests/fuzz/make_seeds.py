@@ -60,6 +60,7 @@ def seeds():
         "names_from_file": bytes([0x80 | 0x30, 6]) + b" 'q' \n" + b"[A]\nk1=1\n[B]\n k2 = \"two\" \n[A]\nk3=3\n",
         "blank_lines_at_section_end": bytes([0 | (1 << 2), 2]) + b"-7" + b"[SOUBOR_ZALOHY]\r\nTEXTY=0\r\n\r\n\r\n[X]\r\n",
         "odd_lines": bytes([3 | (2 << 2), 4]) + b"a=b=" + b"noequals\n[unclosed\n=empty key\n;x=1\n[S]\r\r\nk=\r\n",
+        "bom_and_cr_lines": bytes([0 | (1 << 2), 1]) + b"0" + b"\xef\xbb\xbf[SOUBOR_ZALOHY]\rIP_ADDRESS=127.0.0.2\r[SOUBOR_ZALOHY\rTEXTY=1",
     }
 
     yield "scalelist", {
