@@ -1,4 +1,5 @@
 #include "Net.h"
+#include "NetPoll.h"
 
 #include <cstdlib>
 
@@ -357,6 +358,12 @@ std::string lastErrorText() {
 #else
     return std::strerror(errno);
 #endif
+}
+
+int pollMany(pollfd* fds, std::size_t count, int timeoutMs) {
+    const int n = pollSockets(fds, static_cast<unsigned>(count), timeoutMs);
+    if (n < 0 && interrupted(lastError())) return 0;
+    return n;
 }
 
 }  // namespace zalohy::net
