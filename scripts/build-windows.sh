@@ -29,8 +29,9 @@ build() {
 }
 
 # stage TRIPLE BUILD STAGE FILES...: stripped copies of FILES from BUILD/bin
-# in the folder STAGE, with the Czech read-me (UTF-8 with a byte-order mark)
-# and the licence, both with CR LF line ends, so Notepad shows them right.
+# in the folder STAGE, with the Czech read-me (UTF-8 with a byte-order mark,
+# VERZE in it replaced by the version) and the licence, both with CR LF line
+# ends, so Notepad shows them right.
 stage() {
   local triple=$1 bin="$2/bin" stage=$3 f
   shift 3
@@ -39,7 +40,7 @@ stage() {
   for f in "$@"; do
     "$triple-strip" -o "$stage/$f" "$bin/$f"
   done
-  { printf '\xef\xbb\xbf'; sed 's/$/\r/' scripts/windows/CTIMNE.txt; } >"$stage/CTIMNE.txt"
+  { printf '\xef\xbb\xbf'; sed -e "s/VERZE/$version/g" -e 's/$/\r/' scripts/windows/CTIMNE.txt; } >"$stage/CTIMNE.txt"
   sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 }
 
