@@ -313,6 +313,7 @@ Function DllPage
   ${NSD_CreateBrowseButton} 80% 65u 20% 15u "Procházet..."
   Pop $0
   ${NSD_OnClick} $0 BrowseDll
+  ${NSD_SetFocus} $DllField
   nsDialogs::Show
 FunctionEnd
 
