@@ -8,7 +8,7 @@
 #    32-bit build, a 64-bit one the 64-bit build; an update without /DLL=
 #    keeps the library and the working folder; the shortcuts start the
 #    installed program in the working folder; the program shows its main
-#    window; the uninstaller removes the program and its registry entry and
+#    window, and an update meanwhile fails; the uninstaller removes the program and its registry entry and
 #    keeps the working folder.
 #   dist_test.sh LINUX_BUILD [SCREENSHOT_FOLDER]
 set -euo pipefail
@@ -91,6 +91,8 @@ for _ in $(seq 600); do
 done
 [ -n "$w" ] || fail "the installed program showed no main window"
 if [ -n "$shots" ]; then import -window root "$shots/installed-program.png"; fi
+# An update cannot replace the running program: it must not report success.
+if "$wine" "$setup" /S; then fail "an update over the running program reported success"; fi
 kill "$program"; wait "$program" 2>/dev/null || true; program=''
 
 "$wine" "$installed/uninstall.exe" /S

@@ -345,6 +345,9 @@ FunctionEnd
 Section "Program"
   SetShellVarContext current
   SetOutPath $INSTDIR
+  ; A file that cannot be replaced (the program still running) is skipped in
+  ; silent mode with the error flag set: never report such an install as done.
+  ClearErrors
   ${If} $Bits = 64
     File "${BIN64}\zalohy.exe"
     File "${BIN64}\zaltool.exe"
@@ -354,6 +357,11 @@ Section "Program"
   ${EndIf}
   File "${DOCS}\CTIMNE.txt"
   File "${DOCS}\LICENSE.txt"
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP|MB_OK "Soubory programu v $INSTDIR nelze přepsat. Ukončete program Zálohování dat a spusťte instalaci znovu." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   ${If} $DllChecked != "$INSTDIR\${DLL_NAME}"
     WriteRegStr HKCU "${SETTINGS_KEY}" "Library" "$DllChecked"
     ClearErrors
