@@ -2,6 +2,7 @@
 
 #include "DataKind.h"
 #include "DemoData.h"
+#include "NetPoll.h"
 #include "PendingFile.h"
 #include "Wire.h"
 
@@ -9,9 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <poll.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace zalohy::emulator {
 namespace {
@@ -176,12 +175,12 @@ std::string EmulatorServer::readyLine() const {
     return line + " data=" + options_.dataDir.string();
 }
 
-void EmulatorServer::serve(int wakeFd) {
+void EmulatorServer::serve(net::NativeSocket wakeFd) {
     std::vector<pollfd> fds(scales_.size() + 1);
     fds[0] = {wakeFd, POLLIN, 0};
     for (std::size_t i = 0; i < scales_.size(); ++i) fds[i + 1] = {scales_[i].listener.native(), POLLIN, 0};
     for (;;) {
-        const int n = ::poll(fds.data(), fds.size(), 500);
+        const int n = net::pollMany(fds.data(), fds.size(), 500);
         reapWorkers(false);
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
@@ -264,7 +263,7 @@ void EmulatorServer::handle(net::Socket connection, const Scale& scale) {
 std::string EmulatorServer::download(net::Socket& connection, const Scale& scale, int kindId) {
     AnswerStream answer(connection, options_, stopping_);
     const fs::path path = scaleFile(scale.folder, kindId);
-    std::FILE* file = options_.refusedKinds.count(kindId) ? nullptr : std::fopen(path.c_str(), "rb");
+    std::FILE* file = options_.refusedKinds.count(kindId) ? nullptr : std::fopen(path.string().c_str(), "rb");
     // The size of the file opened, even if an upload replaces it meanwhile.
     const off_t end = file && fseeko(file, 0, SEEK_END) == 0 ? ftello(file) : -1;
     if (end < 0 || fseeko(file, 0, SEEK_SET) != 0) {

@@ -34,9 +34,9 @@ public:
     void serveConnection(net::Socket connection, std::size_t scale);
     // "ready port=P addresses=A,B data=DIR"
     std::string readyLine() const;
-    // Serves until wakeFd becomes readable, then closes the listeners and
-    // waits for the connections in progress to end.
-    void serve(int wakeFd);
+    // Serves until wakeFd (a pipe or a socket) becomes readable, then closes
+    // the listeners and waits for the connections in progress to end.
+    void serve(net::NativeSocket wakeFd);
 
 private:
     struct Scale {

@@ -2,26 +2,13 @@
 // the program can be used and tested without a scale. See PROTOCOL.md.
 #include "EmulatorOptions.h"
 #include "EmulatorServer.h"
+#include "StopSignal.h"
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #ifndef ZALOHY_VERSION
 #define ZALOHY_VERSION "unknown"
 #endif
-
-namespace {
-
-int wakeWrite = -1;
-
-extern "C" void onStopSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto ignored = ::write(wakeWrite, &byte, 1);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace zalohy::emulator;
@@ -41,19 +28,12 @@ int main(int argc, char** argv) {
         break;
     }
 
-    int wake[2];
-    if (::pipe(wake) != 0) {
-        std::perror("scale-emulator: pipe");
+    const zalohy::net::NetScope sockets;
+    zalohy::net::NativeSocket wake;
+    if (!sockets.ok() || !installStopSignal(wake, error)) {
+        std::fprintf(stderr, "scale-emulator: %s\n", sockets.ok() ? error.c_str() : "cannot start Winsock");
         return 1;
     }
-    wakeWrite = wake[1];
-    ::fcntl(wake[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 
     EmulatorServer server(std::move(options));
     if (!server.start(error)) {
@@ -62,7 +42,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", server.readyLine().c_str());
     std::fflush(stdout);
-    server.serve(wake[0]);
+    server.serve(wake);
     std::printf("stopped\n");
     std::fflush(stdout);
     return 0;

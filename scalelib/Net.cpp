@@ -1,5 +1,7 @@
 #include "Net.h"
+#include "NetPoll.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include <algorithm>
@@ -357,6 +359,15 @@ std::string lastErrorText() {
 #else
     return std::strerror(errno);
 #endif
+}
+
+int pollMany(pollfd* fds, std::size_t count, int timeoutMs) {
+    const int n = pollSockets(fds, static_cast<unsigned>(count), timeoutMs);
+    if (n < 0 && interrupted(lastError())) return 0;
+#ifdef _WIN32
+    if (n < 0) errno = EIO;  // Winsock leaves errno alone; callers look at it like poll's
+#endif
+    return n;
 }
 
 }  // namespace zalohy::net

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs with MinGW-w64, 64-bit into build-win64/
-# and 32-bit into build-win32/, and packs dist/zalohy-win64.zip and
-# dist/zalohy-win32.zip. Installs what is missing; safe to run again.
+# and 32-bit into build-win32/, and makes in dist/ (VERSION is the project's
+# version in CMakeLists.txt):
+#   zalohy-VERSION-win64.zip, -win32.zip   the programs, read-me and licence,
+#                                          without any scale library
+#   zalohy-VERSION-demo-win64.zip          the 64-bit programs with our stand-in
+#                                          library, the scale emulator and demo.cmd
+#   zalohy-VERSION-setup.exe, -setup-x64.exe  the installer (NSIS), for x86 and
+#                                          for x64 Windows, each with both builds
+# Installs what is missing; safe to run again.
 #
-#   scripts/build-windows.sh               the programs and the zips
+#   scripts/build-windows.sh               the programs and dist/
 #   scripts/build-windows.sh --with-tests  also the 64-bit tests (scripts/test.sh)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,13 +18,6 @@ cd "$top"
 
 tests=OFF
 [ "${1:-}" = "--with-tests" ] && tests=ON
-
-# What each zip holds from its build's bin/, besides CTIMNE.txt.
-zip_files=(
-  zalohy.exe
-  zaltool.exe
-  TWSWTCP.DLL
-)
 
 scripts/install-deps.sh
 
@@ -28,22 +28,55 @@ build() {
   cmake --build "$2" -j 2
 }
 
-# pack TRIPLE FOLDER ZIP: stripped copies of zip_files and the Czech read-me
-# (UTF-8 with a byte-order mark and CR LF line ends, so Notepad shows it right).
-pack() {
-  local stage="$2/zip"
+# stage TRIPLE BUILD STAGE FILES...: stripped copies of FILES from BUILD/bin
+# in the folder STAGE, with the Czech read-me (UTF-8 with a byte-order mark,
+# VERZE in it replaced by the version) and the licence, both with CR LF line
+# ends, so Notepad shows them right.
+stage() {
+  local triple=$1 bin="$2/bin" stage=$3 f
+  shift 3
   rm -rf "$stage"
-  mkdir -p "$stage" dist
-  for f in "${zip_files[@]}"; do
-    "$1-strip" -o "$stage/$f" "$2/bin/$f"
+  mkdir -p "$stage"
+  for f in "$@"; do
+    "$triple-strip" -o "$stage/$f" "$bin/$f"
   done
-  { printf '\xef\xbb\xbf'; sed 's/$/\r/' scripts/windows/CTIMNE.txt; } >"$stage/CTIMNE.txt"
-  rm -f "dist/$3"
-  (cd "$stage" && cmake -E tar cf "$top/dist/$3" --format=zip "${zip_files[@]}" CTIMNE.txt)
-  echo "dist/$3: $(stat -c %s "dist/$3") bytes"
+  { printf '\xef\xbb\xbf'; sed -e "s/VERZE/$version/g" -e 's/$/\r/' scripts/windows/CTIMNE.txt; } >"$stage/CTIMNE.txt"
+  sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+}
+
+# pack FOLDER ZIP: a zip of everything in FOLDER.
+pack() {
+  rm -f "dist/$2"
+  (cd "$1" && cmake -E tar cf "$top/dist/$2" --format=zip -- *)
+  echo "dist/$2: $(stat -c %s "dist/$2") bytes"
 }
 
 build x86_64 build-win64 "$tests"
 build i686 build-win32 OFF
-pack x86_64-w64-mingw32 build-win64 zalohy-win64.zip
-pack i686-w64-mingw32 build-win32 zalohy-win32.zip
+# The one version: CMake's project(zalohy VERSION ...).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)
+[ -n "$version" ] || { echo "no project version in build-win64/CMakeCache.txt" >&2; exit 1; }
+mkdir -p dist
+rm -f dist/zalohy-*.zip dist/zalohy-*setup*.exe
+
+for arch in 64:x86_64 32:i686; do
+  bits=${arch%%:*} triple=${arch#*:}-w64-mingw32
+  stage "$triple" "build-win$bits" "build-win$bits/stage" zalohy.exe zaltool.exe
+  pack "build-win$bits/stage" "zalohy-$version-win$bits.zip"
+done
+
+# The demo kit: the 64-bit programs, the stand-in library and the emulator.
+stage x86_64-w64-mingw32 build-win64 build-win64/demo zalohy.exe zaltool.exe TWSWTCP.DLL scale-emulator.exe
+sed 's/$/\r/' scripts/windows/demo.cmd >build-win64/demo/demo.cmd
+pack build-win64/demo "zalohy-$version-demo-win64.zip"
+
+# The installers: one script, each with both builds' staged programs.
+vi_version=$version
+while [ "$(tr -cd . <<<"$vi_version" | wc -c)" -lt 3 ]; do vi_version=$vi_version.0; done
+for target in x86-unicode:setup amd64-unicode:setup-x64; do
+  out=dist/zalohy-$version-${target#*:}.exe
+  makensis -V2 -INPUTCHARSET UTF8 -DTARGET="${target%%:*}" -DVERSION="$version" -DVIVERSION="$vi_version" \
+    -DOUTFILE="$top/$out" -DBIN32="$top/build-win32/stage" -DBIN64="$top/build-win64/stage" \
+    -DDOCS="$top/build-win64/stage" win32/installer/zalohy.nsi
+  echo "$out: $(stat -c %s "$out") bytes"
+done

@@ -28,9 +28,27 @@ Also included: zaltool, which lists, extracts, appends and verifies .zal
 archives, and scale-emulator, which emulates scales on loopback addresses
 for trying the program without a scale.
 
+The bundled scale library libtwswtcp.so is a stand-in: it talks to the
+included scale-emulator only and cannot communicate with real scales. Work
+with real scales needs the scale maker's communication library in its place.
+
 Zálohování dat vah: program pro servisní techniky. Stáhne data váhy DIGI
 s rozhraním Ethernet (formáty etiket, texty, název obchodu, předvolby,
 soubor PLU a soubor obrázků) do jednoho archivního souboru (.zal) a takový
-archiv pošle zpět do jedné váhy nebo do všech vah ze seznamu.")
+archiv pošle zpět do jedné váhy nebo do všech vah ze seznamu.
+
+Přiložená knihovna libtwswtcp.so je jen náhradní: komunikuje pouze
+s přiloženým emulátorem vah, se skutečnými váhami komunikovat neumí.")
+
+# The changelog and the AppStream release are written by hand: both must name
+# the project's version, the one the package, the programs' --version and the
+# Windows files carry.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog changelog_top LIMIT_COUNT 1)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/cz.zalohy.zalohy.metainfo.xml metainfo)
+string(FIND "${changelog_top}" "zalohy (${PROJECT_VERSION})" changelog_at)
+string(FIND "${metainfo}" "<release version=\"${PROJECT_VERSION}\"" metainfo_at)
+if(NOT changelog_at EQUAL 0 OR metainfo_at EQUAL -1)
+  message(FATAL_ERROR "resources/linux/changelog and the metainfo's newest release must name version ${PROJECT_VERSION}")
+endif()
 
 include(CPack)

@@ -16,3 +16,8 @@ if [ -f "$wine_fonts/sserifee.fon" ] && [ -d "$fonts" ]; then
   ln -sf "$wine_fonts/tahoma.ttf" "$fonts/tahoma.ttf"
   ln -sf "$wine_fonts/tahomabd.ttf" "$fonts/tahomabd.ttf"
 fi
+# The user's folders (Documents, Desktop, ...) as the prefix's own, not links
+# to the Linux home: what the installer puts there goes with the prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+done

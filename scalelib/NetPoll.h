@@ -1,0 +1,20 @@
+// Waiting on several sockets at once, for the emulator's server loop: pollfd
+// and POLLIN come from the platform (poll.h, or Winsock's WSAPOLLFD), and
+// pollMany is poll on POSIX and WSAPoll on Windows.
+#pragma once
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
+
+#include <cstddef>
+
+namespace zalohy::net {
+
+// Like poll: the number of entries with events, 0 when the time-out passed or
+// a signal interrupted the wait, -1 when the wait failed.
+int pollMany(pollfd* fds, std::size_t count, int timeoutMs);
+
+}  // namespace zalohy::net
