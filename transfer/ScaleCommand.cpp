@@ -168,12 +168,17 @@ unsigned peMachine(const std::string& path) {
 }
 
 std::string bitnessMismatchText(unsigned dllMachine, int programBits) {
+    // The installer picks the build that fits the library it is given, so it
+    // is named first; the zip of the fitting build is the way without it.
+    const auto advice = [](const char* bits, const char* zip) {
+        return std::string("Nainstalujte program znovu instalátorem zalohy-" ZALOHY_VERSION
+                           "-setup.exe s touto knihovnou, nebo použijte ") +
+               bits + "bitovou verzi programu ze souboru zalohy-" ZALOHY_VERSION "-" + zip + ".zip.";
+    };
     if (dllMachine == kPeMachineX86 && programBits == 64)
-        return "Knihovna je 32bitová, ale tento program je 64bitový. "
-               "Použijte 32bitovou verzi programu ze souboru zalohy-win32.zip.";
+        return "Knihovna je 32bitová, ale tento program je 64bitový. " + advice("32", "win32");
     if (dllMachine == kPeMachineX64 && programBits == 32)
-        return "Knihovna je 64bitová, ale tento program je 32bitový. "
-               "Použijte 64bitovou verzi programu ze souboru zalohy-win64.zip.";
+        return "Knihovna je 64bitová, ale tento program je 32bitový. " + advice("64", "win64");
     return std::string();
 }
 

@@ -223,7 +223,7 @@ TEST_F(Runner, ALibraryOfTheOtherBitnessNamesTheBuildThatFitsIt) {
     const LibraryBinding binding = ScaleLibrary::bindFile(FAKE_ENTRY32_LIBRARY);
     EXPECT_FALSE(binding.ok);
     EXPECT_EQ(binding.reason, bitnessMismatchText(kPeMachineX86, 64));
-    EXPECT_NE(binding.reason.find("zalohy-win32.zip"), std::string::npos);
+    EXPECT_NE(binding.reason.find("zalohy-" ZALOHY_VERSION "-win32.zip"), std::string::npos);
     EXPECT_FALSE(ScaleLibrary::isBound());
 }
 #endif
@@ -284,8 +284,8 @@ TEST_F(Runner, TheMachineOfALibraryIsReadFromItsHeaderAndDecidesTheAdvice) {
     }
     EXPECT_EQ(peMachine("missing.dll"), 0u);
 
-    EXPECT_NE(bitnessMismatchText(kPeMachineX86, 64).find("zalohy-win32.zip"), std::string::npos);
-    EXPECT_NE(bitnessMismatchText(kPeMachineX64, 32).find("zalohy-win64.zip"), std::string::npos);
+    EXPECT_NE(bitnessMismatchText(kPeMachineX86, 64).find("zalohy-" ZALOHY_VERSION "-win32.zip"), std::string::npos);
+    EXPECT_NE(bitnessMismatchText(kPeMachineX64, 32).find("zalohy-" ZALOHY_VERSION "-win64.zip"), std::string::npos);
     for (const auto& [machine, bits] : std::vector<std::pair<unsigned, int>>{
              {kPeMachineX86, 32}, {kPeMachineX64, 64}, {0, 64}, {0, 32}, {0xAA64, 64}})
         EXPECT_EQ(bitnessMismatchText(machine, bits), "") << machine << " " << bits;
