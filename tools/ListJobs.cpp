@@ -489,7 +489,10 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     fileio::removeQuietly(archive);
     if (complete) {
         line(out, address + ": zazálohováno do " + shown);
-        if (keep > 0) pruneGenerations(target.parent_path(), runs::archiveName(address, ""), keep);
+        if (keep > 0) {
+            const std::string part = runs::archiveName(address, "");  // "<address>-.zal"
+            pruneGenerations(target.parent_path(), part.substr(0, part.size() - 4), keep);
+        }
         return kDone;
     }
     if (status && *status != 0) line(out, address + ": Chyba komunikace s váhou (stav " + std::to_string(*status) + ")");
@@ -692,6 +695,8 @@ int runBackupList(const ListRunRequest& request) {
 }
 
 int runSendList(const ListRunRequest& request) {
+    ScaleListReader reader;
+    if (!openList(reader, request)) return kFailed;
     // The kinds to send: those given, or those the archive holds; the image
     // is never sent to a list. A member missing here would stop the run at
     // the first scale, so it is refused before anything is sent.
@@ -705,8 +710,6 @@ int runSendList(const ListRunRequest& request) {
             return runs::complain(request.target + " neobsahuje " + runs::kKindWords[i]), kFailed;
         kinds[i] = request.kindsGiven ? request.kinds[i] : held;
     }
-    ScaleListReader reader;
-    if (!openList(reader, request)) return kFailed;
     ListJobRunner runner(request.jobs, request.work);
     std::string problem;
     if (!runner.start(problem)) return runs::complain(problem), kFailed;

@@ -112,8 +112,9 @@ struct ListRunRequest {
 int runBackupList(const ListRunRequest& request);
 int runSendList(const ListRunRequest& request);
 
-// The archives of one address that backup-list made, "<name>-YYYY-MM-DD.zal"
-// in `folder`: all but the `keep` newest are removed. Returns how many went.
+// The archives of one address that backup-list made, addressPart +
+// "YYYY-MM-DD.zal" in `folder` (addressPart "127.0.0.2-"): all but the `keep`
+// newest are removed. Returns how many went.
 int pruneGenerations(const std::filesystem::path& folder, const std::string& addressPart, int keep);
 
 }  // namespace zalohy
