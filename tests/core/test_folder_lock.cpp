@@ -94,3 +94,21 @@ TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RemovedOrReplaced, LockFileSwapped, ::testing::Bool());
+
+// A file a job holds survives a sweep; the same file let go, or one nobody
+// held, is removed.
+TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
+    const fs::path held = dir.path() / "a.zal.0123abcd.tmp";
+    const fs::path left = dir.path() / "a.zal.4567cdef.tmp";
+    std::FILE* job = createHeldFile(held);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(createHeldFile(held), nullptr);  // the name is taken
+    std::ofstream(left) << "killed";
+    EXPECT_FALSE(removeUnlessHeld(held));
+    EXPECT_TRUE(removeUnlessHeld(left));
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(left));
+    std::fclose(job);
+    EXPECT_TRUE(removeUnlessHeld(held));
+    EXPECT_FALSE(fs::exists(held));
+}
