@@ -257,11 +257,10 @@ ListJobRunner::ListJobRunner(int jobs, std::string workFolder)
 ListJobRunner::~ListJobRunner() {
     std::error_code ec;
     if (held_ && held_->lock.state() == FolderLock::State::Held) fs::remove_all(jobsFolder_, ec);
-    delete held_;
 }
 
 bool ListJobRunner::start(std::string& problem) {
-    held_ = new Held;
+    held_ = std::make_unique<Held>();
     if (!held_->lock.acquire(workFolder_)) {
         problem = held_->lock.problem();
         return false;
