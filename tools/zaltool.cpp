@@ -15,6 +15,7 @@
 // here: they live in ZaltoolRuns, each an entry that parses its own options.
 #include "BackupArchive.h"
 #include "DataKind.h"
+#include "ListJobs.h"
 #include "ToolConsole.h"
 #include "ZaltoolRuns.h"
 
@@ -301,6 +302,8 @@ int run(int argc, char** argv) {
         }
     }
     if (optind >= argc) return usageError("no command given");
+    // One scale of a list run, in a process of its own (not for users).
+    if (std::string_view(argv[optind]) == kJobCommand) return zaltoolJob(argc - optind, argv + optind);
     // The unattended runs (backup, send, backup-list) parse their own options.
     if (const ZaltoolRun* run = findZaltoolRun(argv[optind])) return run->entry(argc - optind, argv + optind);
     const Command* command = findCommand(argv[optind]);

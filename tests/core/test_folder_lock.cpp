@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -69,3 +70,48 @@ TEST_F(Lock, aFolderThatCannotTakeTheLockFile_failsAtOnceSayingSo) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// The lock file removed or replaced after a run opened it and before it
+// locked it (the holder removing it on its way out): a lock won on that file
+// locks nothing, so the run must look again and lock the present file. (On
+// Windows the holder's file cannot be opened again once it is on its way out.)
+class LockFileSwapped : public Lock, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
+    const bool replace = GetParam();
+    int calls = 0;
+    FolderLock::betweenOpenAndLock = [&] {
+        if (++calls != 1) return;
+        fs::remove(lockFile());
+        if (replace) std::ofstream(lockFile()) << "another";
+    };
+    FolderLock first;
+    const bool got = first.acquire(folder(), 1s);
+    FolderLock::betweenOpenAndLock = nullptr;
+    ASSERT_TRUE(got);
+    EXPECT_GE(calls, 2);
+    FolderLock second;
+    EXPECT_FALSE(second.acquire(folder(), 0ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(RemovedOrReplaced, LockFileSwapped, ::testing::Bool());
+#endif
+
+// A file a job holds survives a sweep; the same file let go, or one nobody
+// held, is removed.
+TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
+    const fs::path held = dir.path() / "a.zal.0123abcd.tmp";
+    const fs::path left = dir.path() / "a.zal.4567cdef.tmp";
+    std::FILE* job = createHeldFile(held);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(createHeldFile(held), nullptr);  // the name is taken
+    std::ofstream(left) << "killed";
+    EXPECT_FALSE(removeUnlessHeld(held));
+    EXPECT_TRUE(removeUnlessHeld(left));
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(left));
+    std::fclose(job);
+    EXPECT_TRUE(removeUnlessHeld(held));
+    EXPECT_FALSE(fs::exists(held));
+}

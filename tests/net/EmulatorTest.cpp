@@ -4,6 +4,8 @@
 #include "ScaleLinkFixture.h"
 #include "Wire.h"
 
+#include <thread>
+
 using namespace zalohy;
 using namespace zalohy::test;
 using namespace std::chrono_literals;
@@ -190,6 +192,45 @@ TEST_F(ScaleLinkTest, StopsCleanlyOnSigtermEvenWithAStalledConnection) {
     EXPECT_EQ(emulator().stop(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_NE(emulator().output().find("\nstopped\n"), std::string::npos) << emulator().output();
+}
+
+// A full table of idle clients and one that trickles a byte of its request
+// now and then: all are dropped within the time-out, and a client that comes
+// meanwhile waits in the queue and is served, never refused.
+TEST_F(ScaleLinkTest, IdleAndTricklingClientsAreDroppedAndAFullTableOnlyDelaysANewOne) {
+    startEmulator({"--idle-timeout", "400", "--min-rate", "100"});
+    std::vector<net::Socket> idle;
+    for (int i = 0; i < 128; ++i) idle.push_back(connectTo(emulator()));
+    net::Socket trickler = connectTo(emulator());
+    const std::string request = header(wire::FrameType::Download, kDataKinds[kTexts].id, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(kDataKinds[kTexts].downloadWord), 0);  // queued behind the idle ones
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    char byte = request[0];
+    net::Result sent = net::Result::Ok;
+    for (std::size_t i = 0; i < request.size() && sent == net::Result::Ok; ++i) {
+        byte = request[i];
+        sent = net::sendAll(trickler, &byte, 1, 200);
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(receiveToEnd(trickler), "");  // dropped before the request was whole
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+    EXPECT_EQ(receiveToEnd(idle.front()), "");
+    EXPECT_TRUE(emulatorLogged("no whole request in time: connection dropped"));
+}
+
+TEST_F(ScaleLinkTest, UploadTricklingBelowTheLeastRate_isDroppedAndNothingStored) {
+    startEmulator({"--idle-timeout", "300", "--min-rate", "1000"});
+    const DataKind& plu = kDataKinds[kPlu];
+    const std::string before = scaleBytes(plu);
+    net::Socket socket = connectTo(emulator());
+    const std::string start = header(wire::FrameType::Upload, plu.id, 100000);
+    ASSERT_EQ(net::sendAll(socket, start.data(), start.size(), 2000), net::Result::Ok);
+    // 100 bytes every 200 ms: never idle, but half the least rate.
+    for (int i = 0; i < 20 && net::sendAll(socket, std::string(100, 'x').data(), 100, 200) == net::Result::Ok; ++i)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(emulatorLogged("too slow after")) << emulator().output();
+    EXPECT_TRUE(sameBytes(scaleBytes(plu), before));
 }
 
 // Under TWSWTCP_LOOPBACK_ONLY only 127.0.0.0/8 may be dialled. Checked on the
