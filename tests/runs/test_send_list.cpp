@@ -139,7 +139,9 @@ class SendToListNoFile : public SendToList, public ::testing::WithParamInterface
 TEST_P(SendToListNoFile, boxAndNothingSent) {
     const std::string kind = GetParam();
 #ifndef _WIN32
-    if (kind == "fifo") ASSERT_EQ(::mkfifo((dir.path() / "seznam.lst").c_str(), 0600), 0);
+    if (kind == "fifo") {
+        ASSERT_EQ(::mkfifo((dir.path() / "seznam.lst").c_str(), 0600), 0);
+    }
 #endif
     if (kind == "folder") std::filesystem::create_directory(dir.path() / "seznam.lst");
     tick({kFormats});
