@@ -1,15 +1,14 @@
 // What the program's two Qt dialogs share: each is the window port of its
-// dialog's logic, drawn on the controls of its form; it is opened at the
-// centre of the screen, runs its activation handler every time it is shown,
-// and keeps some controls at fixed distances from its edges when resized.
+// dialog's logic, drawn on the controls made from its form's description; it
+// is opened at the centre of the screen, runs its activation handler every
+// time it is shown, and keeps anchored controls at fixed distances from its
+// edges when resized.
 #pragma once
 
 #include "FormLayout.h"
 #include "WindowPort.h"
 
 #include <QDialog>
-
-#include <memory>
 
 class QCheckBox;
 
@@ -19,7 +18,7 @@ struct DataKind;
 
 class FormDialog : public QDialog, public WindowPort {
 public:
-    explicit FormDialog(QWidget* parent = nullptr);
+    FormDialog(const FormDesign& design, QWidget* parent);
     ~FormDialog() override;
     using QDialog::repaint;
     using QDialog::setEnabled;
@@ -27,13 +26,13 @@ public:
     // The check box of a kind on this form.
     QCheckBox* checkBoxFor(const DataKind& kind) const;
 
-    // The window port on this form's controls, found by their object names.
-    std::string editText(std::string_view edit) const override;
-    void setEditText(std::string_view edit, const std::string& text) override;
-    bool isChecked(std::string_view box) const override;
-    void setChecked(std::string_view box, bool ticked) override;
-    void setEnabled(std::string_view box, bool enabled) override;
-    void setCaption(std::string_view control, const std::string& text) override;
+    // The window port on this form's controls.
+    std::string editText(Control edit) const override;
+    void setEditText(Control edit, const std::string& text) override;
+    bool isChecked(Control box) const override;
+    void setChecked(Control box, bool ticked) override;
+    void setEnabled(Control box, bool enabled) override;
+    void setCaption(Control control, const std::string& text) override;
     void clearLog() override;
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -45,8 +44,7 @@ public:
 protected:
     // Runs each time the dialog is shown.
     virtual void FormActivate() = 0;
-    // Call once the form is built: its size then is the design size.
-    void anchor(QWidget* control, int edges);
+    const FormWidgets& controls() const { return controls_; }
 
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -54,11 +52,8 @@ protected:
 
 private:
     void redrawAfterModal();
-    QWidget* control(std::string_view name) const;
-    template <class T>
-    T* control(std::string_view name) const;
 
-    std::unique_ptr<Anchors> anchors_;
+    FormWidgets controls_;
     bool busy_ = false;
 };
 

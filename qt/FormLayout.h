@@ -1,11 +1,16 @@
-// How the forms are laid out on screen: their design font mapped to one that
+// How the forms are made and laid out on screen: the widgets of a form made
+// from its description (Forms.h), their design font mapped to one that
 // exists here, controls anchored to the edges of a resizable form, and a
 // window placed at the centre of its screen.
 #pragma once
 
-#include <QRect>
-#include <QSize>
+#include "Forms.h"
 
+#include <QAbstractButton>
+#include <QRect>
+
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 class QAbstractScrollArea;
@@ -27,24 +32,38 @@ void useClassicScrollBars(QAbstractScrollArea* log);
 // Places a top-level window at the centre of its screen.
 void centreOnScreen(QWidget* window);
 
-// Keeps controls at fixed distances from the edges of a resizable form, as at
-// design time. Call apply() from the form's resize event.
-class Anchors {
+// The widgets of one form, made on window from the form's description in its
+// tab order, each named as its control. A form that cannot be resized gets a
+// fixed border with minimise only; one that can is never smaller than
+// designed.
+class FormWidgets {
 public:
-    enum Edge { Left = 1, Top = 2, Right = 4, Bottom = 8 };
-    Anchors(QWidget* form, QSize designClientSize);
-    void add(QWidget* control, int edges);
-    void apply();
+    FormWidgets(QWidget* window, const FormDesign& design);
+
+    // The widget of a control; throws std::logic_error when the form has none
+    // or it is of another kind.
+    QWidget* widget(Control control) const;
+    template <class T>
+    T* get(Control control) const {
+        auto* found = qobject_cast<T*>(widget(control));
+        if (!found) throw std::logic_error(std::string("the control ") + controlName(control) + " is of another kind");
+        return found;
+    }
+
+    // Connects a button's clicks to a handler of receiver.
+    template <class Receiver>
+    void onClick(Control button, Receiver* receiver, void (Receiver::*handler)()) const {
+        QObject::connect(get<QAbstractButton>(button), &QAbstractButton::clicked, receiver, handler);
+    }
+
+    // Keeps anchored controls at their design distances from the window's
+    // edges; call from the window's resize event.
+    void applyAnchors();
 
 private:
-    struct Entry {
-        QWidget* control;
-        QRect design;
-        int edges;
-    };
-    QWidget* form_;
-    QSize design_;
-    std::vector<Entry> entries_;
+    QWidget* window_;
+    FormDesign design_;
+    std::vector<QWidget*> widgets_;  // in the description's order
 };
 
 }  // namespace zalohy

@@ -1,19 +1,12 @@
 #include "Saveformat90.h"
 
 #include "Application.h"
-#include "ui_Saveformat90.h"
 
 using namespace zalohy;
 
-TSaveFormatDialog::TSaveFormatDialog(QWidget* parent)
-    : FormDialog(parent), ui(std::make_unique<Ui::TSaveFormatDialog>()) {
-    ui->setupUi(this);
-    useFormFonts(this);
-    setMinimumSize(size());
-    anchor(ui->Memo1, Anchors::Left | Anchors::Top | Anchors::Right | Anchors::Bottom);
-    useClassicScrollBars(ui->Memo1);
-    connect(ui->SaveToArchive, &QPushButton::clicked, this, &TSaveFormatDialog::SaveToArchiveClick);
-    connect(ui->EndBtn, &QPushButton::clicked, this, &TSaveFormatDialog::EndBtnClick);
+TSaveFormatDialog::TSaveFormatDialog(QWidget* parent) : FormDialog(kBackupDialogForm, parent) {
+    controls().onClick(Control::SaveToArchive, this, &TSaveFormatDialog::SaveToArchiveClick);
+    controls().onClick(Control::EndBtn, this, &TSaveFormatDialog::EndBtnClick);
     // Opens the settings file and runs the creation handler.
     core_ = std::make_unique<BackupDialog>(*this);
 }

@@ -7,10 +7,6 @@
 
 #include <memory>
 
-namespace Ui {
-class TSaveFormatDialog;
-}
-
 class TSaveFormatDialog : public zalohy::FormDialog {
     Q_OBJECT
 
@@ -30,6 +26,5 @@ protected:
     void done(int result) override;
 
 private:
-    std::unique_ptr<Ui::TSaveFormatDialog> ui;
     std::unique_ptr<zalohy::BackupDialog> core_;
 };

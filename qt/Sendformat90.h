@@ -7,9 +7,6 @@
 
 #include <memory>
 
-namespace Ui {
-class TSendFormatFrm;
-}
 namespace zalohy {
 class ScaleRunner;
 }
@@ -32,6 +29,5 @@ protected:
     void FormActivate() override;
 
 private:
-    std::unique_ptr<Ui::TSendFormatFrm> ui;
     std::unique_ptr<zalohy::SendDialog> core_;
 };

@@ -1,5 +1,7 @@
 #include "ConsolePort.h"
 
+#include <stdexcept>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -8,25 +10,32 @@
 
 namespace zalohy {
 
-ConsolePort::ConsolePort(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+ConsolePort::ConsolePort(const FormDesign& form, std::FILE* out, std::FILE* err)
+    : form_(form), out_(out), err_(err) {}
 
-std::string ConsolePort::editText(std::string_view edit) const {
-    const auto found = edits_.find(edit);
+Control ConsolePort::known(Control control) const {
+    if (control != Control::Window && !form_.find(control))
+        throw std::logic_error(std::string("the form has no control ") + controlName(control));
+    return control;
+}
+
+std::string ConsolePort::editText(Control edit) const {
+    const auto found = edits_.find(known(edit));
     return found == edits_.end() ? std::string() : found->second;
 }
 
-void ConsolePort::setEditText(std::string_view edit, const std::string& text) { edits_[std::string(edit)] = text; }
+void ConsolePort::setEditText(Control edit, const std::string& text) { edits_[known(edit)] = text; }
 
-bool ConsolePort::isChecked(std::string_view box) const { return ticked_.find(box) != ticked_.end(); }
+bool ConsolePort::isChecked(Control box) const { return ticked_.count(known(box)) > 0; }
 
-void ConsolePort::setChecked(std::string_view box, bool ticked) {
-    if (ticked) ticked_.emplace(box);
-    else if (const auto found = ticked_.find(box); found != ticked_.end()) ticked_.erase(found);
+void ConsolePort::setChecked(Control box, bool ticked) {
+    if (ticked) ticked_.insert(known(box));
+    else ticked_.erase(known(box));
 }
 
-void ConsolePort::setEnabled(std::string_view box, bool enabled) {
-    if (!enabled) disabled_.emplace(box);
-    else if (const auto found = disabled_.find(box); found != disabled_.end()) disabled_.erase(found);
+void ConsolePort::setEnabled(Control box, bool enabled) {
+    if (enabled) disabled_.erase(known(box));
+    else disabled_.insert(known(box));
 }
 
 void ConsolePort::addLine(const std::string& line) {

@@ -23,7 +23,7 @@ public:
 protected:
     void FormActivate() override;
     void FormClose() override;
-    void onCommand(const std::string& control, int code) override;
+    void onCommand(zalohy::Control control, int code) override;
 
 private:
     std::unique_ptr<zalohy::BackupDialog> core_;

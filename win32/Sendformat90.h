@@ -25,7 +25,7 @@ public:
 
 protected:
     void FormActivate() override;
-    void onCommand(const std::string& control, int code) override;
+    void onCommand(zalohy::Control control, int code) override;
 
 private:
     std::unique_ptr<zalohy::SendDialog> core_;

@@ -121,10 +121,10 @@ protected:
     std::string dialogArchive(const std::string& address, const std::vector<std::size_t>& kinds = kAllKinds) {
         ScratchFolder folder("zalohy-console-dialog-", true);
         BoxLog boxes;
-        FakePort port(boxes, backupDialogControls());
+        FakePort port(boxes, kBackupDialogForm);
         BackupDialog dialog(port, (folder / "Skladex.ini").string());
         dialog.FormActivate();
-        port.edits["EditScaleNumber"] = address;
+        port.edits[Control::EditScaleNumber] = address;
         for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
         port.fileAnswers.push_back((folder / "dialog.zal").string());
         dialog.SaveToArchiveClick();

@@ -8,9 +8,15 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
+
+namespace zalohy {
+// Failures name the control.
+inline void PrintTo(Control control, std::ostream* os) { *os << controlName(control); }
+}  // namespace zalohy
 
 namespace zalohy::test {
 
@@ -35,13 +41,13 @@ struct BoxLog {
 
 class FakePort : public WindowPort {
 public:
-    // controls: the names the window has; any other name is a test failure.
-    FakePort(BoxLog& boxes, std::set<std::string, std::less<>> controls);
+    // form: the window's form; a control it does not have is a test failure.
+    FakePort(BoxLog& boxes, const FormDesign& form);
 
-    std::map<std::string, std::string, std::less<>> edits;
-    std::map<std::string, std::string, std::less<>> captions;
-    std::set<std::string, std::less<>> ticked;
-    std::set<std::string, std::less<>> disabled;
+    std::map<Control, std::string> edits;
+    std::map<Control, std::string> captions;
+    std::set<Control> ticked;
+    std::set<Control> disabled;
     std::vector<std::string> log;
     std::string status;
 
@@ -57,14 +63,14 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<FileDialogRequest> fileAsked;
 
-    bool isEnabled(const std::string& box) const { return !disabled.count(box); }
+    bool isEnabled(Control box) const { return !disabled.count(box); }
 
-    std::string editText(std::string_view edit) const override;
-    void setEditText(std::string_view edit, const std::string& text) override;
-    bool isChecked(std::string_view box) const override;
-    void setChecked(std::string_view box, bool ticked) override;
-    void setEnabled(std::string_view box, bool enabled) override;
-    void setCaption(std::string_view control, const std::string& text) override;
+    std::string editText(Control edit) const override;
+    void setEditText(Control edit, const std::string& text) override;
+    bool isChecked(Control box) const override;
+    void setChecked(Control box, bool ticked) override;
+    void setEnabled(Control box, bool enabled) override;
+    void setCaption(Control control, const std::string& text) override;
     void clearLog() override;
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -74,14 +80,10 @@ public:
     void setBusy(bool busy) override;
 
 private:
-    void known(std::string_view control) const;
+    Control known(Control control) const;
 
     BoxLog& boxes_;
-    std::set<std::string, std::less<>> controls_;
+    FormDesign form_;
 };
-
-// The controls of the two dialogs' forms.
-std::set<std::string, std::less<>> backupDialogControls();
-std::set<std::string, std::less<>> sendDialogControls();
 
 }  // namespace zalohy::test

@@ -28,23 +28,23 @@ namespace {
 class PrintingPort : public WindowPort {
 public:
     explicit PrintingPort(std::string archive) : archive_(std::move(archive)) {}
-    std::map<std::string, std::string, std::less<>> edits;
-    std::set<std::string, std::less<>> ticked;
+    std::map<Control, std::string> edits;
+    std::set<Control> ticked;
     std::string status, lastLine;
     int boxes = 0;
 
-    std::string editText(std::string_view edit) const override {
+    std::string editText(Control edit) const override {
         const auto found = edits.find(edit);
         return found == edits.end() ? std::string() : found->second;
     }
-    void setEditText(std::string_view edit, const std::string& text) override { edits[std::string(edit)] = text; }
-    bool isChecked(std::string_view box) const override { return ticked.count(box) > 0; }
-    void setChecked(std::string_view box, bool tick) override {
-        if (tick) ticked.emplace(box);
-        else if (auto it = ticked.find(box); it != ticked.end()) ticked.erase(it);
+    void setEditText(Control edit, const std::string& text) override { edits[edit] = text; }
+    bool isChecked(Control box) const override { return ticked.count(box) > 0; }
+    void setChecked(Control box, bool tick) override {
+        if (tick) ticked.insert(box);
+        else ticked.erase(box);
     }
-    void setEnabled(std::string_view, bool) override {}
-    void setCaption(std::string_view, const std::string&) override {}
+    void setEnabled(Control, bool) override {}
+    void setCaption(Control, const std::string&) override {}
     void clearLog() override {}
     void addLine(const std::string& line) override {
         std::printf("%s\n", line.c_str());
@@ -68,7 +68,7 @@ int backup(const std::string& address, const std::string& archive) {
     PrintingPort port(archive);
     BackupDialog dialog(port, "probe-settings.ini");  // never written: FormClose is not called
     dialog.FormActivate();
-    port.edits["EditScaleNumber"] = address;
+    port.edits[Control::EditScaleNumber] = address;
     for (const DataKind& kind : kDataKinds) port.ticked.insert(kind.checkBox);
     dialog.SaveToArchiveClick();
     return port.boxes == 0 && dialog.BackupOk && port.lastLine == "máte zazálohované!" ? 0 : 1;
@@ -81,7 +81,7 @@ int send(const std::string& archive, const std::string& address) {
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();  // ticks the kinds the archive holds
-    port.edits["EditScaleNumber"] = address;
+    port.edits[Control::EditScaleNumber] = address;
     dialog.SendFormatBtnClick();
     return port.boxes + backupPort.boxes == 0 && port.status == "Navolené datové soubory jsou odeslány" ? 0 : 1;
 }
