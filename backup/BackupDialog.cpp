@@ -113,6 +113,10 @@ void BackupDialog::FormClose() {
     BackupSettings->WriteString(kSettingsSection, "IP_ADDRESS", utf8ToCp1250(window_.editText(kAddressBox)));
 }
 
+void BackupDialog::clicked(Control button) {
+    if (button == Control::SaveToArchive) SaveToArchiveClick();
+}
+
 int BackupDialog::RunScaleCommand(const std::string& commandLine) {
     return zalohy::RunScaleCommand(commandLine, &report_);
 }

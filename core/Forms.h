@@ -36,6 +36,8 @@ const char* controlName(Control control);
 enum Anchor : int { Left = 1, Top = 2, Right = 4, Bottom = 8 };
 // A control the Tab key stops at.
 inline constexpr int TabStop = 16;
+// A button that closes its form, as the title bar's close button does.
+inline constexpr int Closes = 32;
 
 enum class ControlKind {
     Button,     // push button, with a picture when the design names one
@@ -57,7 +59,7 @@ struct ControlDesign {
     ControlKind kind;
     int x, y, width, height;
     const char* caption;              // UTF-8
-    int flags = Left | Top;           // Anchor values and TabStop
+    int flags = Left | Top;           // Anchor values, TabStop and Closes
     Picture picture = Picture::None;
     int points = 8;                   // font size ("MS Sans Serif")
     Control parent = Control::Window; // the group box holding the control
@@ -98,7 +100,7 @@ inline constexpr int kTab = Left | Top | TabStop;
 
 // In tab order; the check boxes' captions come from the kinds' table.
 inline constexpr ControlDesign kBackupDialogControls[] = {
-    {Control::EndBtn, ControlKind::Button, 48, 232, 75, 25, "Zpět", kTab},
+    {Control::EndBtn, ControlKind::Button, 48, 232, 75, 25, "Zpět", kTab | Closes},
     {Control::SaveToArchive, ControlKind::Button, 48, 200, 75, 25, "Ulož", kTab},
     {Control::Memo1, ControlKind::Memo, 176, 32, 277, 233, "", Left | Top | Right | Bottom | TabStop},
     {Control::EditScaleNumber, ControlKind::Edit, 8, 32, 153, 21, "192.168.5.2", kTab},
@@ -118,7 +120,7 @@ inline constexpr ControlDesign kBackupDialogControls[] = {
 inline constexpr ControlDesign kSendDialogControls[] = {
     {Control::EditScaleNumber, ControlKind::Edit, 16, 256, 153, 21, "192.168.5.2", kTab},
     {Control::SendFormatBtn, ControlKind::Button, 56, 304, 75, 25, "SendFormatBtn", kTab},
-    {Control::BackBtn, ControlKind::Button, 359, 301, 75, 25, "BackBtn", Right | Bottom | TabStop},
+    {Control::BackBtn, ControlKind::Button, 359, 301, 75, 25, "BackBtn", Right | Bottom | TabStop | Closes},
     {Control::GroupBox1, ControlKind::GroupBox, 16, 48, 161, 169, "GroupBox1"},
     {Control::CheckBoxFormaty, ControlKind::CheckBox, 16, 16, 97, 17, "", kTab, {}, 8, Control::GroupBox1},
     {Control::CheckBoxPresety, ControlKind::CheckBox, 16, 88, 97, 17, "", kTab, {}, 8, Control::GroupBox1},

@@ -70,6 +70,17 @@ public:
     virtual void setBusy(bool busy) = 0;
 };
 
+// The behaviour behind a form, which every front end calls: each time the
+// form is shown, each time it closes, and when one of its buttons is pressed
+// (but for a button that Closes the form).
+class FormHandlers {
+public:
+    virtual ~FormHandlers() = default;
+    virtual void FormActivate() {}
+    virtual void FormClose() {}
+    virtual void clicked(Control button) = 0;
+};
+
 // Keeps a window busy for as long as it lives.
 class BusyScope {
 public:

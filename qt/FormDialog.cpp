@@ -22,7 +22,18 @@
 
 namespace zalohy {
 
-FormDialog::FormDialog(const FormDesign& design, QWidget* parent) : QDialog(parent), controls_(this, design) {}
+FormDialog::FormDialog(const FormDesign& design, QWidget* parent) : QDialog(parent), controls_(this, design) {
+    for (const ControlDesign& c : design.controls) {
+        if (c.kind != ControlKind::Button) continue;
+        if (c.flags & Closes) {
+            controls_.onClick(c.name, this, &QWidget::close);
+            continue;
+        }
+        controls_.onClick(c.name, this, [this, button = c.name] {
+            if (handlers_) guarded([&] { handlers_->clicked(button); });
+        });
+    }
+}
 
 FormDialog::~FormDialog() {
     if (busy_) QApplication::instance()->removeEventFilter(this);
@@ -136,9 +147,17 @@ bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
 void FormDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        guarded([this] { FormActivate(); });
+        if (handlers_) guarded([this] { handlers_->FormActivate(); });
     }
     QDialog::showEvent(event);
+}
+
+// Every way of closing (the button, the title bar, Escape) passes here. An
+// error of the closing handler (a settings file that cannot be written) is
+// shown and the dialog still closes, so the user is never trapped in it.
+void FormDialog::done(int result) {
+    if (isVisible() && handlers_) guarded([this] { handlers_->FormClose(); });
+    QDialog::done(result);
 }
 
 void FormDialog::resizeEvent(QResizeEvent* event) {

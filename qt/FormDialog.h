@@ -1,8 +1,8 @@
 // What the program's two Qt dialogs share: each is the window port of its
-// dialog's logic, drawn on the controls made from its form's description; it
-// is opened at the centre of the screen, runs its activation handler every
-// time it is shown, and keeps anchored controls at fixed distances from its
-// edges when resized.
+// dialog's logic, drawn on the controls made from its form's description,
+// and calls the logic's handlers: each time it is shown, each time it closes
+// and for each button. It is opened at the centre of the screen and keeps
+// anchored controls at fixed distances from its edges when resized.
 #pragma once
 
 #include "FormLayout.h"
@@ -42,10 +42,10 @@ public:
     void setBusy(bool busy) override;
 
 protected:
-    // Runs each time the dialog is shown.
-    virtual void FormActivate() = 0;
-    const FormWidgets& controls() const { return controls_; }
+    // The logic behind the form, called from now on.
+    void setHandlers(FormHandlers& handlers) { handlers_ = &handlers; }
 
+    void done(int result) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,6 +54,7 @@ private:
     void redrawAfterModal();
 
     FormWidgets controls_;
+    FormHandlers* handlers_ = nullptr;
     bool busy_ = false;
 };
 

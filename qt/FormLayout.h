@@ -50,10 +50,10 @@ public:
         return found;
     }
 
-    // Connects a button's clicks to a handler of receiver.
-    template <class Receiver>
-    void onClick(Control button, Receiver* receiver, void (Receiver::*handler)()) const {
-        QObject::connect(get<QAbstractButton>(button), &QAbstractButton::clicked, receiver, handler);
+    // Connects a button's clicks to a handler that lives as long as context.
+    template <class Context, class Handler>
+    void onClick(Control button, Context* context, Handler handler) const {
+        QObject::connect(get<QAbstractButton>(button), &QAbstractButton::clicked, context, handler);
     }
 
     // Keeps anchored controls at their design distances from the window's

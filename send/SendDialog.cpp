@@ -80,6 +80,12 @@ void SendDialog::FormActivate() {
     window_.setEditText(kArchiveBox, "");
 }
 
+void SendDialog::clicked(Control button) {
+    if (button == Control::FileSelectBtn) FileSelectBtnClick();
+    else if (button == Control::SendFormatBtn) SendFormatBtnClick();
+    else if (button == Control::SendByList) SendByListClick();
+}
+
 void SendDialog::warn(const char* text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }
 
 BackupArchive SendDialog::archiveNamedInTheBox() { return BackupArchive(window_.editText(kArchiveBox), &report_); }

@@ -318,7 +318,7 @@ void Form::show() {
 void Form::showModal() {
     if (modal_) return;
     HWND owner = GetWindow(hwnd_, GW_OWNER);
-    guarded([this] { FormActivate(); });
+    if (handlers_) guarded([this] { handlers_->FormActivate(); });
     centreOnScreen();
     modal_ = true;
     focused_ = nullptr;
@@ -350,10 +350,12 @@ void Form::close() {
         ShowWindow(hwnd_, SW_HIDE);
         return;
     }
+    // Every way of closing (the button, the title bar, Escape) passes here.
     // An error while closing (a settings file that cannot be written) is
-    // shown, and the window closes all the same.
+    // shown, and the window closes all the same, so the user is never
+    // trapped in it.
     closing_ = true;
-    guarded([this] { FormClose(); });
+    if (handlers_) guarded([this] { handlers_->FormClose(); });
     closing_ = false;
     modal_ = false;
 }
@@ -543,6 +545,12 @@ void Form::drawPanel(const DRAWITEMSTRUCT& item) {
 }
 
 bool Form::onMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+void Form::onCommand(Control control, int code) {
+    if (code != BN_CLICKED) return;
+    if (find(control).design.flags & Closes) close();
+    else if (handlers_) guarded([&] { handlers_->clicked(control); });
+}
 
 LRESULT CALLBACK Form::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {

@@ -62,12 +62,12 @@ public:
     std::string controlText(Control name) const;
 
 protected:
+    // The logic behind the form, called from now on: each time the window is
+    // shown modally, before it appears; each time it closes, before it
+    // disappears; and for each button but one that Closes the form.
+    void setHandlers(FormHandlers& handlers) { handlers_ = &handlers; }
     // A button was pressed or another control reported (WM_COMMAND).
-    virtual void onCommand(Control /*control*/, int /*code*/) {}
-    // Each time the window is shown modally, before it appears.
-    virtual void FormActivate() {}
-    // Each time the modally shown window closes, before it disappears.
-    virtual void FormClose() {}
+    virtual void onCommand(Control control, int code);
     // Messages a form handles itself; return true when handled.
     virtual bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
@@ -95,6 +95,7 @@ private:
     static LRESULT CALLBACK dropInputHook(int code, WPARAM wParam, LPARAM lParam);
 
     FormDesign design_;
+    FormHandlers* handlers_ = nullptr;
     HWND hwnd_ = nullptr;
     std::vector<Item> controls_;
     std::vector<HFONT> fonts_;  // one per font size, in the order first used
