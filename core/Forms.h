@@ -68,7 +68,7 @@ struct ControlDesign {
 struct FormDesign {
     const char* caption;            // UTF-8
     int clientWidth, clientHeight;  // at 96 DPI
-    bool resizable;                 // else a fixed border with minimise only, never smaller than designed
+    bool resizable;                 // a sizing border, never below the design size; else fixed, minimise only
     std::span<const ControlDesign> controls;  // in tab order
 
     // The control of this name, or nullptr when the form has none.
