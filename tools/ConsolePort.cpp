@@ -1,7 +1,5 @@
 #include "ConsolePort.h"
 
-#include <stdexcept>
-
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -11,32 +9,7 @@
 namespace zalohy {
 
 ConsolePort::ConsolePort(const FormDesign& form, std::FILE* out, std::FILE* err)
-    : form_(form), out_(out), err_(err) {}
-
-Control ConsolePort::known(Control control) const {
-    if (control != Control::Window && !form_.find(control))
-        throw std::logic_error(std::string("the form has no control ") + controlName(control));
-    return control;
-}
-
-std::string ConsolePort::editText(Control edit) const {
-    const auto found = edits_.find(known(edit));
-    return found == edits_.end() ? std::string() : found->second;
-}
-
-void ConsolePort::setEditText(Control edit, const std::string& text) { edits_[known(edit)] = text; }
-
-bool ConsolePort::isChecked(Control box) const { return ticked_.count(known(box)) > 0; }
-
-void ConsolePort::setChecked(Control box, bool ticked) {
-    if (ticked) ticked_.insert(known(box));
-    else ticked_.erase(known(box));
-}
-
-void ConsolePort::setEnabled(Control box, bool enabled) {
-    if (enabled) disabled_.erase(known(box));
-    else disabled_.insert(known(box));
-}
+    : MemoryPort(form), out_(out), err_(err) {}
 
 void ConsolePort::addLine(const std::string& line) {
     log_.push_back(line);

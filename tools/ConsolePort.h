@@ -20,18 +20,16 @@
 // - A repaint flushes stdout.
 #pragma once
 
-#include "WindowPort.h"
+#include "MemoryPort.h"
 
 #include <cstdio>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace zalohy {
 
-class ConsolePort : public WindowPort {
+class ConsolePort : public MemoryPort {
 public:
     explicit ConsolePort(const FormDesign& form, std::FILE* out = stdout, std::FILE* err = stderr);
 
@@ -45,14 +43,7 @@ public:
     const std::vector<std::string>& log() const { return log_; }
     const std::string& status() const { return status_; }
     int problemBoxes() const { return problemBoxes_; }
-    bool isEnabled(Control box) const { return !disabled_.count(known(box)); }
 
-    std::string editText(Control edit) const override;
-    void setEditText(Control edit, const std::string& text) override;
-    bool isChecked(Control box) const override;
-    void setChecked(Control box, bool ticked) override;
-    void setEnabled(Control box, bool enabled) override;
-    void setCaption(Control control, const std::string&) override { known(control); }
     void clearLog() override { log_.clear(); }
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -62,15 +53,8 @@ public:
     void setBusy(bool busy) override { busy_ = busy; }
 
 private:
-    // The control, when the form has it (or it is the window itself).
-    Control known(Control control) const;
-
-    FormDesign form_;
     std::FILE* out_;
     std::FILE* err_;
-    std::map<Control, std::string> edits_;
-    std::set<Control> ticked_;
-    std::set<Control> disabled_;
     std::vector<std::string> log_;
     std::string status_;
     std::string printedStatus_;

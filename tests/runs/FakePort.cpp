@@ -10,35 +10,6 @@ std::vector<std::string> BoxLog::texts() const {
     return out;
 }
 
-FakePort::FakePort(BoxLog& boxes, const FormDesign& form) : boxes_(boxes), form_(form) {}
-
-Control FakePort::known(Control control) const {
-    if (control != Control::Window && !form_.find(control))
-        ADD_FAILURE() << "the window has no control \"" << controlName(control) << "\"";
-    return control;
-}
-
-std::string FakePort::editText(Control edit) const {
-    const auto found = edits.find(known(edit));
-    return found == edits.end() ? std::string() : found->second;
-}
-
-void FakePort::setEditText(Control edit, const std::string& text) { edits[known(edit)] = text; }
-
-bool FakePort::isChecked(Control box) const { return ticked.count(known(box)) > 0; }
-
-void FakePort::setChecked(Control box, bool tick) {
-    if (tick) ticked.insert(known(box));
-    else ticked.erase(known(box));
-}
-
-void FakePort::setEnabled(Control box, bool enabled) {
-    if (enabled) disabled.erase(known(box));
-    else disabled.insert(known(box));
-}
-
-void FakePort::setCaption(Control control, const std::string& text) { captions[known(control)] = text; }
-
 void FakePort::clearLog() { log.clear(); }
 void FakePort::addLine(const std::string& line) { log.push_back(line); }
 void FakePort::setStatus(const std::string& text) { status = text; }

@@ -2,14 +2,12 @@
 // driving the runs without any window toolkit.
 #pragma once
 
-#include "WindowPort.h"
+#include "MemoryPort.h"
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -39,15 +37,11 @@ struct BoxLog {
     std::vector<std::string> texts() const;
 };
 
-class FakePort : public WindowPort {
+class FakePort : public MemoryPort {
 public:
-    // form: the window's form; a control it does not have is a test failure.
-    FakePort(BoxLog& boxes, const FormDesign& form);
+    // form: the window's form; a control it does not have is refused.
+    FakePort(BoxLog& boxes, const FormDesign& form) : MemoryPort(form), boxes_(boxes) {}
 
-    std::map<Control, std::string> edits;
-    std::map<Control, std::string> captions;
-    std::set<Control> ticked;
-    std::set<Control> disabled;
     std::vector<std::string> log;
     std::string status;
 
@@ -63,14 +57,6 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<FileDialogRequest> fileAsked;
 
-    bool isEnabled(Control box) const { return !disabled.count(box); }
-
-    std::string editText(Control edit) const override;
-    void setEditText(Control edit, const std::string& text) override;
-    bool isChecked(Control box) const override;
-    void setChecked(Control box, bool ticked) override;
-    void setEnabled(Control box, bool enabled) override;
-    void setCaption(Control control, const std::string& text) override;
     void clearLog() override;
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -80,10 +66,7 @@ public:
     void setBusy(bool busy) override;
 
 private:
-    Control known(Control control) const;
-
     BoxLog& boxes_;
-    FormDesign form_;
 };
 
 }  // namespace zalohy::test

@@ -11,12 +11,10 @@
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "ScaleCommand.h"
+#include "MemoryPort.h"
 #include "SendDialog.h"
-#include "WindowPort.h"
 
 #include <cstdio>
-#include <map>
-#include <set>
 #include <string>
 
 using namespace zalohy;
@@ -25,26 +23,12 @@ namespace {
 
 // A window without a screen: controls in memory, lines to stdout, boxes to
 // stderr (each answered OK), the archive path as the file dialog's answer.
-class PrintingPort : public WindowPort {
+class PrintingPort : public MemoryPort {
 public:
-    explicit PrintingPort(std::string archive) : archive_(std::move(archive)) {}
-    std::map<Control, std::string> edits;
-    std::set<Control> ticked;
+    PrintingPort(const FormDesign& form, std::string archive) : MemoryPort(form), archive_(std::move(archive)) {}
     std::string status, lastLine;
     int boxes = 0;
 
-    std::string editText(Control edit) const override {
-        const auto found = edits.find(edit);
-        return found == edits.end() ? std::string() : found->second;
-    }
-    void setEditText(Control edit, const std::string& text) override { edits[edit] = text; }
-    bool isChecked(Control box) const override { return ticked.count(box) > 0; }
-    void setChecked(Control box, bool tick) override {
-        if (tick) ticked.insert(box);
-        else ticked.erase(box);
-    }
-    void setEnabled(Control, bool) override {}
-    void setCaption(Control, const std::string&) override {}
     void clearLog() override {}
     void addLine(const std::string& line) override {
         std::printf("%s\n", line.c_str());
@@ -65,7 +49,7 @@ private:
 };
 
 int backup(const std::string& address, const std::string& archive) {
-    PrintingPort port(archive);
+    PrintingPort port(kBackupDialogForm, archive);
     BackupDialog dialog(port, "probe-settings.ini");  // never written: FormClose is not called
     dialog.FormActivate();
     port.edits[Control::EditScaleNumber] = address;
@@ -75,9 +59,9 @@ int backup(const std::string& address, const std::string& archive) {
 }
 
 int send(const std::string& archive, const std::string& address) {
-    PrintingPort backupPort(archive);
+    PrintingPort backupPort(kBackupDialogForm, archive);
     BackupDialog runner(backupPort, "probe-settings.ini");
-    PrintingPort port(archive);
+    PrintingPort port(kSendDialogForm, archive);
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();  // ticks the kinds the archive holds
