@@ -17,7 +17,7 @@ namespace zalohy {
 namespace {
 
 const char* const kBadNews = "Ne zrovna dobrá zpráva";
-const char* const kAddressBox = "EditScaleNumber";
+constexpr Control kAddressBox = Control::EditScaleNumber;
 
 // What the backup run shows for each kind, in the order of kDataKinds.
 struct KindTexts {
@@ -95,9 +95,9 @@ void BackupDialog::FormCreate() {
     } else {
         window_.messageBox("ini problem ", "ini", kMbOk);
     }
-    window_.setCaption("GroupBox1", "Soubory pro zálohy");
+    window_.setCaption(Control::GroupBox1, "Soubory pro zálohy");
     window_.setCaption(kDataKinds[kShopName].checkBox, "Název obchodu");
-    window_.setCaption("EndBtn", "Zpět");
+    window_.setCaption(Control::EndBtn, "Zpět");
 }
 
 void BackupDialog::FormActivate() {
@@ -111,6 +111,10 @@ void BackupDialog::FormClose() {
     for (const StoredBox& stored : kStoredBoxes)
         BackupSettings->WriteBool(kSettingsSection, stored.key, window_.isChecked(kDataKinds[stored.kind].checkBox));
     BackupSettings->WriteString(kSettingsSection, "IP_ADDRESS", utf8ToCp1250(window_.editText(kAddressBox)));
+}
+
+void BackupDialog::clicked(Control button) {
+    if (button == Control::SaveToArchive) SaveToArchiveClick();
 }
 
 int BackupDialog::RunScaleCommand(const std::string& commandLine) {

@@ -56,7 +56,7 @@ public:
     virtual int RunScaleCommand(const std::string& commandLine) = 0;
 };
 
-class BackupDialog : public ScaleRunner {
+class BackupDialog : public ScaleRunner, public FormHandlers {
 public:
     // Gives the check boxes their captions, opens BackupSettings on
     // settingsFile (touching no file) and runs FormCreate.
@@ -68,10 +68,12 @@ public:
     // Reads the address and four check boxes from the settings file.
     void FormCreate();
     // Each time the dialog is shown: empty text box, no kind ticked.
-    void FormActivate();
+    void FormActivate() override;
     // Each time the dialog closes: writes the settings. The first write that
     // fails throws IniWriteError; the writes after it are not made.
-    void FormClose();
+    void FormClose() override;
+    // "Ulož" runs the backup.
+    void clicked(Control button) override;
     // The backup run.
     void SaveToArchiveClick();
 

@@ -19,8 +19,8 @@ namespace {
 const char* const kBadNews = "Ne zrovna dobrá zpráva";
 const char* const kAllSent = "Navolené datové soubory jsou odeslány";
 constexpr const char* kCheckConnection = "Chyba komunikace s váhou \nZkontrolujte připojení a opakujte odeslání";
-const char* const kArchiveBox = "EdFileName";
-const char* const kAddressBox = "EditScaleNumber";
+constexpr Control kArchiveBox = Control::EdFileName;
+constexpr Control kAddressBox = Control::EditScaleNumber;
 
 // What the send runs show for each kind, in the order of kDataKinds. The run
 // to a list never sends the image kind.
@@ -64,12 +64,12 @@ SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner) : window_(window
 }
 
 void SendDialog::FormCreate() {
-    window_.setCaption("", "Odeslání formátů a textů do váhy");
-    window_.setCaption("GroupBox1", "Výběr souborů");
+    window_.setCaption(Control::Window, "Odeslání formátů a textů do váhy");
+    window_.setCaption(Control::GroupBox1, "Výběr souborů");
     window_.setCaption(kDataKinds[kShopName].checkBox, "Název obchodu");
     window_.setCaption(kDataKinds[kPresetKeys].checkBox, "Rychloklávesy");
-    window_.setCaption("BackBtn", "Zpět");
-    window_.setCaption("SendFormatBtn", "Odeslat");
+    window_.setCaption(Control::BackBtn, "Zpět");
+    window_.setCaption(Control::SendFormatBtn, "Odeslat");
 }
 
 void SendDialog::FormActivate() {
@@ -78,6 +78,12 @@ void SendDialog::FormActivate() {
     for (std::size_t kind : {kFormats, kShopName, kTexts, kPresetKeys, kPlu})
         window_.setChecked(kDataKinds[kind].checkBox, false);
     window_.setEditText(kArchiveBox, "");
+}
+
+void SendDialog::clicked(Control button) {
+    if (button == Control::FileSelectBtn) FileSelectBtnClick();
+    else if (button == Control::SendFormatBtn) SendFormatBtnClick();
+    else if (button == Control::SendByList) SendByListClick();
 }
 
 void SendDialog::warn(const char* text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }

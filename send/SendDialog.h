@@ -16,7 +16,7 @@ namespace zalohy {
 
 class BackupArchive;
 
-class SendDialog {
+class SendDialog : public FormHandlers {
 public:
     // Gives the check boxes their captions and runs FormCreate.
     SendDialog(WindowPort& window, ScaleRunner& runner);
@@ -27,7 +27,9 @@ public:
     void FormCreate();
     // Each time the dialog is shown: status line, empty log and archive
     // name, five kinds unticked (the image box and every enabled state stay).
-    void FormActivate();
+    void FormActivate() override;
+    // "...", "Odeslat" and "Na seznam".
+    void clicked(Control button) override;
     // Lets the user choose the archive and ticks the kinds it holds.
     void FileSelectBtnClick();
     // The send run to the scale in the address box.

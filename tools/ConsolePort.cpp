@@ -8,26 +8,8 @@
 
 namespace zalohy {
 
-ConsolePort::ConsolePort(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
-
-std::string ConsolePort::editText(std::string_view edit) const {
-    const auto found = edits_.find(edit);
-    return found == edits_.end() ? std::string() : found->second;
-}
-
-void ConsolePort::setEditText(std::string_view edit, const std::string& text) { edits_[std::string(edit)] = text; }
-
-bool ConsolePort::isChecked(std::string_view box) const { return ticked_.find(box) != ticked_.end(); }
-
-void ConsolePort::setChecked(std::string_view box, bool ticked) {
-    if (ticked) ticked_.emplace(box);
-    else if (const auto found = ticked_.find(box); found != ticked_.end()) ticked_.erase(found);
-}
-
-void ConsolePort::setEnabled(std::string_view box, bool enabled) {
-    if (!enabled) disabled_.emplace(box);
-    else if (const auto found = disabled_.find(box); found != disabled_.end()) disabled_.erase(found);
-}
+ConsolePort::ConsolePort(const FormDesign& form, std::FILE* out, std::FILE* err)
+    : MemoryPort(form), out_(out), err_(err) {}
 
 void ConsolePort::emit(bool error, const std::string& text) {
     if (sink_) return sink_(error, text);

@@ -3,7 +3,8 @@
 // runs (zaltool backup, send, backup-list).
 //
 // - Edit boxes and check boxes are held in memory; the caller fills them from
-//   the command line before it presses a button.
+//   the command line before it presses a button. A control the form does not
+//   have is refused (std::logic_error), as a window would.
 // - Each line of the text box goes to stdout as it is added (UTF-8). Clearing
 //   the text box prints nothing: what was printed stays printed.
 // - The status line goes to stdout as a line of its own whenever a run (the
@@ -19,21 +20,19 @@
 // - A repaint flushes stdout.
 #pragma once
 
-#include "WindowPort.h"
+#include "MemoryPort.h"
 
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace zalohy {
 
-class ConsolePort : public WindowPort {
+class ConsolePort : public MemoryPort {
 public:
-    explicit ConsolePort(std::FILE* out = stdout, std::FILE* err = stderr);
+    explicit ConsolePort(const FormDesign& form, std::FILE* out = stdout, std::FILE* err = stderr);
 
     // What the file dialogs return; nothing: they are cancelled.
     void setChosenFile(std::optional<std::string> path) { chosenFile_ = std::move(path); }
@@ -49,14 +48,7 @@ public:
     const std::vector<std::string>& log() const { return log_; }
     const std::string& status() const { return status_; }
     int problemBoxes() const { return problemBoxes_; }
-    bool isEnabled(std::string_view box) const { return disabled_.find(box) == disabled_.end(); }
 
-    std::string editText(std::string_view edit) const override;
-    void setEditText(std::string_view edit, const std::string& text) override;
-    bool isChecked(std::string_view box) const override;
-    void setChecked(std::string_view box, bool ticked) override;
-    void setEnabled(std::string_view box, bool enabled) override;
-    void setCaption(std::string_view, const std::string&) override {}
     void clearLog() override { log_.clear(); }
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -71,9 +63,6 @@ private:
     Sink sink_;
     std::FILE* out_;
     std::FILE* err_;
-    std::map<std::string, std::string, std::less<>> edits_;
-    std::set<std::string, std::less<>> ticked_;
-    std::set<std::string, std::less<>> disabled_;
     std::vector<std::string> log_;
     std::string status_;
     std::string printedStatus_;

@@ -537,10 +537,13 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     const std::string& archive = args[0];
     const std::string& address = args[1];
     const KindSet kinds = kindsOf(args[2]);
-    ConsolePort port;
-    port.setSink([&out](bool error, const std::string& text) { out.write(error, text); });
+    const ConsolePort::Sink sink = [&out](bool error, const std::string& text) { out.write(error, text); };
+    ConsolePort runnerPort(kBackupDialogForm);  // the send dialog's transfers go through the backup dialog
+    runnerPort.setSink(sink);
+    ConsolePort port(kSendDialogForm);
+    port.setSink(sink);
     port.setChosenFile(archive);
-    BackupDialog backupDialog(port, std::string());
+    BackupDialog backupDialog(runnerPort, std::string());
     StatusKeeper runner(backupDialog);
     SendDialog dialog(port, runner);
     dialog.FormActivate();

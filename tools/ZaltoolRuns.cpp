@@ -39,7 +39,7 @@ constexpr const char* kKindList = "formaty,texty,nazev,presety,plu,image";
 // lines, and the send run's last status line.
 constexpr std::array<const char*, 2> kBackedUp{"Gratulujeme,označené soubory ", "máte zazálohované!"};
 constexpr const char* kAllSent = "Navolené datové soubory jsou odeslány";
-constexpr const char* kAddressBox = "EditScaleNumber";
+constexpr Control kAddressBox = Control::EditScaleNumber;
 
 struct Request {
     std::vector<std::string> operands;
@@ -139,7 +139,7 @@ bool archiveHolds(const std::string& path, const KindSet& kinds) {
 // archive chosen. True when the run reached its summary with every kind
 // backed up, showed no failure and the archive holds every kind.
 bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite) {
-    ConsolePort port;
+    ConsolePort port(kBackupDialogForm);
     port.setSink([](bool error, const std::string& text) { runOutput().write(error, text); });
     port.setChosenFile(archive);
     port.answerQuestions(overwrite);
@@ -196,9 +196,10 @@ int send(const Request& request) {
     const std::string& address = request.operands[1];
     if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
 
-    ConsolePort port;
+    ConsolePort runnerPort(kBackupDialogForm);
+    ConsolePort port(kSendDialogForm);
     port.setChosenFile(archive);
-    BackupDialog runner(port, std::string());  // the send dialog's transfers go through it
+    BackupDialog runner(runnerPort, std::string());  // the send dialog's transfers go through it
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();
@@ -212,7 +213,7 @@ int send(const Request& request) {
     }
     port.setEditText(kAddressBox, address);
     dialog.SendFormatBtnClick();
-    if (port.status() == kAllSent && port.problemBoxes() == 0) return kDone;
+    if (port.status() == kAllSent && port.problemBoxes() + runnerPort.problemBoxes() == 0) return kDone;
     return fail("odeslání do váhy " + address + " není úplné");
 }
 

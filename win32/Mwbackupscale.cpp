@@ -3,7 +3,6 @@
 #include "Saveformat90.h"
 #include "Sendformat90.h"
 #include "Text.h"
-#include "resource.h"
 
 using namespace zalohy;
 using namespace zalohy::win32;
@@ -18,32 +17,21 @@ std::string zalohy::win32::longTimeText(const SYSTEMTIME& time) {
     return n > 1 ? utf8(std::wstring_view(text, static_cast<std::size_t>(n - 1))) : std::string();
 }
 
-static FormDesign mainWindowForm() {
-    // In tab order; the panel and the label take no focus.
-    return {"Zálohování dat SM90/300/500 ETH v.1.4.", 351, 216, false, {
-        {"BitBtn1", ControlKind::Button, 195, 120, 130, 57, "Konec", Left | Top | TabStop, IDI_EXIT},
-        {"MakeBackupBtn", ControlKind::Button, 19, 16, 130, 57, "Zálohy", Left | Top | TabStop, IDI_BACKUP},
-        {"SendBackupToScaleBtn", ControlKind::Button, 195, 16, 130, 57, "Odeslat ", Left | Top | TabStop, IDI_SEND},
-        {"Panel1", ControlKind::Panel, 19, 120, 129, 57, "00:00:00"},
-        {"Label1", ControlKind::Label, 96, 192, 156, 13, "© Servis vah, Praha 2026"},
-    }};
-}
-
-TMWBackup::TMWBackup(HWND owner) : Form(mainWindowForm(), owner) { SetTimer(hwnd(), Timer1, 1000, nullptr); }
+TMWBackup::TMWBackup(HWND owner) : Form(kMainWindowForm, owner) { SetTimer(hwnd(), Timer1, 1000, nullptr); }
 
 TMWBackup::~TMWBackup() {
     if (hwnd()) KillTimer(hwnd(), Timer1);
 }
 
-void TMWBackup::onCommand(const std::string& control, int code) {
-    if (control == "Panel1") {
+void TMWBackup::onCommand(Control control, int code) {
+    if (control == Control::Panel1) {
         if (code == STN_CLICKED) Panel1Click();
         return;
     }
     if (code != BN_CLICKED) return;
-    if (control == "MakeBackupBtn") MakeBackupBtnClick();
-    else if (control == "SendBackupToScaleBtn") SendBackupToScaleBtnClick();
-    else if (control == "BitBtn1") BitBtn1Click();
+    if (control == Control::MakeBackupBtn) MakeBackupBtnClick();
+    else if (control == Control::SendBackupToScaleBtn) SendBackupToScaleBtnClick();
+    else if (control == Control::BitBtn1) BitBtn1Click();
 }
 
 bool TMWBackup::onMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
@@ -92,7 +80,7 @@ void TMWBackup::BitBtn1Click() { SendMessageW(hwnd(), WM_CLOSE, 0, 0); }
 void TMWBackup::Timer1Timer() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    setCaption("Panel1", longTimeText(now));
+    setCaption(Control::Panel1, longTimeText(now));
 }
 
 void TMWBackup::Panel1Click() { messageBox("Tady si nic nevyklikáš!", "895té Vážné varování", kMbOk | kMbIconWarning); }

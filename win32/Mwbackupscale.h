@@ -34,6 +34,6 @@ public:
     void Panel1Click();
 
 protected:
-    void onCommand(const std::string& control, int code) override;
+    void onCommand(zalohy::Control control, int code) override;
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 };

@@ -1,5 +1,5 @@
-// The backup dialog's window: draws the form and forwards every handler to
-// the dialog's logic (BackupDialog), for which it is the window port.
+// The backup dialog's window: draws the form and hands every handler to the
+// dialog's logic (BackupDialog), for which it is the window port.
 #pragma once
 
 #include "BackupDialog.h"
@@ -16,14 +16,6 @@ public:
 
     // The dialog's logic; also the program's command runner.
     zalohy::BackupDialog& logic() { return *core_; }
-
-    void SaveToArchiveClick();
-    void EndBtnClick();
-
-protected:
-    void FormActivate() override;
-    void FormClose() override;
-    void onCommand(const std::string& control, int code) override;
 
 private:
     std::unique_ptr<zalohy::BackupDialog> core_;

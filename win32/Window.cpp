@@ -43,6 +43,16 @@ int windowDpi(HWND hwnd) {
     return systemDpi();
 }
 
+int iconOf(Picture picture) {
+    switch (picture) {
+    case Picture::Backup: return IDI_BACKUP;
+    case Picture::Send: return IDI_SEND;
+    case Picture::Exit: return IDI_EXIT;
+    case Picture::None: break;
+    }
+    return 0;
+}
+
 bool isInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -97,7 +107,7 @@ int runMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-Form::Form(FormDesign design, HWND owner) : design_(std::move(design)) {
+Form::Form(const FormDesign& design, HWND owner) : design_(design) {
     initialiseWindows();
     for (const ControlDesign& c : design_.controls) controls_.push_back({c});
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU |
@@ -117,7 +127,7 @@ Form::Form(FormDesign design, HWND owner) : design_(std::move(design)) {
         // No destructor runs: the window must not outlive this object.
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
-        for (Control& c : controls_)
+        for (Item& c : controls_)
             if (c.icon) DestroyIcon(c.icon);
         for (HFONT font : fonts_) DeleteObject(font);
         throw;
@@ -137,7 +147,7 @@ Form::~Form() {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
-    for (Control& c : controls_)
+    for (Item& c : controls_)
         if (c.icon) DestroyIcon(c.icon);
     for (HFONT font : fonts_) DeleteObject(font);
 }
@@ -145,7 +155,7 @@ Form::~Form() {
 void Form::createControls() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     int id = kFirstControlId;
-    for (Control& c : controls_) {
+    for (Item& c : controls_) {
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
         const wchar_t* windowClass = L"BUTTON";
@@ -184,10 +194,10 @@ void Form::createControls() {
             break;
         }
         if (c.design.flags & TabStop) style |= WS_TABSTOP;
-        c.parent = c.design.parent ? find(c.design.parent).hwnd : hwnd_;
+        c.parent = c.design.parent != Control::Window ? find(c.design.parent).hwnd : hwnd_;
         c.hwnd = CreateWindowExW(exStyle, windowClass, wide(c.design.caption).c_str(), style, 0, 0, 0, 0, c.parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
-        if (!c.hwnd) throw std::runtime_error(std::string("CreateWindowExW failed for ") + c.design.name);
+        if (!c.hwnd) throw std::runtime_error(std::string("CreateWindowExW failed for ") + controlName(c.design.name));
         if (c.design.kind == ControlKind::Memo || c.design.kind == ControlKind::WideMemo)
             SendMessageW(c.hwnd, EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
     }
@@ -215,10 +225,10 @@ void Form::applyDpi(int dpi) {
         fontPoints_.push_back(points);
         return font;
     };
-    for (Control& c : controls_) {
+    for (Item& c : controls_) {
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(c.design.points)), FALSE);
-        if (c.design.picture) {
-            HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.design.picture),
+        if (c.design.picture != Picture::None) {
+            HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(iconOf(c.design.picture)),
                                                        IMAGE_ICON, scaled(32), scaled(32), 0));
             SendMessageW(c.hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
             if (c.icon) DestroyIcon(c.icon);
@@ -261,29 +271,21 @@ void Form::layout() {
     const int dx = client.right - scaled(design_.clientWidth);
     const int dy = client.bottom - scaled(design_.clientHeight);
     HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.size()));
-    for (const Control& c : controls_) {
+    for (const Item& c : controls_) {
         const ControlDesign& s = c.design;
         // Edges are scaled, not sizes, so that neighbours stay neighbours.
-        int left = scaled(s.x), top = scaled(s.y);
-        int right = scaled(s.x + s.width), bottom = scaled(s.y + s.height);
+        PlaceRect r{scaled(s.x), scaled(s.y), scaled(s.x + s.width), scaled(s.y + s.height)};
         // A label is as wide as its text needs at least, so that a font a
         // little wider than the design's never cuts it off.
-        if (s.kind == ControlKind::Label) right = std::max(right, left + textWidth(c.hwnd));
-        if (!s.parent) {
-            if (s.flags & Right) {
-                right += dx;
-                if (!(s.flags & Left)) left += dx;
-            }
-            if (s.flags & Bottom) {
-                bottom += dy;
-                if (!(s.flags & Top)) top += dy;
-            }
-        }
+        if (s.kind == ControlKind::Label) r.right = std::max(r.right, r.left + textWidth(c.hwnd));
+        // A group box's controls keep their place in it.
+        if (s.parent == Control::Window) r = anchoredPlace(r, s.flags, dx, dy);
         if (batch)
-            batch = DeferWindowPos(batch, c.hwnd, nullptr, left, top, right - left, bottom - top,
+            batch = DeferWindowPos(batch, c.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                                    SWP_NOZORDER | SWP_NOACTIVATE);
         else
-            SetWindowPos(c.hwnd, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (batch) EndDeferWindowPos(batch);
 }
@@ -316,7 +318,7 @@ void Form::show() {
 void Form::showModal() {
     if (modal_) return;
     HWND owner = GetWindow(hwnd_, GW_OWNER);
-    guarded([this] { FormActivate(); });
+    if (handlers_) guarded([this] { handlers_->FormActivate(); });
     centreOnScreen();
     modal_ = true;
     focused_ = nullptr;
@@ -348,28 +350,30 @@ void Form::close() {
         ShowWindow(hwnd_, SW_HIDE);
         return;
     }
+    // Every way of closing (the button, the title bar, Escape) passes here.
     // An error while closing (a settings file that cannot be written) is
-    // shown, and the window closes all the same.
+    // shown, and the window closes all the same, so the user is never
+    // trapped in it.
     closing_ = true;
-    guarded([this] { FormClose(); });
+    if (handlers_) guarded([this] { handlers_->FormClose(); });
     closing_ = false;
     modal_ = false;
 }
 
 // --- Window port ---------------------------------------------------------
 
-const Form::Control& Form::find(std::string_view name) const {
-    for (const Control& c : controls_)
+const Form::Item& Form::find(Control name) const {
+    for (const Item& c : controls_)
         if (name == c.design.name) return c;
-    throw std::logic_error("the form has no control " + std::string(name));
+    throw std::logic_error(std::string("the form has no control ") + controlName(name));
 }
 
-HWND Form::control(std::string_view name) const { return find(name).hwnd; }
+HWND Form::control(Control name) const { return find(name).hwnd; }
 
-const char* Form::controlName(HWND control) const {
-    for (const Control& c : controls_)
+Control Form::controlOf(HWND control) const {
+    for (const Item& c : controls_)
         if (c.hwnd == control) return c.design.name;
-    return "";
+    return Control::Window;
 }
 
 static std::string windowText(HWND hwnd) {
@@ -380,9 +384,9 @@ static std::string windowText(HWND hwnd) {
     return utf8(text);
 }
 
-std::string Form::controlText(std::string_view name) const {
-    if (name.empty()) return windowText(hwnd_);
-    const Control& c = find(name);
+std::string Form::controlText(Control name) const {
+    if (name == Control::Window) return windowText(hwnd_);
+    const Item& c = find(name);
     if (c.design.kind == ControlKind::StatusBar) {
         const auto length = LOWORD(SendMessageW(c.hwnd, SB_GETTEXTLENGTHW, 0, 0));
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -393,44 +397,44 @@ std::string Form::controlText(std::string_view name) const {
     return windowText(c.hwnd);
 }
 
-static void requireKind(const char* name, ControlKind kind, std::initializer_list<ControlKind> allowed) {
+static void requireKind(Control name, ControlKind kind, std::initializer_list<ControlKind> allowed) {
     for (ControlKind k : allowed)
         if (k == kind) return;
-    throw std::logic_error(std::string("the control ") + name + " is of another kind");
+    throw std::logic_error(std::string("the control ") + controlName(name) + " is of another kind");
 }
 
-std::string Form::editText(std::string_view edit) const {
-    const Control& c = find(edit);
+std::string Form::editText(Control edit) const {
+    const Item& c = find(edit);
     requireKind(c.design.name, c.design.kind, {ControlKind::Edit});
     return windowText(c.hwnd);
 }
 
-void Form::setEditText(std::string_view edit, const std::string& text) {
-    const Control& c = find(edit);
+void Form::setEditText(Control edit, const std::string& text) {
+    const Item& c = find(edit);
     requireKind(c.design.name, c.design.kind, {ControlKind::Edit});
     SetWindowTextW(c.hwnd, wide(text).c_str());
 }
 
-bool Form::isChecked(std::string_view box) const {
-    const Control& c = find(box);
+bool Form::isChecked(Control box) const {
+    const Item& c = find(box);
     requireKind(c.design.name, c.design.kind, {ControlKind::CheckBox});
     return SendMessageW(c.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void Form::setChecked(std::string_view box, bool ticked) {
-    const Control& c = find(box);
+void Form::setChecked(Control box, bool ticked) {
+    const Item& c = find(box);
     requireKind(c.design.name, c.design.kind, {ControlKind::CheckBox});
     SendMessageW(c.hwnd, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void Form::setEnabled(std::string_view box, bool enabled) { EnableWindow(find(box).hwnd, enabled ? TRUE : FALSE); }
+void Form::setEnabled(Control box, bool enabled) { EnableWindow(find(box).hwnd, enabled ? TRUE : FALSE); }
 
-void Form::setCaption(std::string_view name, const std::string& text) {
-    if (name.empty()) {
+void Form::setCaption(Control name, const std::string& text) {
+    if (name == Control::Window) {
         SetWindowTextW(hwnd_, wide(text).c_str());
         return;
     }
-    const Control& c = find(name);
+    const Item& c = find(name);
     requireKind(c.design.name, c.design.kind,
                 {ControlKind::Button, ControlKind::CheckBox, ControlKind::GroupBox, ControlKind::Label,
                  ControlKind::Panel});
@@ -440,12 +444,12 @@ void Form::setCaption(std::string_view name, const std::string& text) {
 }
 
 void Form::clearLog() {
-    SetWindowTextW(find("Memo1").hwnd, L"");
+    SetWindowTextW(find(Control::Memo1).hwnd, L"");
     logLines_ = 0;
 }
 
 void Form::addLine(const std::string& line) {
-    HWND memo = find("Memo1").hwnd;
+    HWND memo = find(Control::Memo1).hwnd;
     std::wstring text = logLines_++ ? L"\r\n" : L"";
     text += wideWithCrLf(line);
     const int end = GetWindowTextLengthW(memo);
@@ -460,7 +464,7 @@ void Form::addLine(const std::string& line) {
 }
 
 void Form::setStatus(const std::string& text) {
-    const Control& c = find("StatusBar1");
+    const Item& c = find(Control::StatusBar1);
     requireKind(c.design.name, c.design.kind, {ControlKind::StatusBar});
     SendMessageW(c.hwnd, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide(text).c_str()));
 }
@@ -501,7 +505,7 @@ void Form::setBusy(bool busy) {
 
 void Form::dropQueuedInput() {
     std::vector<HWND> windows{hwnd_};
-    for (const Control& c : controls_) windows.push_back(c.hwnd);
+    for (const Item& c : controls_) windows.push_back(c.hwnd);
     MSG msg;
     for (HWND w : windows) {
         while (PeekMessageW(&msg, w, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {}
@@ -542,6 +546,12 @@ void Form::drawPanel(const DRAWITEMSTRUCT& item) {
 
 bool Form::onMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
+void Form::onCommand(Control control, int code) {
+    if (code != BN_CLICKED) return;
+    if (find(control).design.flags & Closes) close();
+    else if (handlers_) guarded([&] { handlers_->clicked(control); });
+}
+
 LRESULT CALLBACK Form::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
@@ -575,8 +585,8 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         if (lParam) {
-            const std::string name = controlName(reinterpret_cast<HWND>(lParam));
-            if (!name.empty()) onCommand(name, HIWORD(wParam));
+            const Control name = controlOf(reinterpret_cast<HWND>(lParam));
+            if (name != Control::Window) onCommand(name, HIWORD(wParam));
         } else if (LOWORD(wParam) == IDCANCEL && modal_) {
             close();  // Escape
         }
@@ -631,8 +641,8 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CTLCOLORSTATIC: {
         // The read-only text boxes stay white like an edit box.
-        const std::string name = controlName(reinterpret_cast<HWND>(lParam));
-        const ControlKind kind = name.empty() ? ControlKind::Label : find(name).design.kind;
+        const Control name = controlOf(reinterpret_cast<HWND>(lParam));
+        const ControlKind kind = name == Control::Window ? ControlKind::Label : find(name).design.kind;
         if (kind == ControlKind::Memo || kind == ControlKind::WideMemo) {
             auto dc = reinterpret_cast<HDC>(wParam);
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));

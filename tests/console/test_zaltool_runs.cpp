@@ -3,6 +3,7 @@
 // 127.0.0.x, compared with the archives the backup dialog's own run makes
 // in-process for the same data.
 #include "BackupDialog.h"
+#include "ConsolePort.h"
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FolderLock.h"
@@ -133,10 +134,10 @@ protected:
     std::string dialogArchive(const std::string& address, const std::vector<std::size_t>& kinds = kAllKinds) {
         ScratchFolder folder("zalohy-console-dialog-", true);
         BoxLog boxes;
-        FakePort port(boxes, backupDialogControls());
+        FakePort port(boxes, kBackupDialogForm);
         BackupDialog dialog(port, (folder / "Skladex.ini").string());
         dialog.FormActivate();
-        port.edits["EditScaleNumber"] = address;
+        port.edits[Control::EditScaleNumber] = address;
         for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
         port.fileAnswers.push_back((folder / "dialog.zal").string());
         dialog.SaveToArchiveClick();
@@ -411,6 +412,15 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
     for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
+}
+
+// The console port refuses a control its form does not have, as a window does.
+TEST(ConsolePort, refusesAControlItsFormDoesNotHave) {
+    ConsolePort port(kSendDialogForm);
+    EXPECT_THROW(port.setCaption(Control::EndBtn, "Zpět"), std::logic_error);
+    EXPECT_THROW(port.isChecked(Control::BitBtn1), std::logic_error);
+    port.setChecked(Control::CheckBoxImg, true);
+    EXPECT_TRUE(port.isChecked(Control::CheckBoxImg));
 }
 
 }  // namespace

@@ -39,5 +39,5 @@ TEST(DataKind, LookupsFindKindsAndRejectOthers) {
     EXPECT_EQ(kindByWord("F7"), nullptr);
     EXPECT_EQ(kindByWord(""), nullptr);
     EXPECT_EQ(kindById(0), nullptr);
-    EXPECT_STREQ(kindById(41)->checkBox, "CheckBoxPresety");
+    EXPECT_EQ(kindById(41)->checkBox, Control::CheckBoxPresety);
 }

@@ -119,11 +119,35 @@ TEST_F(MainWindow, exitButtonClosesTheWindow) {
 }
 
 TEST_F(MainWindow, fixedSizeWithoutMaximise) {
-    EXPECT_EQ(window->size(), QSize(351, 216));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(window->windowTitle(), u8("Zálohování dat SM90/300/500 ETH v.1.4."));
+    EXPECT_EQ(window->windowTitle(), u8(kMainWindowForm.caption));
+}
+
+// Every control of the three forms is made where its description puts it, in
+// its group box, and Tab visits them in the description's order.
+TEST_F(MainWindow, everyControlSitsInItsParentWhereTheDescriptionPutsIt) {
+    const std::pair<QWidget*, const FormDesign*> forms[] = {
+        {window.get(), &kMainWindowForm}, {save.get(), &kBackupDialogForm}, {send.get(), &kSendDialogForm}};
+    for (auto [form, design] : forms) {
+        EXPECT_EQ(form->size(), QSize(design->clientWidth, design->clientHeight));
+        QStringList expected;
+        QWidget* first = nullptr;
+        for (const ControlDesign& c : design->controls) {
+            SCOPED_TRACE(controlName(c.name));
+            auto* w = child<QWidget>(form, c.name);
+            EXPECT_EQ(w->parentWidget(), c.parent == Control::Window ? form : child<QWidget>(form, c.parent));
+            EXPECT_EQ(w->geometry(), QRect(c.x, c.y, c.width, c.height));
+            if (!(c.flags & TabStop)) continue;
+            expected << controlName(c.name);
+            if (!first) first = w;
+        }
+        QStringList order;
+        for (QWidget* w = first; order.size() < expected.size(); w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+        EXPECT_EQ(order, expected);
+    }
 }
 
 TEST_F(MainWindow, backupDialogTextBoxGrowsWithTheDialogAndTheRestStays) {
@@ -146,22 +170,10 @@ TEST_F(MainWindow, textBoxesFitTheirDialogsAndTheDesignedSizeIsTheMinimum) {
         const QRect memo = child<QWidget>(dialog, "Memo1")->geometry();
         EXPECT_TRUE(dialog->rect().contains(memo)) << dialog->objectName().toStdString();
         EXPECT_EQ(dialog->rect().right() - memo.right(), 8) << dialog->objectName().toStdString();
-        EXPECT_EQ(dialog->minimumSize(), dialog == save.get() ? QSize(461, 265) : QSize(435, 359));
+        const FormDesign& design = dialog == save.get() ? kBackupDialogForm : kSendDialogForm;
+        EXPECT_EQ(dialog->minimumSize(), QSize(design.clientWidth, design.clientHeight));
         dialog->hide();
     }
-}
-
-TEST_F(MainWindow, tabOrderFollowsTheForms) {
-    auto order = [](QWidget* first, int count) {
-        QStringList names;
-        for (QWidget* w = first; names.size() < count; w = w->nextInFocusChain())
-            if (w->focusPolicy() & Qt::TabFocus) names << w->objectName();
-        return names;
-    };
-    EXPECT_EQ(order(child<QWidget>(window.get(), "BitBtn1"), 3),
-              (QStringList{"BitBtn1", "MakeBackupBtn", "SendBackupToScaleBtn"}));
-    EXPECT_EQ(order(child<QWidget>(save.get(), "EndBtn"), 4),
-              (QStringList{"EndBtn", "SaveToArchive", "Memo1", "EditScaleNumber"}));
 }
 
 // Every caption must be readable in full with the font the forms use here.

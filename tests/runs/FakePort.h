@@ -2,15 +2,19 @@
 // driving the runs without any window toolkit.
 #pragma once
 
-#include "WindowPort.h"
+#include "MemoryPort.h"
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
-#include <set>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace zalohy {
+// Failures name the control.
+inline void PrintTo(Control control, std::ostream* os) { *os << controlName(control); }
+}  // namespace zalohy
 
 namespace zalohy::test {
 
@@ -33,15 +37,11 @@ struct BoxLog {
     std::vector<std::string> texts() const;
 };
 
-class FakePort : public WindowPort {
+class FakePort : public MemoryPort {
 public:
-    // controls: the names the window has; any other name is a test failure.
-    FakePort(BoxLog& boxes, std::set<std::string, std::less<>> controls);
+    // form: the window's form; a control it does not have is refused.
+    FakePort(BoxLog& boxes, const FormDesign& form) : MemoryPort(form), boxes_(boxes) {}
 
-    std::map<std::string, std::string, std::less<>> edits;
-    std::map<std::string, std::string, std::less<>> captions;
-    std::set<std::string, std::less<>> ticked;
-    std::set<std::string, std::less<>> disabled;
     std::vector<std::string> log;
     std::string status;
 
@@ -57,14 +57,6 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::vector<FileDialogRequest> fileAsked;
 
-    bool isEnabled(const std::string& box) const { return !disabled.count(box); }
-
-    std::string editText(std::string_view edit) const override;
-    void setEditText(std::string_view edit, const std::string& text) override;
-    bool isChecked(std::string_view box) const override;
-    void setChecked(std::string_view box, bool ticked) override;
-    void setEnabled(std::string_view box, bool enabled) override;
-    void setCaption(std::string_view control, const std::string& text) override;
     void clearLog() override;
     void addLine(const std::string& line) override;
     void setStatus(const std::string& text) override;
@@ -74,14 +66,7 @@ public:
     void setBusy(bool busy) override;
 
 private:
-    void known(std::string_view control) const;
-
     BoxLog& boxes_;
-    std::set<std::string, std::less<>> controls_;
 };
-
-// The controls of the two dialogs' forms.
-std::set<std::string, std::less<>> backupDialogControls();
-std::set<std::string, std::less<>> sendDialogControls();
 
 }  // namespace zalohy::test

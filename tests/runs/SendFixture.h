@@ -28,8 +28,8 @@ class SendDialogs : public ::testing::Test {
 protected:
     ScratchFolder dir{"zalohy-send-", true};
     BoxLog boxes;
-    FakePort backupPort{boxes, backupDialogControls()};
-    FakePort port{boxes, sendDialogControls()};
+    FakePort backupPort{boxes, kBackupDialogForm};
+    FakePort port{boxes, kSendDialogForm};
     std::unique_ptr<BackupDialog> backup;
     std::unique_ptr<SendDialog> dialog;
 
@@ -64,14 +64,14 @@ protected:
         dialog->FileSelectBtnClick();
     }
     // An archive name typed by hand instead of chosen.
-    void typeArchiveName(const std::string& name) { port.edits["EdFileName"] = name; }
-    void setAddress(const std::string& address) { port.edits["EditScaleNumber"] = address; }
+    void typeArchiveName(const std::string& name) { port.edits[Control::EdFileName] = name; }
+    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
     void pressSend() { dialog->SendFormatBtnClick(); }
     void pressSendByList() { dialog->SendByListClick(); }
 
     const Lines& memo() const { return port.log; }
     const std::string& status() const { return port.status; }
-    std::string archiveName() const { return port.editText("EdFileName"); }
+    std::string archiveName() const { return port.editText(Control::EdFileName); }
 
     static std::string upload(const std::string& address, std::size_t k) {
         return scaleFileName(address, kDataKinds[k].uploadSuffix);

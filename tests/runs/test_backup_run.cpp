@@ -56,7 +56,7 @@ protected:
     ScratchFolder dir{"zalohy-run-", true};
     FakeScale scale;
     BoxLog boxes;
-    FakePort port{boxes, backupDialogControls()};
+    FakePort port{boxes, kBackupDialogForm};
     std::unique_ptr<BackupDialog> dialog;
 
     void SetUp() override {
@@ -66,7 +66,7 @@ protected:
         setAddress(kScale);
     }
 
-    void setAddress(const std::string& address) { port.edits["EditScaleNumber"] = address; }
+    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
     void tick(std::initializer_list<std::size_t> kinds) {
         for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
     }
@@ -185,7 +185,7 @@ TEST_P(BackupRunPerKind, renameFailure_showsTheKindsTextAndClearsOnlyWhereItShou
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKind, BackupRunPerKind, ::testing::Range<std::size_t>(0, 6),
-                         [](const auto& info) { return std::string(kDataKinds[info.param].checkBox).substr(8); });
+                         [](const auto& info) { return std::string(controlName(kDataKinds[info.param].checkBox)).substr(8); });
 
 TEST_F(BackupRun, emptyDownload_isReportedStoredEmptyAndLaterKindsStillRun) {
     tick({kTexts, kPlu});

@@ -27,7 +27,7 @@ protected:
         writeFullArchive();
         choose("a.zal");
         setAddress(kScale);
-        backupPort.edits["EditScaleNumber"] = kScale;
+        backupPort.edits[Control::EditScaleNumber] = kScale;
         for (std::size_t k = 0; k < kDataKinds.size(); ++k) backupPort.ticked.insert(kDataKinds[k].checkBox);
         writeFile(dir.path() / "old.zal", "an older archive");
         writeFile(dir.path() / "seznam.lst", kScale + "\n");

@@ -225,7 +225,7 @@ TEST_P(SendRunPerKind, transferFailure_warnsShowsNotSentAndKeepsOnlyThatUploadFi
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKind, SendRunPerKind, ::testing::Range<std::size_t>(0, 6),
-                         [](const auto& info) { return std::string(kDataKinds[info.param].checkBox).substr(8); });
+                         [](const auto& info) { return std::string(controlName(kDataKinds[info.param].checkBox)).substr(8); });
 
 TEST_F(SendRun, missingArchive_containersBoxThenTheExtractionWarning) {
     typeArchiveName(file("gone.zal"));
@@ -338,13 +338,13 @@ TEST_F(SendRun, progressIsOnScreenBeforeEveryTransfer) {
 }
 
 TEST_F(SendDialogTest, creation_captionsFromTheTableAndTheCreationHandler) {
-    EXPECT_EQ(port.captions[""], "Odeslání formátů a textů do váhy");
-    EXPECT_EQ(port.captions["GroupBox1"], "Výběr souborů");
-    EXPECT_EQ(port.captions["CheckBoxShopName"], "Název obchodu");
-    EXPECT_EQ(port.captions["CheckBoxPresety"], "Rychloklávesy");
-    EXPECT_EQ(port.captions["CheckBoxImg"], "Image");
-    EXPECT_EQ(port.captions["BackBtn"], "Zpět");
-    EXPECT_EQ(port.captions["SendFormatBtn"], "Odeslat");
+    EXPECT_EQ(port.captions[Control::Window], "Odeslání formátů a textů do váhy");
+    EXPECT_EQ(port.captions[Control::GroupBox1], "Výběr souborů");
+    EXPECT_EQ(port.captions[Control::CheckBoxShopName], "Název obchodu");
+    EXPECT_EQ(port.captions[Control::CheckBoxPresety], "Rychloklávesy");
+    EXPECT_EQ(port.captions[Control::CheckBoxImg], "Image");
+    EXPECT_EQ(port.captions[Control::BackBtn], "Zpět");
+    EXPECT_EQ(port.captions[Control::SendFormatBtn], "Odeslat");
     EXPECT_EQ(status(), "Komuniační klídek");
 }
 
@@ -360,7 +360,7 @@ TEST_F(SendDialogTest, showingAgain_resetsAllButTheImageBoxTheEnabledStatesAndTh
     EXPECT_TRUE(memo().empty());
     EXPECT_TRUE(archiveName().empty());
     EXPECT_EQ(status(), std::string("Komuniační klídek"));
-    EXPECT_EQ(port.editText("EditScaleNumber"), "127.0.0.7");
+    EXPECT_EQ(port.editText(Control::EditScaleNumber), "127.0.0.7");
     for (std::size_t k : {kFormats, kTexts, kShopName, kPresetKeys, kPlu}) EXPECT_FALSE(ticked(k));
     EXPECT_TRUE(ticked(kImage));
     for (std::size_t k : {kFormats, kTexts, kPlu, kImage}) EXPECT_TRUE(enabled(k));

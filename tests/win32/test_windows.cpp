@@ -118,170 +118,138 @@ protected:
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
-    zalohy::win32::Form& form(const std::string& name) {
-        if (name == "main") return *window;
-        if (name == "backup") return *save;
-        return *send;
+    // Each window with the description it was made from.
+    std::vector<std::pair<zalohy::win32::Form*, const FormDesign*>> forms() const {
+        return {{window.get(), &kMainWindowForm}, {save.get(), &kBackupDialogForm}, {send.get(), &kSendDialogForm}};
     }
 };
 
-TEST_F(Windows, mainWindow_hasItsTitleAFixedBorderAndA351x216ClientArea) {
-    RECT client;
-    GetClientRect(window->hwnd(), &client);
-    EXPECT_EQ(client.right, 351);
-    EXPECT_EQ(client.bottom, 216);
-    EXPECT_EQ(textOf(window->hwnd()), "Zálohování dat SM90/300/500 ETH v.1.4.");
+TEST_F(Windows, formsHaveTheDescribedClientSizeAndBorder) {
+    EXPECT_EQ(textOf(window->hwnd()), kMainWindowForm.caption);
     const auto style = GetWindowLongPtrW(window->hwnd(), GWL_STYLE);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    // Both dialogs have a sizing border and open at their design client size.
-    for (auto* dialog : std::initializer_list<zalohy::win32::Form*>{save.get(), send.get()}) {
-        EXPECT_TRUE(GetWindowLongPtrW(dialog->hwnd(), GWL_STYLE) & WS_THICKFRAME);
-        EXPECT_EQ(GetWindow(dialog->hwnd(), GW_OWNER), window->hwnd());
-    }
-    GetClientRect(save->hwnd(), &client);
-    EXPECT_EQ(client.right, 461);
-    EXPECT_EQ(client.bottom, 265);
-    GetClientRect(send->hwnd(), &client);
-    EXPECT_EQ(client.right, 435);
-    EXPECT_EQ(client.bottom, 359);
-}
-
-TEST_F(Windows, everyControlSitsWhereTheFormPutsIt) {
-    struct Place {
-        const char* form;
-        const char* control;
-        int x, y, width, height;
-    };
-    // Check boxes are placed in their group box.
-    const Place places[] = {
-        {"main", "MakeBackupBtn", 19, 16, 130, 57},      {"main", "SendBackupToScaleBtn", 195, 16, 130, 57},
-        {"main", "BitBtn1", 195, 120, 130, 57},          {"main", "Panel1", 19, 120, 129, 57},
-        {"main", "Label1", 96, 192, 156, 13},            {"backup", "Label1", 8, 16, 74, 13},
-        {"backup", "EditScaleNumber", 8, 32, 153, 21},   {"backup", "GroupBox1", 8, 64, 153, 129},
-        {"backup", "CheckBoxFormaty", 16, 16, 97, 17},   {"backup", "CheckBoxTexty", 16, 32, 97, 17},
-        {"backup", "CheckBoxShopName", 16, 48, 97, 17},  {"backup", "CheckBoxPresety", 16, 64, 97, 17},
-        {"backup", "CheckBoxPlu", 16, 80, 97, 17},       {"backup", "CheckBoxImg", 16, 96, 97, 17},
-        {"backup", "SaveToArchive", 48, 200, 75, 25},    {"backup", "EndBtn", 48, 232, 75, 25},
-        {"backup", "Label2", 176, 16, 47, 13},           {"backup", "Memo1", 176, 32, 277, 233},
-        {"send", "Label3", 16, 8, 70, 13},               {"send", "EdFileName", 16, 24, 281, 21},
-        {"send", "FileSelectBtn", 304, 24, 75, 25},      {"send", "GroupBox1", 16, 48, 161, 169},
-        {"send", "CheckBoxFormaty", 16, 16, 97, 17},     {"send", "CheckBoxTexty", 16, 40, 97, 17},
-        {"send", "CheckBoxShopName", 16, 64, 97, 17},    {"send", "CheckBoxPresety", 16, 88, 97, 17},
-        {"send", "CheckBoxPlu", 16, 112, 97, 17},        {"send", "CheckBoxImg", 16, 136, 97, 17},
-        {"send", "Memo1", 184, 56, 243, 222},            {"send", "Label1", 16, 232, 90, 16},
-        {"send", "EditScaleNumber", 16, 256, 153, 21},   {"send", "SendFormatBtn", 56, 304, 75, 25},
-        {"send", "SendByList", 231, 301, 75, 25},        {"send", "BackBtn", 359, 301, 75, 25},
-        {"send", "StatusBar1", 0, 340, 435, 19},
-    };
-    for (const Place& p : places) {
-        SCOPED_TRACE(std::string(p.form) + "/" + p.control);
-        HWND control = form(p.form).control(p.control);
-        const RECT r = placeOf(control);
-        EXPECT_EQ(r.left, p.x);
-        EXPECT_EQ(r.top, p.y);
-        EXPECT_EQ(r.bottom - r.top, p.height);
-        if (std::string(p.control).rfind("Label", 0) != 0) {
-            EXPECT_EQ(r.right - r.left, p.width);
-            continue;
+    for (auto [form, design] : forms()) {
+        SCOPED_TRACE(design->caption);
+        RECT client;
+        GetClientRect(form->hwnd(), &client);
+        EXPECT_EQ(client.right, design->clientWidth);
+        EXPECT_EQ(client.bottom, design->clientHeight);
+        EXPECT_EQ((GetWindowLongPtrW(form->hwnd(), GWL_STYLE) & WS_THICKFRAME) != 0, design->resizable);
+        if (form != window.get()) {
+            EXPECT_EQ(GetWindow(form->hwnd(), GW_OWNER), window->hwnd());
         }
-        // A label grows to its text when the font here is wider than the design's.
-        EXPECT_GE(r.right - r.left, p.width);
-        HDC dc = GetDC(control);
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        const std::wstring text = wide(textOf(control));
-        SIZE needed{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
-        ReleaseDC(control, dc);
-        EXPECT_LE(needed.cx, r.right - r.left);
-        EXPECT_LE(needed.cy, r.bottom - r.top + 1);
     }
 }
 
-TEST_F(Windows, tabOrderFollowsTheForms) {
-    auto order = [](zalohy::win32::Form& f) {
-        std::vector<std::string> names;
-        HWND first = GetNextDlgTabItem(f.hwnd(), nullptr, FALSE);
-        for (HWND w = first; w && names.size() < 20; w = GetNextDlgTabItem(f.hwnd(), w, FALSE)) {
-            names.emplace_back(f.controlName(w));
-            if (GetNextDlgTabItem(f.hwnd(), w, FALSE) == first) break;
+TEST_F(Windows, everyControlSitsInItsParentWhereTheDescriptionPutsIt) {
+    for (auto [form, design] : forms()) {
+        for (const ControlDesign& c : design->controls) {
+            SCOPED_TRACE(std::string(design->caption) + "/" + controlName(c.name));
+            HWND control = form->control(c.name);
+            EXPECT_EQ(GetParent(control), c.parent == Control::Window ? form->hwnd() : form->control(c.parent));
+            const RECT r = placeOf(control);
+            EXPECT_EQ(r.left, c.x);
+            EXPECT_EQ(r.top, c.y);
+            EXPECT_EQ(r.bottom - r.top, c.height);
+            if (c.kind != ControlKind::Label) {
+                EXPECT_EQ(r.right - r.left, c.width);
+                continue;
+            }
+            // A label grows to its text when the font here is wider than the design's.
+            EXPECT_GE(r.right - r.left, c.width);
+            HDC dc = GetDC(control);
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+            const std::wstring text = wide(textOf(control));
+            SIZE needed{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
+            ReleaseDC(control, dc);
+            EXPECT_LE(needed.cx, r.right - r.left);
+            EXPECT_LE(needed.cy, r.bottom - r.top + 1);
         }
-        return names;
-    };
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(order(*window), (Names{"BitBtn1", "MakeBackupBtn", "SendBackupToScaleBtn"}));
-    EXPECT_EQ(order(*save), (Names{"EndBtn", "SaveToArchive", "Memo1", "EditScaleNumber", "CheckBoxFormaty",
-                                   "CheckBoxTexty", "CheckBoxShopName", "CheckBoxPresety", "CheckBoxPlu",
-                                   "CheckBoxImg"}));
-    EXPECT_EQ(order(*send), (Names{"EditScaleNumber", "SendFormatBtn", "BackBtn", "CheckBoxFormaty",
-                                   "CheckBoxPresety", "CheckBoxTexty", "CheckBoxShopName", "CheckBoxPlu",
-                                   "CheckBoxImg", "EdFileName", "FileSelectBtn", "Memo1", "SendByList"}));
+    }
+}
+
+TEST_F(Windows, tabOrderFollowsTheDescriptions) {
+    for (auto [form, design] : forms()) {
+        std::vector<std::string> expected, order;
+        for (const ControlDesign& c : design->controls)
+            if (c.flags & TabStop) expected.emplace_back(controlName(c.name));
+        HWND first = GetNextDlgTabItem(form->hwnd(), nullptr, FALSE);
+        for (HWND w = first; w && order.size() < 20; w = GetNextDlgTabItem(form->hwnd(), w, FALSE)) {
+            order.emplace_back(controlName(form->controlOf(w)));
+            if (GetNextDlgTabItem(form->hwnd(), w, FALSE) == first) break;
+        }
+        EXPECT_EQ(order, expected) << design->caption;
+    }
 }
 
 TEST_F(Windows, captionsComeFromTheKindsTableAndTheCreationHandler) {
-    EXPECT_EQ(send->controlText(""), "Odeslání formátů a textů do váhy");
-    EXPECT_EQ(send->controlText("GroupBox1"), "Výběr souborů");
-    EXPECT_EQ(send->controlText("SendFormatBtn"), "Odeslat");
-    EXPECT_EQ(send->controlText("BackBtn"), "Zpět");
-    EXPECT_EQ(send->controlText("CheckBoxImg"), "Image");
-    EXPECT_EQ(save->controlText("CheckBoxImg"), "Image soubor");
-    EXPECT_EQ(save->controlText("CheckBoxPresety"), "Rychloklávesy");
-    EXPECT_EQ(save->controlText(""), "Zálohování  datových souborů vah SM80SX/90/300/500");
+    EXPECT_EQ(send->controlText(Control::Window), "Odeslání formátů a textů do váhy");
+    EXPECT_EQ(send->controlText(Control::GroupBox1), "Výběr souborů");
+    EXPECT_EQ(send->controlText(Control::SendFormatBtn), "Odeslat");
+    EXPECT_EQ(send->controlText(Control::BackBtn), "Zpět");
+    EXPECT_EQ(send->controlText(Control::CheckBoxImg), "Image");
+    EXPECT_EQ(save->controlText(Control::CheckBoxImg), "Image soubor");
+    EXPECT_EQ(save->controlText(Control::CheckBoxPresety), "Rychloklávesy");
+    EXPECT_EQ(save->controlText(Control::Window), "Zálohování  datových souborů vah SM80SX/90/300/500");
     // The address box holds what the settings say (none here: the default).
-    EXPECT_EQ(save->editText("EditScaleNumber"), "192.168.5.8");
+    EXPECT_EQ(save->editText(Control::EditScaleNumber), "192.168.5.8");
 }
 
 TEST_F(Windows, textsKeepCzechLettersAndLineBreaks) {
-    send->setEditText("EdFileName", "C:\\Users\\Jiří\\zálohy.zal");
-    EXPECT_EQ(send->editText("EdFileName"), "C:\\Users\\Jiří\\zálohy.zal");
+    send->setEditText(Control::EdFileName, "C:\\Users\\Jiří\\zálohy.zal");
+    EXPECT_EQ(send->editText(Control::EdFileName), "C:\\Users\\Jiří\\zálohy.zal");
     send->clearLog();
     send->addLine("");
     send->addLine("Nepodařilo se\nvše");
     send->addLine("máte zazálohované!");
-    EXPECT_EQ(send->controlText("Memo1"), "\r\nNepodařilo se\r\nvše\r\nmáte zazálohované!");
+    EXPECT_EQ(send->controlText(Control::Memo1), "\r\nNepodařilo se\r\nvše\r\nmáte zazálohované!");
     send->clearLog();
     send->addLine("první");
-    EXPECT_EQ(send->controlText("Memo1"), "první");
+    EXPECT_EQ(send->controlText(Control::Memo1), "první");
     // After a long line the next one is shown from its start.
     send->addLine("Z:\\" + std::string(300, 'x') + "\\scale.zal");
     send->addLine("SM127.0.0.2F34.dat");
-    EXPECT_EQ(GetScrollPos(send->control("Memo1"), SB_HORZ), 0);
+    EXPECT_EQ(GetScrollPos(send->control(Control::Memo1), SB_HORZ), 0);
     send->setStatus("Komuniační klídek");
-    EXPECT_EQ(send->controlText("StatusBar1"), "Komuniační klídek");
-    EXPECT_THROW(send->editText("Memo1"), std::logic_error);
-    EXPECT_THROW(send->setChecked("NoSuchBox", true), std::logic_error);
+    EXPECT_EQ(send->controlText(Control::StatusBar1), "Komuniační klídek");
+    EXPECT_THROW(send->editText(Control::Memo1), std::logic_error);
+    EXPECT_THROW(send->setChecked(Control::EndBtn, true), std::logic_error);
 }
 
 TEST_F(Windows, anchoredControlsFollowTheEdgesWhenResized) {
-    const RECT memoBefore = placeOf(save->control("Memo1"));
-    const RECT buttonBefore = placeOf(save->control("SaveToArchive"));
+    const RECT memoBefore = placeOf(save->control(Control::Memo1));
+    const RECT buttonBefore = placeOf(save->control(Control::SaveToArchive));
     RECT outer;
     GetWindowRect(save->hwnd(), &outer);
     SetWindowPos(save->hwnd(), nullptr, 0, 0, outer.right - outer.left + 100, outer.bottom - outer.top + 60,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT memo = placeOf(save->control("Memo1"));
+    const RECT memo = placeOf(save->control(Control::Memo1));
     EXPECT_EQ(memo.left, memoBefore.left);
     EXPECT_EQ(memo.right, memoBefore.right + 100);
     EXPECT_EQ(memo.bottom, memoBefore.bottom + 60);
-    EXPECT_EQ(placeOf(save->control("SaveToArchive")).top, buttonBefore.top);
+    EXPECT_EQ(placeOf(save->control(Control::SaveToArchive)).top, buttonBefore.top);
 
+    const RECT backBefore = placeOf(send->control(Control::BackBtn));
+    const RECT barBefore = placeOf(send->control(Control::StatusBar1));
+    const RECT sendBefore = placeOf(send->control(Control::SendFormatBtn));
     GetWindowRect(send->hwnd(), &outer);
     SetWindowPos(send->hwnd(), nullptr, 0, 0, outer.right - outer.left + 40, outer.bottom - outer.top + 30,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT back = placeOf(send->control("BackBtn"));
-    EXPECT_EQ(back.left, 359 + 40);
-    EXPECT_EQ(back.top, 301 + 30);
-    const RECT bar = placeOf(send->control("StatusBar1"));
-    EXPECT_EQ(bar.top, 340 + 30);
-    EXPECT_EQ(bar.right - bar.left, 435 + 40);
-    EXPECT_EQ(placeOf(send->control("SendFormatBtn")).top, 304);
+    const RECT back = placeOf(send->control(Control::BackBtn));
+    EXPECT_EQ(back.left, backBefore.left + 40);
+    EXPECT_EQ(back.top, backBefore.top + 30);
+    const RECT bar = placeOf(send->control(Control::StatusBar1));
+    EXPECT_EQ(bar.top, barBefore.top + 30);
+    EXPECT_EQ(bar.right - bar.left, kSendDialogForm.clientWidth + 40);
+    EXPECT_EQ(placeOf(send->control(Control::SendFormatBtn)).top, sendBefore.top);
 
     // Never smaller than designed when the user drags the border.
     MINMAXINFO limits{};
     SendMessageW(send->hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-    RECT design{0, 0, 435, 359};
+    RECT design{0, 0, kSendDialogForm.clientWidth, kSendDialogForm.clientHeight};
     AdjustWindowRectEx(&design, static_cast<DWORD>(GetWindowLongPtrW(send->hwnd(), GWL_STYLE)), FALSE, 0);
     EXPECT_EQ(limits.ptMinTrackSize.x, design.right - design.left);
     EXPECT_EQ(limits.ptMinTrackSize.y, design.bottom - design.top);
@@ -295,17 +263,17 @@ TEST_F(Windows, aScreenOfAnotherDpi_scalesTheLayoutTheFontAndThePictures) {
     GetClientRect(window->hwnd(), &client);
     EXPECT_EQ(client.right, 527);
     EXPECT_EQ(client.bottom, 324);
-    const RECT button = placeOf(window->control("MakeBackupBtn"));
+    const RECT button = placeOf(window->control(Control::MakeBackupBtn));
     EXPECT_EQ(button.left, 29);
     EXPECT_EQ(button.top, 24);
     EXPECT_EQ(button.right, 224);
     EXPECT_EQ(button.bottom, 110);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window->control("Label1"), WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window->control(Control::Label1), WM_GETFONT, 0, 0)), sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -16);  // 8 points at 144 DPI
     EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
     ICONINFO icon{};
-    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window->control("BitBtn1"), BM_GETIMAGE, IMAGE_ICON, 0)),
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window->control(Control::BitBtn1), BM_GETIMAGE, IMAGE_ICON, 0)),
                             &icon));
     BITMAP mask{};
     GetObjectW(icon.hbmMask, sizeof mask, &mask);
@@ -316,7 +284,7 @@ TEST_F(Windows, aScreenOfAnotherDpi_scalesTheLayoutTheFontAndThePictures) {
 
 TEST_F(Windows, panelClick_onlyWarnsEveryTime) {
     window->show();
-    for (int i = 0; i < 2; ++i) click(window->control("Panel1"));
+    for (int i = 0; i < 2; ++i) click(window->control(Control::Panel1));
     pump(200, [&] { return boxes.shown.size() >= 2; });
     ASSERT_EQ(boxes.shown.size(), 2u);
     for (const MessageBoxCall& box : boxes.shown) {
@@ -329,11 +297,11 @@ TEST_F(Windows, panelClick_onlyWarnsEveryTime) {
 }
 
 TEST_F(Windows, clockShowsZerosUntilTheFirstTickThenTheTimeOfDay) {
-    EXPECT_EQ(window->controlText("Panel1"), "00:00:00");
-    pump(3000, [&] { return window->controlText("Panel1") != "00:00:00"; });
+    EXPECT_EQ(window->controlText(Control::Panel1), "00:00:00");
+    pump(3000, [&] { return window->controlText(Control::Panel1) != "00:00:00"; });
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const std::string shown = window->controlText("Panel1");
+    const std::string shown = window->controlText(Control::Panel1);
     EXPECT_NE(shown, "00:00:00");
     // The same format as the user's long time; within two seconds of now.
     bool matches = false;
@@ -355,16 +323,16 @@ TEST_F(Windows, backupButtonShowsTheOneDialogModally_andClosingWritesTheSettings
         bool wasModal = false;
         runSoon([&] {
             wasModal = IsWindowVisible(save->hwnd()) && !IsWindowEnabled(window->hwnd()) && save->isShownModally();
-            if (i == 0) save->setEditText("EditScaleNumber", "127.0.0.2");
-            SendMessageW(save->control("EndBtn"), BM_CLICK, 0, 0);
+            if (i == 0) save->setEditText(Control::EditScaleNumber, "127.0.0.2");
+            SendMessageW(save->control(Control::EndBtn), BM_CLICK, 0, 0);
         });
-        SendMessageW(window->control("MakeBackupBtn"), BM_CLICK, 0, 0);  // returns once closed
+        SendMessageW(window->control(Control::MakeBackupBtn), BM_CLICK, 0, 0);  // returns once closed
         EXPECT_TRUE(wasModal);
         EXPECT_FALSE(IsWindowVisible(save->hwnd()));
         EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
     }
     // Creation ran once: the address typed is still there; closing wrote it.
-    EXPECT_EQ(save->editText("EditScaleNumber"), "127.0.0.2");
+    EXPECT_EQ(save->editText(Control::EditScaleNumber), "127.0.0.2");
     EXPECT_NE(test::readFile(dir / "Skladex.ini").find("IP_ADDRESS=127.0.0.2"), std::string::npos);
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -375,18 +343,18 @@ TEST_F(Windows, sendButtonShowsTheSendDialogModally_andEscapeClosesIt) {
         wasModal = IsWindowVisible(send->hwnd()) && send->isShownModally();
         SendMessageW(send->hwnd(), WM_COMMAND, IDCANCEL, 0);  // what Escape sends
     });
-    SendMessageW(window->control("SendBackupToScaleBtn"), BM_CLICK, 0, 0);
+    SendMessageW(window->control(Control::SendBackupToScaleBtn), BM_CLICK, 0, 0);
     EXPECT_TRUE(wasModal);
     EXPECT_FALSE(IsWindowVisible(send->hwnd()));
     // The activation reset ran: the status line says the line is idle.
-    EXPECT_EQ(send->controlText("StatusBar1"), "Komuniační klídek");
+    EXPECT_EQ(send->controlText(Control::StatusBar1), "Komuniační klídek");
 }
 
 TEST_F(Windows, settingsThatCannotBeWritten_areReportedAndTheDialogClosesAnyway) {
     test::writeFile(dir / "Skladex.ini", "[SOUBOR_ZALOHY]\r\n");
     SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
     runSoon([&] { SendMessageW(save->hwnd(), WM_CLOSE, 0, 0); });
-    SendMessageW(window->control("MakeBackupBtn"), BM_CLICK, 0, 0);
+    SendMessageW(window->control(Control::MakeBackupBtn), BM_CLICK, 0, 0);
     SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find("Skladex.ini"), std::string::npos) << boxes.shown[0].text;
@@ -398,7 +366,7 @@ TEST_F(Windows, settingsThatCannotBeWritten_areReportedAndTheDialogClosesAnyway)
 
 TEST_F(Windows, clicksDuringARun_areDroppedAndLaterOnesArrive) {
     save->show();
-    HWND button = save->control("SaveToArchive");
+    HWND button = save->control(Control::SaveToArchive);
     // Busy: a loop that takes messages meanwhile (a message box's) drops them.
     save->setBusy(true);
     click(button);
@@ -421,7 +389,7 @@ TEST_F(Windows, clicksDuringARun_areDroppedAndLaterOnesArrive) {
 }
 
 TEST_F(Windows, archiveChoice_offersBothFiltersFromTheWorkingFolder) {
-    SendMessageW(send->control("FileSelectBtn"), BM_CLICK, 0, 0);
+    SendMessageW(send->control(Control::FileSelectBtn), BM_CLICK, 0, 0);
     ASSERT_EQ(boxes.asked.size(), 1u);
     const FileDialogCall& call = boxes.asked[0];
     EXPECT_EQ(call.owner, send->hwnd());
@@ -436,20 +404,20 @@ TEST_F(Windows, archiveChoice_offersBothFiltersFromTheWorkingFolder) {
 // An error thrown by a handler is shown in the standard error box, and the
 // window handles the next event as before.
 TEST(WindowErrors, anErrorEscapingAHandler_isShownAndTheWindowGoesOn) {
+    static constexpr ControlDesign kButton[] = {{Control::BitBtn1, ControlKind::Button, 0, 0, 60, 25, "Boom", TabStop}};
     class Throwing : public zalohy::win32::Form {
     public:
-        Throwing()
-            : Form({"Test", 100, 40, false, {{"Boom", ControlKind::Button, 0, 0, 60, 25, "Boom", TabStop}}}, nullptr) {}
+        Throwing() : Form({"Test", 100, 40, false, kButton}, nullptr) {}
         int handled = 0;
 
     protected:
-        void onCommand(const std::string&, int) override {
+        void onCommand(Control, int) override {
             if (++handled == 1) throw std::runtime_error("Unable to write to .\\x.ini");
         }
     } form;
     BoxRecorder boxes;
-    SendMessageW(form.control("Boom"), BM_CLICK, 0, 0);
-    SendMessageW(form.control("Boom"), BM_CLICK, 0, 0);
+    SendMessageW(form.control(Control::BitBtn1), BM_CLICK, 0, 0);
+    SendMessageW(form.control(Control::BitBtn1), BM_CLICK, 0, 0);
     EXPECT_EQ(form.handled, 2);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Unable to write to .\\x.ini");

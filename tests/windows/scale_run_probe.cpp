@@ -11,12 +11,10 @@
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "ScaleCommand.h"
+#include "MemoryPort.h"
 #include "SendDialog.h"
-#include "WindowPort.h"
 
 #include <cstdio>
-#include <map>
-#include <set>
 #include <string>
 
 using namespace zalohy;
@@ -25,26 +23,12 @@ namespace {
 
 // A window without a screen: controls in memory, lines to stdout, boxes to
 // stderr (each answered OK), the archive path as the file dialog's answer.
-class PrintingPort : public WindowPort {
+class PrintingPort : public MemoryPort {
 public:
-    explicit PrintingPort(std::string archive) : archive_(std::move(archive)) {}
-    std::map<std::string, std::string, std::less<>> edits;
-    std::set<std::string, std::less<>> ticked;
+    PrintingPort(const FormDesign& form, std::string archive) : MemoryPort(form), archive_(std::move(archive)) {}
     std::string status, lastLine;
     int boxes = 0;
 
-    std::string editText(std::string_view edit) const override {
-        const auto found = edits.find(edit);
-        return found == edits.end() ? std::string() : found->second;
-    }
-    void setEditText(std::string_view edit, const std::string& text) override { edits[std::string(edit)] = text; }
-    bool isChecked(std::string_view box) const override { return ticked.count(box) > 0; }
-    void setChecked(std::string_view box, bool tick) override {
-        if (tick) ticked.emplace(box);
-        else if (auto it = ticked.find(box); it != ticked.end()) ticked.erase(it);
-    }
-    void setEnabled(std::string_view, bool) override {}
-    void setCaption(std::string_view, const std::string&) override {}
     void clearLog() override {}
     void addLine(const std::string& line) override {
         std::printf("%s\n", line.c_str());
@@ -65,23 +49,23 @@ private:
 };
 
 int backup(const std::string& address, const std::string& archive) {
-    PrintingPort port(archive);
+    PrintingPort port(kBackupDialogForm, archive);
     BackupDialog dialog(port, "probe-settings.ini");  // never written: FormClose is not called
     dialog.FormActivate();
-    port.edits["EditScaleNumber"] = address;
+    port.edits[Control::EditScaleNumber] = address;
     for (const DataKind& kind : kDataKinds) port.ticked.insert(kind.checkBox);
     dialog.SaveToArchiveClick();
     return port.boxes == 0 && dialog.BackupOk && port.lastLine == "máte zazálohované!" ? 0 : 1;
 }
 
 int send(const std::string& archive, const std::string& address) {
-    PrintingPort backupPort(archive);
+    PrintingPort backupPort(kBackupDialogForm, archive);
     BackupDialog runner(backupPort, "probe-settings.ini");
-    PrintingPort port(archive);
+    PrintingPort port(kSendDialogForm, archive);
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();  // ticks the kinds the archive holds
-    port.edits["EditScaleNumber"] = address;
+    port.edits[Control::EditScaleNumber] = address;
     dialog.SendFormatBtnClick();
     return port.boxes + backupPort.boxes == 0 && port.status == "Navolené datové soubory jsou odeslány" ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FileDialogs.h"
+#include "Forms.h"
 #include "MessageBoxes.h"
 #include "ScratchFolder.h"
 
@@ -82,6 +83,10 @@ QStringList lines(const QPlainTextEdit* memo);
 
 template <class T>
 T* child(QWidget* parent, const char* name);
+template <class T>
+T* child(QWidget* parent, Control control) {
+    return child<T>(parent, controlName(control));
+}
 
 }  // namespace zalohy::test
 

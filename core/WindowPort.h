@@ -2,13 +2,15 @@
 // The dialogs' logic and the runs (backup/, send/) are plain C++ that talk to
 // their window only through this port; each front end (Qt on Linux, Win32 on
 // Windows, a console for unattended runs) implements it on its own controls
-// and forwards its event handlers to the logic. Controls are named as in the
-// forms ("EditScaleNumber", "CheckBoxFormaty", ...). Texts are UTF-8.
+// and forwards its event handlers to the logic. Controls are named by the
+// constants of the forms' descriptions (Forms.h); a port refuses a control
+// its form does not have (std::logic_error). Texts are UTF-8.
 #pragma once
+
+#include "Forms.h"
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zalohy {
@@ -40,15 +42,15 @@ public:
     virtual ~WindowPort() = default;
 
     // One-line edit boxes.
-    virtual std::string editText(std::string_view edit) const = 0;
-    virtual void setEditText(std::string_view edit, const std::string& text) = 0;
+    virtual std::string editText(Control edit) const = 0;
+    virtual void setEditText(Control edit, const std::string& text) = 0;
     // Check boxes.
-    virtual bool isChecked(std::string_view box) const = 0;
-    virtual void setChecked(std::string_view box, bool ticked) = 0;
-    virtual void setEnabled(std::string_view box, bool enabled) = 0;
-    // The caption of the window (empty name) or of a control.
-    virtual void setCaption(std::string_view control, const std::string& text) = 0;
-    // The progress text box "Memo1".
+    virtual bool isChecked(Control box) const = 0;
+    virtual void setChecked(Control box, bool ticked) = 0;
+    virtual void setEnabled(Control box, bool enabled) = 0;
+    // The caption of the window (Control::Window) or of a control.
+    virtual void setCaption(Control control, const std::string& text) = 0;
+    // The progress text box Memo1.
     virtual void clearLog() = 0;
     virtual void addLine(const std::string& line) = 0;
     // The status line, where the window has one.
@@ -66,6 +68,17 @@ public:
     // While busy the window shows the wait cursor and takes no input; input
     // that arrived meanwhile is dropped when it ends.
     virtual void setBusy(bool busy) = 0;
+};
+
+// The behaviour behind a form, which every front end calls: each time the
+// form is shown, each time it closes, and when one of its buttons is pressed
+// (but for a button that Closes the form).
+class FormHandlers {
+public:
+    virtual ~FormHandlers() = default;
+    virtual void FormActivate() {}
+    virtual void FormClose() {}
+    virtual void clicked(Control button) = 0;
 };
 
 // Keeps a window busy for as long as it lives.

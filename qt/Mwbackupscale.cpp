@@ -5,8 +5,8 @@
 #include "QtText.h"
 #include "Saveformat90.h"
 #include "Sendformat90.h"
-#include "ui_Mwbackupscale.h"
 
+#include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QTimer>
@@ -29,21 +29,11 @@ QString zalohy::longTimeText(const QTime& time) {
     return time.toString(cleaned.trimmed());
 }
 
-static void initPictures() { Q_INIT_RESOURCE(zalohy); }
-
-TMWBackup::TMWBackup(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TMWBackup>()) {
-    initPictures();
-    ui->setupUi(this);
-    useFormFonts(this);
-    // Fixed single border with the system menu and minimise only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(351, 216);
-
-    connect(ui->MakeBackupBtn, &QPushButton::clicked, this, &TMWBackup::MakeBackupBtnClick);
-    connect(ui->SendBackupToScaleBtn, &QPushButton::clicked, this, &TMWBackup::SendBackupToScaleBtnClick);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &TMWBackup::BitBtn1Click);
-    ui->Panel1->installEventFilter(this);
+TMWBackup::TMWBackup(QWidget* parent) : QWidget(parent), controls_(this, kMainWindowForm) {
+    controls_.onClick(Control::MakeBackupBtn, this, &TMWBackup::MakeBackupBtnClick);
+    controls_.onClick(Control::SendBackupToScaleBtn, this, &TMWBackup::SendBackupToScaleBtnClick);
+    controls_.onClick(Control::BitBtn1, this, &TMWBackup::BitBtn1Click);
+    controls_.widget(Control::Panel1)->installEventFilter(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -60,9 +50,10 @@ void TMWBackup::showEvent(QShowEvent* event) {
 }
 
 bool TMWBackup::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->Panel1 && event->type() == QEvent::MouseButtonRelease &&
+    QWidget* panel = controls_.widget(Control::Panel1);
+    if (watched == panel && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-        ui->Panel1->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        panel->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         Panel1Click();
         return true;
     }
@@ -79,7 +70,7 @@ void TMWBackup::SendBackupToScaleBtnClick() {
 
 void TMWBackup::BitBtn1Click() { close(); }
 
-void TMWBackup::Timer1Timer() { ui->Panel1->setText(longTimeText(QTime::currentTime())); }
+void TMWBackup::Timer1Timer() { controls_.get<QLabel>(Control::Panel1)->setText(longTimeText(QTime::currentTime())); }
 
 void TMWBackup::Panel1Click() {
     MessageBoxes::show(this, u8("Tady si nic nevyklikáš!"), u8("895té Vážné varování"), kMbOk | kMbIconWarning);

@@ -22,54 +22,53 @@
 
 namespace zalohy {
 
-FormDialog::FormDialog(QWidget* parent) : QDialog(parent) {}
+FormDialog::FormDialog(const FormDesign& design, QWidget* parent) : QDialog(parent), controls_(this, design) {
+    for (const ControlDesign& c : design.controls) {
+        if (c.kind != ControlKind::Button) continue;
+        if (c.flags & Closes) {
+            controls_.onClick(c.name, this, &QWidget::close);
+            continue;
+        }
+        controls_.onClick(c.name, this, [this, button = c.name] {
+            if (handlers_) guarded([&] { handlers_->clicked(button); });
+        });
+    }
+}
 
 FormDialog::~FormDialog() {
     if (busy_) QApplication::instance()->removeEventFilter(this);
 }
 
-QWidget* FormDialog::control(std::string_view name) const {
-    if (name.empty()) return const_cast<FormDialog*>(this);
-    auto* found = findChild<QWidget*>(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
-    if (!found) throw std::logic_error("the form has no control " + std::string(name));
-    return found;
-}
+QCheckBox* FormDialog::checkBoxFor(const DataKind& kind) const { return controls_.get<QCheckBox>(kind.checkBox); }
 
-template <class T>
-T* FormDialog::control(std::string_view name) const {
-    auto* found = qobject_cast<T*>(control(name));
-    if (!found) throw std::logic_error("the control " + std::string(name) + " is of another kind");
-    return found;
-}
+std::string FormDialog::editText(Control edit) const { return toUtf8(controls_.get<QLineEdit>(edit)->text()); }
 
-QCheckBox* FormDialog::checkBoxFor(const DataKind& kind) const { return control<QCheckBox>(kind.checkBox); }
+void FormDialog::setEditText(Control edit, const std::string& text) { controls_.get<QLineEdit>(edit)->setText(u8(text)); }
 
-std::string FormDialog::editText(std::string_view edit) const { return toUtf8(control<QLineEdit>(edit)->text()); }
+bool FormDialog::isChecked(Control box) const { return controls_.get<QCheckBox>(box)->isChecked(); }
 
-void FormDialog::setEditText(std::string_view edit, const std::string& text) {
-    control<QLineEdit>(edit)->setText(u8(text));
-}
+void FormDialog::setChecked(Control box, bool ticked) { controls_.get<QCheckBox>(box)->setChecked(ticked); }
 
-bool FormDialog::isChecked(std::string_view box) const { return control<QAbstractButton>(box)->isChecked(); }
+void FormDialog::setEnabled(Control box, bool enabled) { controls_.widget(box)->setEnabled(enabled); }
 
-void FormDialog::setChecked(std::string_view box, bool ticked) { control<QAbstractButton>(box)->setChecked(ticked); }
-
-void FormDialog::setEnabled(std::string_view box, bool enabled) { control(box)->setEnabled(enabled); }
-
-void FormDialog::setCaption(std::string_view name, const std::string& text) {
-    QWidget* w = control(name);
+void FormDialog::setCaption(Control name, const std::string& text) {
+    QWidget* w = controls_.widget(name);
     if (w == this) setWindowTitle(u8(text));
     else if (auto* group = qobject_cast<QGroupBox*>(w)) group->setTitle(u8(text));
     else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(u8(text));
     else if (auto* label = qobject_cast<QLabel*>(w)) label->setText(u8(text));
-    else throw std::logic_error("the control " + std::string(name) + " has no caption");
+    else throw std::logic_error(std::string("the control ") + controlName(name) + " has no caption");
 }
 
-void FormDialog::clearLog() { control<QPlainTextEdit>("Memo1")->clear(); }
+void FormDialog::clearLog() { controls_.get<QPlainTextEdit>(Control::Memo1)->clear(); }
 
-void FormDialog::addLine(const std::string& line) { control<QPlainTextEdit>("Memo1")->appendPlainText(u8(line)); }
+void FormDialog::addLine(const std::string& line) {
+    controls_.get<QPlainTextEdit>(Control::Memo1)->appendPlainText(u8(line));
+}
 
-void FormDialog::setStatus(const std::string& text) { control<QStatusBar>("StatusBar1")->showMessage(u8(text)); }
+void FormDialog::setStatus(const std::string& text) {
+    controls_.get<QStatusBar>(Control::StatusBar1)->showMessage(u8(text));
+}
 
 // Draws now what changed since the window was last drawn (the new log line,
 // the status line), not the whole window: the controls mark what they must
@@ -145,21 +144,24 @@ bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void FormDialog::anchor(QWidget* control, int edges) {
-    if (!anchors_) anchors_ = std::make_unique<Anchors>(this, size());
-    anchors_->add(control, edges);
-}
-
 void FormDialog::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         centreOnScreen(this);
-        guarded([this] { FormActivate(); });
+        if (handlers_) guarded([this] { handlers_->FormActivate(); });
     }
     QDialog::showEvent(event);
 }
 
+// Every way of closing (the button, the title bar, Escape) passes here. An
+// error of the closing handler (a settings file that cannot be written) is
+// shown and the dialog still closes, so the user is never trapped in it.
+void FormDialog::done(int result) {
+    if (isVisible() && handlers_) guarded([this] { handlers_->FormClose(); });
+    QDialog::done(result);
+}
+
 void FormDialog::resizeEvent(QResizeEvent* event) {
-    if (anchors_) anchors_->apply();
+    controls_.applyAnchors();
     QDialog::resizeEvent(event);
 }
 

@@ -1,5 +1,5 @@
-// The backup dialog's window: draws the form and forwards every handler to
-// the dialog's logic (BackupDialog), for which it is the window port.
+// The backup dialog's window: draws the form and hands every handler to the
+// dialog's logic (BackupDialog), for which it is the window port.
 #pragma once
 
 #include "BackupDialog.h"
@@ -7,13 +7,7 @@
 
 #include <memory>
 
-namespace Ui {
-class TSaveFormatDialog;
-}
-
 class TSaveFormatDialog : public zalohy::FormDialog {
-    Q_OBJECT
-
 public:
     explicit TSaveFormatDialog(QWidget* parent = nullptr);
     ~TSaveFormatDialog() override;
@@ -21,15 +15,6 @@ public:
     // The dialog's logic; also the program's command runner.
     zalohy::BackupDialog& logic() { return *core_; }
 
-public Q_SLOTS:
-    void SaveToArchiveClick();
-    void EndBtnClick();
-
-protected:
-    void FormActivate() override;
-    void done(int result) override;
-
 private:
-    std::unique_ptr<Ui::TSaveFormatDialog> ui;
     std::unique_ptr<zalohy::BackupDialog> core_;
 };

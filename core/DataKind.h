@@ -4,6 +4,8 @@
 // file-name suffixes) is taken from this table and nowhere else.
 #pragma once
 
+#include "Forms.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -13,7 +15,7 @@ namespace zalohy {
 
 struct DataKind {
     const char* name;             // plain name: "formats", "texts", ...
-    const char* checkBox;         // object name of the kind's check box in both dialogs
+    Control checkBox;             // the kind's check box in both dialogs
     const char* backupCaption;    // check-box caption in the backup dialog (UTF-8)
     const char* sendCaption;      // check-box caption in the send dialog (UTF-8)
     int id;                       // archive member id; also the upload file's number
@@ -25,12 +27,12 @@ struct DataKind {
 
 // Table order: formats, texts, shop name, preset keys, PLU file, image file.
 inline constexpr std::array<DataKind, 6> kDataKinds{{
-    {"formats", "CheckBoxFormaty", "Formáty", "Formáty", 34, "F74", "T74.dat", "F34", "F34.dat"},
-    {"texts", "CheckBoxTexty", "Texty", "Texty", 38, "f78", "T78.dat", "F38", "F38.dat"},
-    {"shop name", "CheckBoxShopName", "Název obchodu", "Název obchodu", 52, "f62", "T62.dat", "F52", "F52.dat"},
-    {"preset keys", "CheckBoxPresety", "Rychloklávesy", "Rychloklávesy", 41, "F71", "T71.dat", "F41", "F41.dat"},
-    {"PLU file", "CheckBoxPlu", "PLU soubor", "PLU soubor", 25, "F85", "T85.dat", "F25", "F25.dat"},
-    {"image file", "CheckBoxImg", "Image soubor", "Image", 67, "F66", "T66.dat", "F67", "F67.dat"},
+    {"formats", Control::CheckBoxFormaty, "Formáty", "Formáty", 34, "F74", "T74.dat", "F34", "F34.dat"},
+    {"texts", Control::CheckBoxTexty, "Texty", "Texty", 38, "f78", "T78.dat", "F38", "F38.dat"},
+    {"shop name", Control::CheckBoxShopName, "Název obchodu", "Název obchodu", 52, "f62", "T62.dat", "F52", "F52.dat"},
+    {"preset keys", Control::CheckBoxPresety, "Rychloklávesy", "Rychloklávesy", 41, "F71", "T71.dat", "F41", "F41.dat"},
+    {"PLU file", Control::CheckBoxPlu, "PLU soubor", "PLU soubor", 25, "F85", "T85.dat", "F25", "F25.dat"},
+    {"image file", Control::CheckBoxImg, "Image soubor", "Image", 67, "F66", "T66.dat", "F67", "F67.dat"},
 }};
 
 // Positions of the kinds in kDataKinds, for code that needs one particular kind.

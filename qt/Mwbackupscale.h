@@ -2,15 +2,12 @@
 // the send dialog, one to end the program, and a clock.
 #pragma once
 
+#include "FormLayout.h"
+
 #include <QString>
 #include <QTime>
 #include <QWidget>
 
-#include <memory>
-
-namespace Ui {
-class TMWBackup;
-}
 class QTimer;
 class TSaveFormatDialog;
 class TSendFormatFrm;
@@ -46,5 +43,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::unique_ptr<Ui::TMWBackup> ui;
+    zalohy::FormWidgets controls_;
 };
