@@ -8,6 +8,7 @@
 #include "ScaleCommand.h"
 #include "ScaleList.h"
 #include "SendDialog.h"
+#include "ZaltoolSafety.h"
 
 #include <getopt.h>
 
@@ -51,6 +52,8 @@ struct Request {
     std::optional<KindSet> kinds;
     bool overwrite = false;
     std::optional<std::string> work;
+    std::optional<std::string> backupFirst;  // send: the folder of the safety archive
+    bool force = false;                      // send: even when that backup fails
 };
 
 struct CommandForm {
@@ -58,6 +61,7 @@ struct CommandForm {
     std::size_t operands;
     bool overwriteOption;
     int (*run)(const Request&);
+    bool backupFirstOption = false;  // --backup-first and --force
 };
 
 void complain(const std::string& what) {
@@ -172,6 +176,11 @@ int backup(const Request& request) {
 int send(const Request& request) {
     const std::string archive = absolutePath(request.operands[0]);
     const std::string& address = request.operands[1];
+    const std::optional<std::string> safetyFolder =
+        request.backupFirst ? std::optional(absolutePath(*request.backupFirst)) : std::nullopt;
+    std::error_code ec;
+    if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
+        return fail(*safetyFolder + " není složka");
     if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
 
     ConsolePort port;
@@ -189,6 +198,11 @@ int send(const Request& request) {
             port.setChecked(kDataKinds[i].checkBox, (*request.kinds)[i]);
     }
     port.setEditText(kAddressBox, address);
+    if (safetyFolder) {
+        KindSet ticked{};
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i) ticked[i] = port.isChecked(kDataKinds[i].checkBox);
+        if (!backUpBeforeSend(address, ticked, *safetyFolder, request.force)) return kFailed;
+    }
     dialog.SendFormatBtnClick();
     if (port.status() == kAllSent && port.problemBoxes() == 0) return kDone;
     return fail("the send to " + address + " is not complete");
@@ -287,7 +301,7 @@ int backupList(const Request& request) {
 const ZaltoolRun kRuns[] = {
     {"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",
      "back up one scale into ARCHIVE, as the backup dialog does", zaltoolBackup},
-    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR]",
+    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR] [--backup-first=DIR [--force]]",
      "send the kinds ARCHIVE holds (or those of LIST) to one scale, as the send dialog does", zaltoolSend},
     {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR]",
      "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", zaltoolBackupList},
@@ -300,6 +314,10 @@ void printOptionsHelp(std::FILE* out) {
                  "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
                  "  --work=DIR     the working folder, where the scale library's files live\n"
                  "                 (default: the current folder)\n"
+                 "  --backup-first=DIR  send: first back up from the scale the kinds about to be\n"
+                 "                 sent into DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
+                 "                 when that fails nothing is sent\n"
+                 "  --force        send: send even when the backup of --backup-first fails\n"
                  "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n",
                  kKindList);
 }
@@ -311,6 +329,10 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
                               {"work", required_argument, nullptr, 'w'},
                               {"help", no_argument, nullptr, 'h'}};
     if (form.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
+    if (form.backupFirstOption) {
+        table.push_back({"backup-first", required_argument, nullptr, 'b'});
+        table.push_back({"force", no_argument, nullptr, 'f'});
+    }
     table.push_back({nullptr, 0, nullptr, 0});
 
     Request request;
@@ -330,6 +352,8 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
         }
         case 'w': request.work = optarg; break;
         case 'o': request.overwrite = true; break;
+        case 'b': request.backupFirst = optarg; break;
+        case 'f': request.force = true; break;
         case ':': return usage(form.about, std::string("option ") + argv[optind - 1] + " needs a value");
         default: return usage(form.about, std::string("unknown option ") + argv[optind - 1]);
         }
@@ -337,6 +361,7 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
     for (int i = optind; i < argc; ++i) request.operands.emplace_back(argv[i]);
     if (request.operands.size() != form.operands)
         return usage(form.about, std::string("usage: zaltool ") + form.about.name + " " + form.about.synopsis);
+    if (request.force && !request.backupFirst) return usage(form.about, "--force needs --backup-first");
 
     // zaltool's main checks that stdout took everything.
     return form.run(request);
@@ -345,13 +370,19 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
 }  // namespace
 
 int zaltoolBackup(int argc, char** argv) { return parseAndRun({kRuns[0], 2, true, backup}, argc, argv); }
-int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send}, argc, argv); }
+int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send, true}, argc, argv); }
 int zaltoolBackupList(int argc, char** argv) { return parseAndRun({kRuns[2], 2, false, backupList}, argc, argv); }
 
 const ZaltoolRun* findZaltoolRun(std::string_view name) {
     for (const ZaltoolRun& run : kRuns)
         if (name == run.name) return &run;
     return nullptr;
+}
+
+bool bindZaltoolLibrary() { return bindLibrary(); }
+
+std::string zaltoolArchiveName(const std::string& address, const std::string& dated) {
+    return archiveName(address, dated);
 }
 
 void printZaltoolRunsHelp(std::FILE* out) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace zalohy {
@@ -26,5 +27,11 @@ struct ZaltoolRun {
 const ZaltoolRun* findZaltoolRun(std::string_view name);
 // The runs' part of "zaltool --help".
 void printZaltoolRunsHelp(std::FILE* out);
+
+// Binds the scale library as the runs do; on failure says why on stderr.
+bool bindZaltoolLibrary();
+// "<address>-<dated>.zal", the address made fit for a file name as the list
+// backup's archive names have it.
+std::string zaltoolArchiveName(const std::string& address, const std::string& dated);
 
 }  // namespace zalohy

@@ -17,6 +17,7 @@
 #include "DataKind.h"
 #include "ToolConsole.h"
 #include "ZaltoolRuns.h"
+#include "ZaltoolSafety.h"
 
 #include <getopt.h>
 
@@ -213,6 +214,7 @@ void printOverview() {
                 "  -h, --help               describe the command\n"
                 "\nExit status: 0 done, 1 failed (one line on stderr says why), 2 wrong command line.\n\n");
     printZaltoolRunsHelp(stdout);
+    printZaltoolSafetyHelp(stdout);
 }
 
 int help(const Invocation& call) {
@@ -220,7 +222,9 @@ int help(const Invocation& call) {
         printOverview();
         return kDone;
     }
-    if (const ZaltoolRun* run = findZaltoolRun(call.operands[0])) {
+    const ZaltoolRun* run = findZaltoolRun(call.operands[0]);
+    if (!run) run = findZaltoolSafetyRun(call.operands[0]);
+    if (run) {
         std::string name = run->name, option = "--help";
         char* args[] = {name.data(), option.data(), nullptr};
         return run->entry(2, args);
@@ -303,6 +307,8 @@ int run(int argc, char** argv) {
     if (optind >= argc) return usageError("no command given");
     // The unattended runs (backup, send, backup-list) parse their own options.
     if (const ZaltoolRun* run = findZaltoolRun(argv[optind])) return run->entry(argc - optind, argv + optind);
+    // diff, check, check-list: the same.
+    if (const ZaltoolRun* run = findZaltoolSafetyRun(argv[optind])) return run->entry(argc - optind, argv + optind);
     const Command* command = findCommand(argv[optind]);
     if (!command) return usageError("unknown command '" + std::string(argv[optind]) + "'");
     return runCommand(*command, argc - optind, argv + optind);
