@@ -13,6 +13,8 @@
 // whose backup(call) reads call.value("kinds") and call.has("overwrite").
 // The unattended runs against scales (backup, send, backup-list) are not rows
 // here: they live in ZaltoolRuns, each an entry that parses its own options.
+// Nor are diff, check and check-list, the safety net around sends: they live
+// in ZaltoolSafety, entries of the same form.
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "ToolConsole.h"
