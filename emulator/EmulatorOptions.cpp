@@ -53,6 +53,11 @@ const char* usageText() {
            "  --drop-after N          close the connection after N bytes of an answer\n"
            "  --malformed             answer with bytes that are not our protocol\n"
            "  --stall                 accept and read requests but never answer\n"
+           "client limits:\n"
+           "  --idle-timeout MS       drop a client when nothing moves for MS milliseconds, and\n"
+           "                          when it falls behind --min-rate beyond that (default 10000);\n"
+           "                          a full connection table makes a new client wait no longer\n"
+           "  --min-rate BYTES        the least a client must move per second (default 1024)\n"
            "other options:\n"
            "  -h, --help              show this help and exit\n"
            "  -V, --version           show the version and exit\n"
@@ -61,7 +66,7 @@ const char* usageText() {
 }
 
 ParseOutcome parseOptions(int argc, char* const* argv, EmulatorOptions& options, std::string& error) {
-    enum : int { kData = 256, kListen, kSeed, kAllowNonLoopback, kRefuse, kDelay, kDropAfter, kMalformed, kStall };
+    enum : int { kData = 256, kListen, kSeed, kAllowNonLoopback, kRefuse, kDelay, kDropAfter, kMalformed, kStall, kIdleTimeout, kMinRate };
     static const option table[] = {
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
@@ -74,6 +79,8 @@ ParseOutcome parseOptions(int argc, char* const* argv, EmulatorOptions& options,
         {"drop-after", required_argument, nullptr, kDropAfter},
         {"malformed", no_argument, nullptr, kMalformed},
         {"stall", no_argument, nullptr, kStall},
+        {"idle-timeout", required_argument, nullptr, kIdleTimeout},
+        {"min-rate", required_argument, nullptr, kMinRate},
         {nullptr, 0, nullptr, 0},
     };
     std::optional<std::uint16_t> port;
@@ -103,6 +110,18 @@ ParseOutcome parseOptions(int argc, char* const* argv, EmulatorOptions& options,
         case kDelay:
             if (!parseNumber(text, options.delayMs) || options.delayMs < 0) {
                 error = "bad --delay " + std::string(text);
+                return ParseOutcome::Error;
+            }
+            break;
+        case kIdleTimeout:
+            if (!parseNumber(text, options.idleTimeoutMs) || options.idleTimeoutMs < 1) {
+                error = "bad --idle-timeout " + std::string(text);
+                return ParseOutcome::Error;
+            }
+            break;
+        case kMinRate:
+            if (!parseNumber(text, options.minRate) || options.minRate < 1) {
+                error = "bad --min-rate " + std::string(text);
                 return ParseOutcome::Error;
             }
             break;

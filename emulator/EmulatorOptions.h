@@ -23,6 +23,12 @@ struct EmulatorOptions {
     std::optional<std::uint64_t> dropAfter; // close after this many bytes of an answer
     bool malformed = false;                 // answer with bytes that are not our protocol
     bool stall = false;                     // read the request, never answer
+
+    // Limits on clients: a connection is dropped when nothing moves for this
+    // long, and when, counted from its start, it moves fewer bytes than
+    // minRate per second beyond this allowance (a trickling client).
+    int idleTimeoutMs = 10'000;
+    std::uint64_t minRate = 1024;
 };
 
 enum class ParseOutcome { Run, Help, Version, Error };

@@ -19,10 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 using net::Result;
 
-// How long the emulator waits for the next bytes of a request, and for room
-// to send; the library gives up much sooner.
-constexpr int kClientIdleMs = 10'000;
 constexpr std::size_t kMaxConnections = 128;
+// How often the serving loop looks for finished connections while the
+// table is full and new clients wait in the listen queue.
+constexpr int kFullTablePollMs = 20;
 constexpr std::size_t kChunk = std::size_t(1) << 20;
 constexpr int kBindAttempts = 20;
 constexpr const char* kTempSuffix = ".part";
@@ -36,12 +36,72 @@ constexpr char kMalformedAnswer[] = "HTTP/1.0 400 Bad Request\r\nContent-Length:
 
 fs::path scaleFile(const fs::path& folder, int kindId) { return folder / (std::to_string(kindId) + ".dat"); }
 
+}  // namespace
+
+using net::Result;
+
+// The time a connection has left: nothing moving for the idle time-out ends
+// it, and so does moving less than the minimum rate, counted from its start
+// with the idle time-out as allowance, so a client that trickles a byte now
+// and then cannot hold a connection for ever.
+class Clock {
+public:
+    explicit Clock(const EmulatorOptions& options)
+        : idleMs_(options.idleTimeoutMs), minRate_(options.minRate), begin_(std::chrono::steady_clock::now()) {}
+
+    int timeoutMs() const {
+        using namespace std::chrono;
+        const auto due = begin_ + milliseconds(idleMs_) +
+                         milliseconds(static_cast<std::int64_t>(std::min<std::uint64_t>(moved_ * 1000 / minRate_,
+                                                                                         1ull << 40)));
+        const auto left = duration_cast<milliseconds>(due - steady_clock::now()).count();
+        return static_cast<int>(std::clamp<std::int64_t>(left, 0, idleMs_));
+    }
+    void moved(std::size_t bytes) { moved_ += bytes; }
+
+    Result receive(net::Socket& socket, void* data, std::size_t capacity, std::size_t& got,
+                   const std::atomic<bool>& stopping) {
+        const Result r = net::receiveSome(socket, data, capacity, got, timeoutMs(), &stopping);
+        if (r == Result::Ok) moved(got);
+        return r;
+    }
+    Result receiveAll(net::Socket& socket, void* data, std::size_t size, const std::atomic<bool>& stopping) {
+        for (char* next = static_cast<char*>(data); size > 0;) {
+            std::size_t got = 0;
+            if (const Result r = receive(socket, next, size, got, stopping); r != Result::Ok) return r;
+            next += got;
+            size -= got;
+        }
+        return Result::Ok;
+    }
+    Result sendAll(net::Socket& socket, const void* data, std::size_t size, const std::atomic<bool>& stopping) {
+        for (const char* next = static_cast<const char*>(data); size > 0;) {
+            std::size_t sent = 0;
+            if (const Result r = net::sendSome(socket, next, size, sent, timeoutMs(), &stopping); r != Result::Ok)
+                return r;
+            moved(sent);
+            next += sent;
+            size -= sent;
+        }
+        return Result::Ok;
+    }
+
+private:
+    int idleMs_;
+    std::uint64_t minRate_;
+    std::chrono::steady_clock::time_point begin_;
+    std::uint64_t moved_ = 0;
+};
+
+namespace {
+
 // Sends one answer with the fault options applied: the delay before it, the
 // malformed bytes instead of it, or the cut after so many bytes.
 class AnswerStream {
 public:
-    AnswerStream(net::Socket& socket, const EmulatorOptions& options, const std::atomic<bool>& stopping)
-        : socket_(socket), options_(options), stopping_(stopping) {}
+    AnswerStream(net::Socket& socket, const EmulatorOptions& options, const std::atomic<bool>& stopping,
+                 Clock& clock)
+        : socket_(socket), options_(options), stopping_(stopping), clock_(clock) {}
 
     // False when nothing more is to be sent.
     bool begin(wire::AnswerStatus status, int kindId, std::uint64_t length) {
@@ -50,7 +110,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (options_.malformed) {
             fault_ = " (malformed answer sent)";
-            net::sendAll(socket_, kMalformedAnswer, sizeof kMalformedAnswer - 1, kClientIdleMs, &stopping_);
+            clock_.sendAll(socket_, kMalformedAnswer, sizeof kMalformedAnswer - 1, stopping_);
             return false;
         }
         wire::Header header;
@@ -66,7 +126,7 @@ public:
     bool send(const void* data, std::size_t size) {
         std::size_t allowed = size;
         if (options_.dropAfter) allowed = static_cast<std::size_t>(std::min<std::uint64_t>(size, *options_.dropAfter - sent_));
-        if (net::sendAll(socket_, data, allowed, kClientIdleMs, &stopping_) != Result::Ok) {
+        if (clock_.sendAll(socket_, data, allowed, stopping_) != Result::Ok) {
             fault_ = " (connection lost)";
             return false;
         }
@@ -84,6 +144,7 @@ private:
     net::Socket& socket_;
     const EmulatorOptions& options_;
     const std::atomic<bool>& stopping_;
+    Clock& clock_;
     std::uint64_t sent_ = 0;
     std::string fault_;
 };
@@ -181,7 +242,11 @@ void EmulatorServer::serve(int wakeFd) {
     fds[0] = {wakeFd, POLLIN, 0};
     for (std::size_t i = 0; i < scales_.size(); ++i) fds[i + 1] = {scales_[i].listener.native(), POLLIN, 0};
     for (;;) {
-        const int n = ::poll(fds.data(), fds.size(), 500);
+        // With the table full new clients wait in the listen queue; every
+        // connection ends within its time-outs, so none waits longer.
+        const bool full = workers_.size() >= kMaxConnections;
+        for (std::size_t i = 0; i < scales_.size(); ++i) fds[i + 1].events = full ? 0 : POLLIN;
+        const int n = ::poll(fds.data(), fds.size(), full ? kFullTablePollMs : 500);
         reapWorkers(false);
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
@@ -196,12 +261,7 @@ void EmulatorServer::serve(int wakeFd) {
 
 void EmulatorServer::acceptPending(Scale& scale) {
     net::Socket connection;
-    while (net::acceptConnection(scale.listener, connection) == Result::Ok) {
-        if (workers_.size() >= kMaxConnections) {
-            log(scale, "too many connections: closed");
-            connection.close();
-            continue;
-        }
+    while (workers_.size() < kMaxConnections && net::acceptConnection(scale.listener, connection) == Result::Ok) {
         auto done = std::make_shared<std::atomic<bool>>(false);
         std::thread thread([this, &scale, done, c = std::move(connection)]() mutable {
             try {
@@ -227,9 +287,11 @@ void EmulatorServer::reapWorkers(bool all) {
 }
 
 void EmulatorServer::handle(net::Socket connection, const Scale& scale) {
+    Clock clock(options_);
     unsigned char bytes[wire::kHeaderSize];
-    if (net::receiveAll(connection, bytes, sizeof bytes, kClientIdleMs, &stopping_) != Result::Ok) {
-        log(scale, "connection closed before a whole request");
+    if (const Result r = clock.receiveAll(connection, bytes, sizeof bytes, stopping_); r != Result::Ok) {
+        log(scale, r == Result::TimedOut ? "no whole request in time: connection dropped"
+                                         : "connection closed before a whole request");
         return;
     }
     wire::Header request;
@@ -242,7 +304,7 @@ void EmulatorServer::handle(net::Socket connection, const Scale& scale) {
     const bool isRequest = request.type == wire::FrameType::Download || request.type == wire::FrameType::Upload;
     if (decoded != wire::DecodeResult::Ok || !isRequest || !kind) {
         const bool badVersion = decoded == wire::DecodeResult::BadVersion;
-        AnswerStream answer(connection, options_, stopping_);
+        AnswerStream answer(connection, options_, stopping_, clock);
         answer.begin(badVersion ? wire::AnswerStatus::UnsupportedVersion : wire::AnswerStatus::BadRequest,
                      request.kind, 0);
         log(scale, badVersion ? "protocol version " + std::to_string(request.version) + " refused"
@@ -256,13 +318,13 @@ void EmulatorServer::handle(net::Socket connection, const Scale& scale) {
         return;
     }
     const std::string outcome = request.type == wire::FrameType::Download
-                                    ? download(connection, scale, kind->id)
-                                    : upload(connection, scale, kind->id, request.length);
+                                    ? download(connection, scale, kind->id, clock)
+                                    : upload(connection, scale, kind->id, request.length, clock);
     log(scale, name + ": " + outcome);
 }
 
-std::string EmulatorServer::download(net::Socket& connection, const Scale& scale, int kindId) {
-    AnswerStream answer(connection, options_, stopping_);
+std::string EmulatorServer::download(net::Socket& connection, const Scale& scale, int kindId, Clock& clock) {
+    AnswerStream answer(connection, options_, stopping_, clock);
     const fs::path path = scaleFile(scale.folder, kindId);
     std::FILE* file = options_.refusedKinds.count(kindId) ? nullptr : std::fopen(path.c_str(), "rb");
     // The size of the file opened, even if an upload replaces it meanwhile.
@@ -290,8 +352,9 @@ std::string EmulatorServer::download(net::Socket& connection, const Scale& scale
     return outcome + answer.fault();
 }
 
-std::string EmulatorServer::upload(net::Socket& connection, const Scale& scale, int kindId, std::uint64_t length) {
-    AnswerStream answer(connection, options_, stopping_);
+std::string EmulatorServer::upload(net::Socket& connection, const Scale& scale, int kindId, std::uint64_t length,
+                                   Clock& clock) {
+    AnswerStream answer(connection, options_, stopping_, clock);
     if (length > wire::kMaxPayload) {
         answer.begin(wire::AnswerStatus::TooLarge, kindId, 0);
         return std::to_string(length) + " bytes is too large: refused" + answer.fault();
@@ -305,9 +368,12 @@ std::string EmulatorServer::upload(net::Socket& connection, const Scale& scale, 
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)) + 1);
     for (std::uint64_t left = length; left > 0;) {
         std::size_t got = 0;
-        const Result r = net::receiveSome(connection, buffer.data(),
-                                          static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())), got,
-                                          kClientIdleMs, &stopping_);
+        const Result r = clock.receive(connection, buffer.data(),
+                                       static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())), got,
+                                       stopping_);
+        if (r == Result::TimedOut)
+            return "too slow after " + std::to_string(length - left) + " of " + std::to_string(length) +
+                   " bytes: connection dropped, nothing stored";
         if (r != Result::Ok)
             return "connection lost after " + std::to_string(length - left) + " of " + std::to_string(length) +
                    " bytes: nothing stored";
@@ -326,7 +392,7 @@ void EmulatorServer::stall(net::Socket& connection) {
     // Reads and drops whatever comes until the peer gives up or we stop.
     char sink[4096];
     std::size_t got = 0;
-    while (net::receiveSome(connection, sink, sizeof sink, got, kClientIdleMs * 6, &stopping_) == Result::Ok) {
+    while (net::receiveSome(connection, sink, sizeof sink, got, options_.idleTimeoutMs * 6, &stopping_) == Result::Ok) {
     }
 }
 

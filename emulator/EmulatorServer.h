@@ -16,6 +16,8 @@
 
 namespace zalohy::emulator {
 
+class Clock;
+
 class EmulatorServer {
 public:
     explicit EmulatorServer(EmulatorOptions options);
@@ -55,8 +57,8 @@ private:
     void acceptPending(Scale& scale);
     void reapWorkers(bool all);
     void handle(net::Socket connection, const Scale& scale);
-    std::string download(net::Socket& connection, const Scale& scale, int kindId);
-    std::string upload(net::Socket& connection, const Scale& scale, int kindId, std::uint64_t length);
+    std::string download(net::Socket& connection, const Scale& scale, int kindId, Clock& clock);
+    std::string upload(net::Socket& connection, const Scale& scale, int kindId, std::uint64_t length, Clock& clock);
     void stall(net::Socket& connection);
     void log(const Scale& scale, const std::string& line);
 

@@ -2,27 +2,22 @@
 
 #include "FileIo.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace zalohy {
 
 namespace {
 
 // White space as the C library's "%s" sees it in the "C" locale.
 bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// What a text-mode stream delivers of these bytes.
-std::string textModeContent(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    // A list saved as UTF-8 by a Windows editor starts with a byte-order
-    // mark, which must not become part of the first address.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\x1A') break;
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        text.push_back(bytes[i]);
-    }
-    return text;
-}
 
 std::string firstWord(std::string_view piece) {
     std::size_t begin = 0;
@@ -32,46 +27,144 @@ std::string firstWord(std::string_view piece) {
     return std::string(piece.substr(begin, end - begin));
 }
 
+// Opens a regular file for reading and nothing else. On POSIX the open does
+// not wait for a writer of a FIFO, and the file's type is taken from what was
+// opened, not from the name, so nothing can be swapped in between.
+std::FILE* openRegularFile(const std::string& fileName, ScaleListReader::Opened& opened) {
+    opened = ScaleListReader::Opened::Missing;
+#ifdef _WIN32
+    std::FILE* f = _wfopen(fileio::toPath(fileName).c_str(), L"rb");
+    if (!f) {
+        std::error_code ec;
+        if (std::filesystem::exists(fileio::toPath(fileName), ec)) opened = ScaleListReader::Opened::NotAFile;
+        return nullptr;
+    }
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        opened = ScaleListReader::Opened::NotAFile;
+        return nullptr;
+    }
+#else
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        opened = ScaleListReader::Opened::NotAFile;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return nullptr;
+    }
+#endif
+    opened = ScaleListReader::Opened::Ok;
+    return f;
+}
+
 }  // namespace
 
-ScaleList parseScaleList(std::string_view bytes) {
-    const std::string text = textModeContent(bytes);
-    ScaleList list;
-    int line = 1;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t length = 0;
-        while (length < kListPieceLength && at + length < text.size()) {
-            if (text[at + length++] == '\n') break;
-        }
-        const std::string_view piece = std::string_view(text).substr(at, length);
-        at += length;
-        if (piece.size() < kShortestListEntry) {
-            list.reachedEndOfFile = false;
-            return list;
-        }
-        ScaleListEntry entry;
-        entry.line = line;
-        entry.address = firstWord(piece);
-        entry.problem = checkScaleAddress(entry.address);
-        list.entries.push_back(std::move(entry));
-        if (piece.back() == '\n') ++line;
+ScaleListReader::ScaleListReader(std::string_view text) : window_(text) {}
+
+ScaleListReader::~ScaleListReader() {
+    if (file_) std::fclose(file_);
+}
+
+ScaleListReader::Opened ScaleListReader::open(const std::string& fileName) {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    window_ = {};
+    started_ = ended_ = shortPiece_ = readError_ = false;
+    line_ = 1;
+    Opened opened;
+    file_ = openRegularFile(fileName, opened);
+    return opened;
+}
+
+bool ScaleListReader::refill() {
+    if (!window_.empty()) return true;
+    if (!file_) return false;
+    const std::size_t got = std::fread(buffer_, 1, sizeof buffer_, file_);
+    if (got == 0 && std::ferror(file_)) readError_ = true;
+    window_ = std::string_view(buffer_, got);
+    return got > 0;
+}
+
+int ScaleListReader::peek() {
+    if (!refill()) return -1;
+    return static_cast<unsigned char>(window_.front());
+}
+
+int ScaleListReader::get() {
+    if (ended_) return -1;
+    if (!started_) {
+        started_ = true;
+        // A list saved as UTF-8 by a Windows editor starts with a byte-order
+        // mark, which must not become part of the first address. The first
+        // buffer holds at least three bytes unless the file is shorter.
+        refill();
+        if (window_.substr(0, 3) == "\xEF\xBB\xBF") window_.remove_prefix(3);
     }
+    int c = peek();
+    if (c < 0 || c == 0x1A) {
+        ended_ = true;
+        return -1;
+    }
+    window_.remove_prefix(1);
+    if (c == '\r' && peek() == '\n') {
+        window_.remove_prefix(1);
+        c = '\n';
+    }
+    return c;
+}
+
+std::optional<ScaleListEntry> ScaleListReader::next() {
+    if (shortPiece_) return std::nullopt;
+    char piece[kListPieceLength];
+    std::size_t length = 0;
+    while (length < kListPieceLength) {
+        const int c = get();
+        if (c < 0) break;
+        piece[length++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    if (length == 0 || readError_) return std::nullopt;
+    if (length < kShortestListEntry) {
+        shortPiece_ = true;
+        return std::nullopt;
+    }
+    ScaleListEntry entry;
+    entry.line = line_;
+    entry.address = firstWord(std::string_view(piece, length));
+    entry.problem = checkScaleAddress(entry.address);
+    if (piece[length - 1] == '\n') ++line_;
+    return entry;
+}
+
+namespace {
+
+ScaleList readAll(ScaleListReader& reader) {
+    ScaleList list;
+    while (std::optional<ScaleListEntry> entry = reader.next()) list.entries.push_back(std::move(*entry));
+    list.reachedEndOfFile = reader.reachedEndOfFile();
     return list;
 }
 
+}  // namespace
+
+ScaleList parseScaleList(std::string_view bytes) {
+    ScaleListReader reader(bytes);
+    return readAll(reader);
+}
+
 std::optional<ScaleList> readScaleList(const std::string& fileName) {
-    fileio::File file;
-    if (!file.open(fileio::toPath(fileName), "rb")) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    for (;;) {
-        const std::size_t got = file.read(buffer, sizeof buffer);
-        bytes.append(buffer, got);
-        if (got < sizeof buffer) break;
-    }
-    if (file.hadReadError()) return std::nullopt;
-    return parseScaleList(bytes);
+    ScaleListReader reader;
+    if (reader.open(fileName) != ScaleListReader::Opened::Ok) return std::nullopt;
+    ScaleList list = readAll(reader);
+    if (reader.hadReadError()) return std::nullopt;
+    return list;
 }
 
 std::string skippedEntryLine(const ScaleListEntry& entry, std::string_view listName) {

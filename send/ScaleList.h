@@ -11,6 +11,7 @@
 #include "ScaleAddress.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,12 +38,53 @@ struct ScaleList {
     bool reachedEndOfFile = true;
 };
 
-// The list held in text, the file's bytes as they are on disk. A CR LF pair
-// reads as one line break and a Ctrl+Z ends the text, as a text-mode stream
-// on Windows has it; a UTF-8 byte-order mark at the start is skipped.
+// Reads the list one entry at a time, from a file or from text held in
+// memory, in pieces as above: it never holds more than a small buffer of the
+// file and stops at the end of the list, so a huge file or an endless one
+// costs no memory. A CR LF pair reads as one line break and a Ctrl+Z ends the
+// text, as a text-mode stream on Windows has it; a UTF-8 byte-order mark at
+// the start is skipped.
+class ScaleListReader {
+public:
+    enum class Opened { Ok, Missing, NotAFile };
+
+    ScaleListReader() = default;
+    explicit ScaleListReader(std::string_view text);
+    ~ScaleListReader();
+    ScaleListReader(const ScaleListReader&) = delete;
+    ScaleListReader& operator=(const ScaleListReader&) = delete;
+
+    // Opens the file. Anything but a regular file (a FIFO, a device such as
+    // /dev/zero, a folder) is refused as NotAFile without a byte read from it
+    // and without waiting for a writer; Missing when it cannot be opened.
+    Opened open(const std::string& fileName);
+    // The next entry; nothing at the end of the list: the end of the file, a
+    // short piece, or a read error.
+    std::optional<ScaleListEntry> next();
+    // After next() gave nothing: whether the list ran to the end of the file.
+    bool reachedEndOfFile() const { return !shortPiece_ && !readError_; }
+    bool hadReadError() const { return readError_; }
+
+private:
+    int get();   // the next byte as a text-mode stream gives it, or -1
+    int peek();  // the next raw byte, or -1
+    bool refill();
+
+    std::FILE* file_ = nullptr;
+    std::string_view window_;  // unread bytes of the buffer or of the text
+    char buffer_[512];
+    bool started_ = false;
+    bool ended_ = false;
+    bool shortPiece_ = false;
+    bool readError_ = false;
+    int line_ = 1;
+};
+
+// The whole list held in text, the file's bytes as they are on disk.
 ScaleList parseScaleList(std::string_view text);
 
-// Reads and parses the file; nothing when it cannot be opened or read.
+// Reads and parses the file; nothing when it cannot be opened, is no regular
+// file or cannot be read. Holds every entry: the runs use ScaleListReader.
 std::optional<ScaleList> readScaleList(const std::string& fileName);
 
 // The progress line for an entry that names no usable scale, e.g.

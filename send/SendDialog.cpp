@@ -169,46 +169,42 @@ void SendDialog::SendByListClick() {
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
 
-    const std::optional<ScaleList> list = readScaleList(kScaleListFile);
-    if (!list) {
+    // The list is read in pieces as the run goes, never whole: a list that is
+    // no regular file (a FIFO, a device) is refused like a missing one.
+    ScaleListReader list;
+    const auto openList = [&] {
+        if (list.open(kScaleListFile) == ScaleListReader::Opened::Ok) return true;
         window_.messageBox("Nepodarilo se otevrit soubor seznam.lst", "No je do divný!!!", kMbOk);
-        return;
-    }
+        return false;
+    };
+    if (!openList()) return;
 
+    // A first reading checks every entry before anything is extracted.
     const std::string archiveName = window_.editText(kArchiveBox);
-    for (const ScaleListEntry& entry : list->entries) {
-        if (entry.problem == AddressProblem::None && !archiveName.empty() &&
-            isWorkingFile(archiveName, entry.address)) {
+    while (const std::optional<ScaleListEntry> entry = list.next()) {
+        if (entry->problem == AddressProblem::None && !archiveName.empty() &&
+            isWorkingFile(archiveName, entry->address)) {
             refuseWorkingFileAsArchive(window_, archiveName);
             return;
         }
     }
+    if (!openList()) return;
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
     if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
     const BusyScope busy(window_);
     int visited = 0;
     int failed = 0;
-    for (const ScaleListEntry& entry : list->entries) {
+    while (const std::optional<ScaleListEntry> next = list.next()) {
+        const ScaleListEntry& entry = *next;
         if (entry.problem != AddressProblem::None) {
             window_.addLine(skippedLine(entry));
             continue;
         }
         ++visited;
-        bool allSent = true;
-        for (std::size_t i = 0; i < kImage; ++i) {
-            if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
-            if (i == kPlu) window_.messageBox("", "", kMbOk);
-            const KindTexts& texts = kKindTexts[i];
-            const Transfer result = sendKind(i, entry.address, archive, texts.listProgress);
-            if (result == Transfer::NotExtracted) return;
-            if (result == Transfer::Failed) {
-                window_.addLine(texts.listFailure);
-                allSent = false;
-            }
-            removeIfExists(scaleFileName(entry.address, kDataKinds[i].uploadSuffix));
-        }
-        if (!allSent) ++failed;
+        const ListSend sent = SendToListedScale(entry.address, archive);
+        if (sent == ListSend::Stopped) return;
+        if (sent == ListSend::Failed) ++failed;
     }
 
     // A run in which some scale did not get everything never ends with the
@@ -220,8 +216,25 @@ void SendDialog::SendByListClick() {
         window_.addLine(verdict);
         return;
     }
-    if (list->reachedEndOfFile) window_.setStatus(kAllSent);
+    if (list.reachedEndOfFile()) window_.setStatus(kAllSent);
     window_.addLine(kAllSent);
+}
+
+SendDialog::ListSend SendDialog::SendToListedScale(const std::string& address, BackupArchive& archive) {
+    bool allSent = true;
+    for (std::size_t i = 0; i < kImage; ++i) {
+        if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
+        if (i == kPlu) window_.messageBox("", "", kMbOk);
+        const KindTexts& texts = kKindTexts[i];
+        const Transfer result = sendKind(i, address, archive, texts.listProgress);
+        if (result == Transfer::NotExtracted) return ListSend::Stopped;
+        if (result == Transfer::Failed) {
+            window_.addLine(texts.listFailure);
+            allSent = false;
+        }
+        removeIfExists(scaleFileName(address, kDataKinds[i].uploadSuffix));
+    }
+    return allSent ? ListSend::Sent : ListSend::Failed;
 }
 
 }  // namespace zalohy

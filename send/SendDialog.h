@@ -35,6 +35,12 @@ public:
     // The send run to every scale of the list file.
     void SendByListClick();
 
+    // One scale of the list run: every ticked kind but the image, with the
+    // list run's texts and boxes. Stopped after a failed extraction, which
+    // ends the whole list run.
+    enum class ListSend { Sent, Failed, Stopped };
+    ListSend SendToListedScale(const std::string& address, BackupArchive& archive);
+
 private:
     enum class Transfer { NotExtracted, Failed, Sent };
 

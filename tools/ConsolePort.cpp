@@ -29,16 +29,23 @@ void ConsolePort::setEnabled(std::string_view box, bool enabled) {
     else if (const auto found = disabled_.find(box); found != disabled_.end()) disabled_.erase(found);
 }
 
+void ConsolePort::emit(bool error, const std::string& text) {
+    if (sink_) return sink_(error, text);
+    if (error) std::fflush(out_);
+    std::fputs(text.c_str(), error ? err_ : out_);
+    if (error) std::fflush(err_);
+}
+
 void ConsolePort::addLine(const std::string& line) {
     log_.push_back(line);
-    std::fprintf(out_, "%s\n", line.c_str());
+    emit(false, line + "\n");
 }
 
 void ConsolePort::setStatus(const std::string& text) {
     status_ = text;
     if (!busy_ || text.empty() || text == printedStatus_) return;
     printedStatus_ = text;
-    std::fprintf(out_, "%s\n", text.c_str());
+    emit(false, text + "\n");
 }
 
 void ConsolePort::repaint() { std::fflush(out_); }
@@ -46,9 +53,7 @@ void ConsolePort::repaint() { std::fflush(out_); }
 int ConsolePort::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     // The list run's pause before each PLU step says nothing and asks nothing.
     if (text.empty() && caption.empty()) return kIdOk;
-    std::fflush(out_);
-    std::fprintf(err_, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(err_);
+    emit(true, caption + ": " + text + "\n");
     if ((flags & 0x0F) == kMbOkCancel) return answerOk_ ? kIdOk : kIdCancel;
     ++problemBoxes_;
     return kIdOk;

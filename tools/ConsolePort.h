@@ -22,6 +22,7 @@
 #include "WindowPort.h"
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -38,6 +39,10 @@ public:
     void setChosenFile(std::optional<std::string> path) { chosenFile_ = std::move(path); }
     // The answer to a question box: OK (true) or Cancel.
     void answerQuestions(bool ok) { answerOk_ = ok; }
+    // Where the text goes instead of the two streams (a list job's record):
+    // each call one line or box, its line break included; `error` for stderr.
+    using Sink = std::function<void(bool error, const std::string& text)>;
+    void setSink(Sink sink) { sink_ = std::move(sink); }
 
     // What the run reported: the text box's lines since it was last cleared,
     // the status line, and how many boxes told of a failure.
@@ -61,6 +66,9 @@ public:
     void setBusy(bool busy) override { busy_ = busy; }
 
 private:
+    void emit(bool error, const std::string& text);
+
+    Sink sink_;
     std::FILE* out_;
     std::FILE* err_;
     std::map<std::string, std::string, std::less<>> edits_;

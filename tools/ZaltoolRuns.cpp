@@ -5,6 +5,7 @@
 #include "ConsolePort.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "ListJobs.h"
 #include "ScaleCommand.h"
 #include "ScaleList.h"
 #include "SendDialog.h"
@@ -13,6 +14,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
 #include <array>
 #include <ctime>
 #include <filesystem>
@@ -25,16 +27,12 @@ namespace fs = std::filesystem;
 
 namespace zalohy {
 
-namespace {
+namespace runs {
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-// The words of --kinds, in the order of kDataKinds: the check boxes' captions
-// in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
-// as "presety" after its box, PLU soubor, Image soubor).
-constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "nazev", "presety", "plu", "image"};
 static_assert(kKindWords.size() == kDataKinds.size());
 constexpr const char* kKindList = "formaty,texty,nazev,presety,plu,image";
 
@@ -44,14 +42,13 @@ constexpr std::array<const char*, 2> kBackedUp{"Gratulujeme,označené soubory "
 constexpr const char* kAllSent = "Navolené datové soubory jsou odeslány";
 constexpr const char* kAddressBox = "EditScaleNumber";
 
-using KindSet = std::array<bool, 6>;
-constexpr KindSet kAllKinds{true, true, true, true, true, true};
-
 struct Request {
     std::vector<std::string> operands;
     std::optional<KindSet> kinds;
     bool overwrite = false;
     std::optional<std::string> work;
+    int jobs = 1;
+    int keep = 0;
     std::optional<std::string> backupFirst;  // send: the folder of the safety archive
     bool force = false;                      // send: even when that backup fails
 };
@@ -61,13 +58,16 @@ struct CommandForm {
     std::size_t operands;
     bool overwriteOption;
     int (*run)(const Request&);
+    bool jobsOption = false;
+    bool keepOption = false;
     bool backupFirstOption = false;  // --backup-first and --force
 };
 
-void complain(const std::string& what) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "zaltool: %s\n", what.c_str());
-    std::fflush(stderr);
+void complain(const std::string& what) { runOutput().write(true, "zaltool: " + what + "\n"); }
+
+bool syncFile(const fs::path& path) {
+    fileio::File file;
+    return file.open(path, "r+b") && file.sync() && file.close();
 }
 
 int fail(const std::string& what) {
@@ -144,6 +144,7 @@ bool archiveHolds(const std::string& path, const KindSet& kinds) {
 // backed up, showed no failure and the archive holds every kind.
 bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite) {
     ConsolePort port;
+    port.setSink([](bool error, const std::string& text) { runOutput().write(error, text); });
     port.setChosenFile(archive);
     port.answerQuestions(overwrite);
     BackupDialog dialog(port, std::string());  // no settings file: its FormClose is never called
@@ -156,7 +157,7 @@ bool backUpScale(const std::string& address, const std::string& archive, const K
     const bool summary = log.size() >= 2 && log[log.size() - 2] == kBackedUp[0] && log.back() == kBackedUp[1];
     if (!dialog.BackupOk || !summary || port.problemBoxes() > 0) return false;
     if (archiveHolds(archive, kinds)) return true;
-    complain(archive + " does not hold every kind that was backed up");
+    complain(archive + " neobsahuje všechny zazálohované druhy dat");
     return false;
 }
 
@@ -164,10 +165,31 @@ int backup(const Request& request) {
     const std::string& address = request.operands[0];
     const std::string archive = absolutePath(request.operands[1]);
     if (fileio::exists(archive) && !request.overwrite)
-        return fail(archive + " exists; --overwrite replaces it");
+        return fail(archive + " už existuje; nahradí ho jen --overwrite");
     if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
-    if (backUpScale(address, archive, request.kinds.value_or(kAllKinds), request.overwrite)) return kDone;
-    return fail("the backup of " + address + " is not complete");
+    const KindSet kinds = request.kinds.value_or(kAllKinds);
+    if (!request.overwrite) {
+        if (backUpScale(address, archive, kinds, false)) return kDone;
+        return fail("záloha váhy " + address + " není úplná");
+    }
+    // The older archive is replaced only by a complete one: the run writes a
+    // temporary file beside it, renamed over it at the end.
+    const fs::path target = fileio::toPath(archive);
+    fileio::File reserved;
+    const std::optional<fs::path> temp = fileio::createTempBeside(target, reserved);
+    if (!temp) return fail("vedle " + archive + " nelze vytvořit soubor");
+    reserved.close();
+    fileio::removeQuietly(*temp);  // only the name is kept: the run creates the archive
+    bool complete = backUpScale(address, fileio::toUtf8(*temp), kinds, false);
+    if (complete && !syncFile(*temp)) complete = false;
+    if (complete && !fileio::replaceFile(*temp, target)) {
+        complain(archive + " nelze nahradit");
+        complete = false;
+    }
+    if (complete) return kDone;
+    fileio::removeQuietly(*temp);
+    return fail("záloha váhy " + address + " není úplná" +
+                (fileio::exists(archive) ? "; původní " + archive + " zůstává" : std::string()));
 }
 
 // The send dialog's run to one scale: the dialog shown, the archive chosen
@@ -189,11 +211,11 @@ int send(const Request& request) {
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();
-    if (port.problemBoxes() > 0) return fail("cannot read the archive " + archive);
+    if (port.problemBoxes() > 0) return fail("nelze číst archiv " + archive);
     if (request.kinds) {
         for (std::size_t i = 0; i < kDataKinds.size(); ++i)
             if ((*request.kinds)[i] && !port.isEnabled(kDataKinds[i].checkBox))
-                return fail(archive + " holds no " + kKindWords[i]);
+                return fail(archive + " neobsahuje " + kKindWords[i]);
         for (std::size_t i = 0; i < kDataKinds.size(); ++i)
             port.setChecked(kDataKinds[i].checkBox, (*request.kinds)[i]);
     }
@@ -201,11 +223,11 @@ int send(const Request& request) {
     if (safetyFolder) {
         KindSet ticked{};
         for (std::size_t i = 0; i < kDataKinds.size(); ++i) ticked[i] = port.isChecked(kDataKinds[i].checkBox);
-        if (!backUpBeforeSend(address, ticked, *safetyFolder, request.force)) return kFailed;
+        if (!backUpBeforeSend(address, ticked, *safetyFolder, request.force, runOutput())) return kFailed;
     }
     dialog.SendFormatBtnClick();
     if (port.status() == kAllSent && port.problemBoxes() == 0) return kDone;
-    return fail("the send to " + address + " is not complete");
+    return fail("odeslání do váhy " + address + " není úplné");
 }
 
 std::string today() {
@@ -234,77 +256,40 @@ std::string archiveName(const std::string& address, const std::string& date) {
     return name + "-" + date + ".zal";
 }
 
-// One scale of the list, backed up into a fresh temporary file beside its
-// archive and renamed over it only after a complete run, so that a failed
-// scale leaves an older archive as it was.
-bool backUpInto(const ScaleListEntry& entry, const fs::path& target, const KindSet& kinds) {
-    const std::string shown = fileio::toUtf8(target);
-    std::printf("-- %s (line %d)\n", entry.address.c_str(), entry.line);
-    bool complete = false;
-    fileio::File reserved;
-    const std::optional<fs::path> temp = fileio::createTempBeside(target, reserved);
-    if (!temp) {
-        complain("cannot create a file beside " + shown);
-    } else {
-        // Only the name is kept: the run creates the archive itself.
-        reserved.close();
-        fileio::removeQuietly(*temp);
-        complete = backUpScale(entry.address, fileio::toUtf8(*temp), kinds, false);
-        if (complete && !fileio::replaceFile(*temp, target)) {
-            complain("cannot replace " + shown);
-            complete = false;
-        }
-        if (!complete) fileio::removeQuietly(*temp);
-    }
-    if (complete) {
-        std::printf("%s: backed up into %s\n", entry.address.c_str(), shown.c_str());
-    } else {
-        std::error_code ec;
-        const std::string kept = fs::exists(target, ec) ? "; the older " + shown + " is kept" : "";
-        std::printf("%s: NOT backed up%s\n", entry.address.c_str(), kept.c_str());
-        complain(entry.address + ": not backed up");
-    }
-    return complete;
-}
-
-int backupList(const Request& request) {
-    const std::string& listName = request.operands[0];
-    const std::string list = absolutePath(listName);
-    const std::string folder = absolutePath(request.operands[1]);
+// backup-list and send-list: the list read in pieces and each scale run as a
+// job (ListJobs).
+int listRun(const Request& request, bool backup) {
+    ListRunRequest list;
+    list.listName = request.operands[backup ? 0 : 1];
+    list.list = absolutePath(list.listName);
+    list.target = absolutePath(request.operands[backup ? 1 : 0]);
+    list.kindsGiven = request.kinds.has_value();
+    list.kinds = request.kinds.value_or(kAllKinds);
     std::error_code ec;
-    if (!fs::is_directory(fileio::toPath(folder), ec)) return fail(folder + " is not a folder");
-    if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
-    const std::optional<ScaleList> scales = readScaleList(list);
-    if (!scales) return fail("cannot read the list " + list);
-
-    const KindSet kinds = request.kinds.value_or(kAllKinds);
-    const std::string date = today();
-    int done = 0, failed = 0, skipped = 0;
-    for (const ScaleListEntry& entry : scales->entries) {
-        if (entry.problem != AddressProblem::None) {
-            // Reported as the list run reports it.
-            std::printf("%s\n", skippedEntryLine(entry, listName).c_str());
-            ++skipped;
-            continue;
-        }
-        const fs::path target = fileio::toPath(folder) / fileio::toPath(archiveName(entry.address, date));
-        ++(backUpInto(entry, target, kinds) ? done : failed);
+    list.work = request.work ? absolutePath(*request.work) : fileio::toUtf8(fs::current_path(ec));
+    list.jobs = request.jobs;
+    list.keep = request.keep;
+    if (request.backupFirst) {
+        list.backupFirst = absolutePath(*request.backupFirst);
+        list.force = request.force;
+        if (!fs::is_directory(fileio::toPath(list.backupFirst), ec)) return fail(list.backupFirst + " není složka");
     }
-    std::printf("backup-list: %d of %d scales backed up completely, %d failed, %d lines of the list skipped\n", done,
-                done + failed, failed, skipped);
-    if (done + failed + skipped == 0) return fail(listName + " names no scale");
-    if (failed + skipped == 0) return kDone;
-    return fail(std::to_string(failed) + " scales not backed up, " + std::to_string(skipped) +
-                " lines of the list skipped");
+    if (!bindLibrary()) return kFailed;
+    return backup ? runBackupList(list) : runSendList(list);
 }
+
+int backupList(const Request& request) { return listRun(request, true); }
+int sendList(const Request& request) { return listRun(request, false); }
 
 const ZaltoolRun kRuns[] = {
     {"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",
      "back up one scale into ARCHIVE, as the backup dialog does", zaltoolBackup},
     {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR] [--backup-first=DIR [--force]]",
      "send the kinds ARCHIVE holds (or those of LIST) to one scale, as the send dialog does", zaltoolSend},
-    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR]",
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K]",
      "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", zaltoolBackupList},
+    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]]",
+     "send ARCHIVE to every scale of the list file LIST, as the send dialog's list run does", zaltoolSendList},
 };
 
 void printOptionsHelp(std::FILE* out) {
@@ -314,6 +299,10 @@ void printOptionsHelp(std::FILE* out) {
                  "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
                  "  --work=DIR     the working folder, where the scale library's files live\n"
                  "                 (default: the current folder)\n"
+                 "  --jobs=N       backup-list, send-list: up to N scales at once (1 to 64, default 1);\n"
+                 "                 a scale library that cannot take parallel transfers needs 1\n"
+                 "  --keep=K       backup-list: keep the K newest complete archives of each scale\n"
+                 "                 (default: keep all)\n"
                  "  --backup-first=DIR  send: first back up from the scale the kinds about to be\n"
                  "                 sent into DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
                  "                 when that fails nothing is sent\n"
@@ -329,6 +318,8 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
                               {"work", required_argument, nullptr, 'w'},
                               {"help", no_argument, nullptr, 'h'}};
     if (form.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
+    if (form.jobsOption) table.push_back({"jobs", required_argument, nullptr, 'j'});
+    if (form.keepOption) table.push_back({"keep", required_argument, nullptr, 'K'});
     if (form.backupFirstOption) {
         table.push_back({"backup-first", required_argument, nullptr, 'b'});
         table.push_back({"force", no_argument, nullptr, 'f'});
@@ -352,6 +343,18 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
         }
         case 'w': request.work = optarg; break;
         case 'o': request.overwrite = true; break;
+        case 'j':
+        case 'K': {
+            int value = 0;
+            const std::string_view text(optarg);
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            const int most = code == 'j' ? ListJobRunner::kMaxJobs : 1000000;
+            if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > most)
+                return usage(form.about, std::string(code == 'j' ? "--jobs" : "--keep") + " takes a number from 1 to " +
+                                             std::to_string(most));
+            (code == 'j' ? request.jobs : request.keep) = value;
+            break;
+        }
         case 'b': request.backupFirst = optarg; break;
         case 'f': request.force = true; break;
         case ':': return usage(form.about, std::string("option ") + argv[optind - 1] + " needs a value");
@@ -367,22 +370,23 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
     return form.run(request);
 }
 
-}  // namespace
+}  // namespace runs
+
+using namespace runs;
 
 int zaltoolBackup(int argc, char** argv) { return parseAndRun({kRuns[0], 2, true, backup}, argc, argv); }
-int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send, true}, argc, argv); }
-int zaltoolBackupList(int argc, char** argv) { return parseAndRun({kRuns[2], 2, false, backupList}, argc, argv); }
+int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send, false, false, true}, argc, argv); }
+int zaltoolBackupList(int argc, char** argv) {
+    return parseAndRun({kRuns[2], 2, false, backupList, true, true}, argc, argv);
+}
+int zaltoolSendList(int argc, char** argv) {
+    return parseAndRun({kRuns[3], 2, false, sendList, true, false, true}, argc, argv);
+}
 
 const ZaltoolRun* findZaltoolRun(std::string_view name) {
     for (const ZaltoolRun& run : kRuns)
         if (name == run.name) return &run;
     return nullptr;
-}
-
-bool bindZaltoolLibrary() { return bindLibrary(); }
-
-std::string zaltoolArchiveName(const std::string& address, const std::string& dated) {
-    return archiveName(address, dated);
 }
 
 void printZaltoolRunsHelp(std::FILE* out) {

@@ -6,7 +6,9 @@
 // complete, 2 when the command line is wrong.
 #pragma once
 
+#include <array>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,7 @@ namespace zalohy {
 int zaltoolBackup(int argc, char** argv);
 int zaltoolSend(int argc, char** argv);
 int zaltoolBackupList(int argc, char** argv);
+int zaltoolSendList(int argc, char** argv);
 
 struct ZaltoolRun {
     const char* name;
@@ -28,10 +31,26 @@ const ZaltoolRun* findZaltoolRun(std::string_view name);
 // The runs' part of "zaltool --help".
 void printZaltoolRunsHelp(std::FILE* out);
 
-// Binds the scale library as the runs do; on failure says why on stderr.
-bool bindZaltoolLibrary();
-// "<address>-<dated>.zal", the address made fit for a file name as the list
-// backup's archive names have it.
-std::string zaltoolArchiveName(const std::string& address, const std::string& dated);
+// What the runs share with the list runs (ListJobs).
+namespace runs {
+using KindSet = std::array<bool, 6>;
+inline constexpr KindSet kAllKinds{true, true, true, true, true, true};
+// The words of --kinds, in the order of kDataKinds: the check boxes' captions
+// in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
+// as "presety" after its box, PLU soubor, Image soubor).
+inline constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "nazev", "presety", "plu", "image"};
+
+// Binds the scale library beside zaltool; false with a line saying why.
+bool bindLibrary();
+// One line "zaltool: what" on the runs' stderr.
+void complain(const std::string& what);
+// The backup dialog's run for one scale into `archive`; true when complete.
+bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite);
+// Today's date as YYYY-MM-DD, and the name backup-list gives an archive.
+std::string today();
+std::string archiveName(const std::string& address, const std::string& date);
+// Puts a written file on the disk; false when that fails.
+bool syncFile(const std::filesystem::path& path);
+}  // namespace runs
 
 }  // namespace zalohy

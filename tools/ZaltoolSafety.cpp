@@ -8,11 +8,11 @@
 #include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleCommand.h"
-#include "ScaleList.h"
 
 #include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -42,11 +42,9 @@ constexpr int kCannotCompare = 2;
 constexpr int kScaleHasNoFile = 9;
 constexpr int kScaleRefused = 10;
 
-void complain(const std::string& what) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "zaltool: %s\n", what.c_str());
-    std::fflush(stderr);
-}
+void line(JobOutput& out, const std::string& text) { out.write(false, text + "\n"); }
+void complain(JobOutput& out, const std::string& what) { out.write(true, "zaltool: " + what + "\n"); }
+void complain(const std::string& what) { complain(runOutput(), what); }
 
 std::string withStatus(const std::string& text, int status) {
     return text + " (stav " + std::to_string(status) + ")";
@@ -65,6 +63,12 @@ std::string localTime(const char* format) {
     std::strftime(text, sizeof text, format, &local);
     return text;
 }
+
+// What the command line gave one of these commands.
+struct Call {
+    std::vector<std::string> operands;
+    int jobs = 1;
+};
 
 // --- send --backup-first --------------------------------------------------
 
@@ -85,8 +89,9 @@ public:
 // and the archive holds every kind; otherwise `status` is the library's last
 // status (0 when the library was not what failed).
 bool backUpKinds(const std::string& address, const std::string& archive, const std::array<bool, 6>& kinds,
-                 int& status) {
+                 int& status, JobOutput& out) {
     ConsolePort port;
+    port.setSink([&out](bool error, const std::string& text) { out.write(error, text); });
     port.setChosenFile(archive);
     StatusKeepingDialog dialog(port);
     dialog.FormActivate();
@@ -166,7 +171,8 @@ Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, 
 
 std::string bytes(std::int64_t size) { return std::to_string(size) + " B"; }
 
-int diff(const std::vector<std::string>& operands) {
+int diff(const Call& call) {
+    const std::vector<std::string>& operands = call.operands;
     OpenArchive a{operands[0], {}, {}}, b{operands[1], {}, {}};
     if (!openArchive(a) || !openArchive(b)) return kCannotCompare;
     bool differ = false;
@@ -193,12 +199,22 @@ int diff(const std::vector<std::string>& operands) {
                           : "rozdílné (A " + bytes(memberSize(inA)) + ", B " + bytes(memberSize(inB)) + ")";
         }
         differ = differ || verdict.rfind("stejné", 0) != 0;
-        std::printf("%s: %s\n", kind.backupCaption, verdict.c_str());
+        line(runOutput(), std::string(kind.backupCaption) + ": " + verdict);
     }
     return differ ? kDiffer : kDone;
 }
 
 // --- check, check-list ------------------------------------------------------
+
+// Asks the scale for its shop name in the working folder and removes what
+// came.
+ScaleCheck askShopName(const std::string& address) {
+    ScaleCheck result;
+    result.status = RunScaleCommand(scaleCommandLine(kDataKinds[kShopName].downloadWord, address));
+    result.answered = result.status == 0 || result.status == kScaleHasNoFile || result.status == kScaleRefused;
+    fileio::removeQuietly(fileio::toPath(scaleFileName(address, kDataKinds[kShopName].downloadedSuffix)));
+    return result;
+}
 
 // A new, empty folder of the system's temporary folder, made for this check
 // alone (created exclusively, so no other run's folder is ever taken).
@@ -237,55 +253,40 @@ private:
     bool entered_ = false;
 };
 
-int check(const std::vector<std::string>& operands) {
-    const std::string& address = operands[0];
+int check(const Call& call) {
+    const std::string& address = call.operands[0];
     if (const AddressProblem problem = checkScaleAddress(address); problem != AddressProblem::None) {
         complain(address + ": " + addressProblemText(problem));
         return kFailed;
     }
-    if (!bindZaltoolLibrary()) return kFailed;
+    if (!runs::bindLibrary()) return kFailed;
     const ScaleCheck result = checkScale(address);
-    const std::string line = checkLine(address, result);
-    std::printf("%s\n", line.c_str());
+    const std::string said = checkLine(address, result);
+    line(runOutput(), said);
     if (result.answered) return kDone;
-    complain(line);
+    complain(said);
     return kFailed;
 }
 
-int checkList(const std::vector<std::string>& operands) {
-    const std::string& listName = operands[0];
-    if (!bindZaltoolLibrary()) return kFailed;
-    const std::optional<ScaleList> list = readScaleList(listName);
-    if (!list) {
-        complain("nelze přečíst seznam vah " + listName);
+// Every scale of the list through the list job runner, whose job folders
+// live in a scratch folder of this run.
+int checkList(const Call& call) {
+    ListRunRequest request;
+    request.listName = call.operands[0];
+    std::error_code ec;
+    const fs::path list = fs::absolute(fileio::toPath(request.listName), ec);
+    request.list = ec ? request.listName : fileio::toUtf8(list);
+    request.jobs = call.jobs;
+    if (!runs::bindLibrary()) return kFailed;
+    const std::optional<fs::path> folder = makeScratchFolder();
+    if (!folder) {
+        complain("nelze vytvořit pomocnou složku");
         return kFailed;
     }
-    int answered = 0, asked = 0, skipped = 0;
-    std::string silent;
-    for (const ScaleListEntry& entry : list->entries) {
-        if (entry.problem != AddressProblem::None) {
-            std::printf("%s\n", skippedEntryLine(entry, listName).c_str());
-            ++skipped;
-            continue;
-        }
-        const ScaleCheck result = checkScale(entry.address);
-        std::printf("%s\n", checkLine(entry.address, result).c_str());
-        std::fflush(stdout);
-        ++asked;
-        if (result.answered) ++answered;
-        else silent += (silent.empty() ? "" : ", ") + entry.address;
-    }
-    std::string summary = "kontrola: odpovědělo " + std::to_string(answered) + " z " + std::to_string(asked) + " vah";
-    if (!silent.empty()) summary += "; neodpověděly " + silent;
-    if (skipped > 0) summary += "; přeskočeno řádků seznamu: " + std::to_string(skipped);
-    std::printf("%s\n", summary.c_str());
-    if (asked + skipped == 0) {
-        complain("seznam " + listName + " neobsahuje žádnou váhu");
-        return kFailed;
-    }
-    if (answered == asked && skipped == 0) return kDone;
-    complain(summary);
-    return kFailed;
+    request.work = fileio::toUtf8(*folder);
+    const int status = runCheckList(request);
+    fs::remove_all(*folder, ec);
+    return status;
 }
 
 // --- command lines ----------------------------------------------------------
@@ -293,7 +294,8 @@ int checkList(const std::vector<std::string>& operands) {
 struct SafetyRun {
     ZaltoolRun about;
     std::size_t operands;
-    int (*run)(const std::vector<std::string>&);
+    int (*run)(const Call&);
+    bool jobsOption = false;
 };
 
 const SafetyRun kSafetyRuns[] = {
@@ -302,33 +304,44 @@ const SafetyRun kSafetyRuns[] = {
      2, diff},
     {{"check", "ADDRESS", "ask a scale for its shop name in a scratch folder: does it answer?", zaltoolCheck},
      1, check},
-    {{"check-list", "LIST", "check every scale of the list file LIST, one line each and a summary",
+    {{"check-list", "LIST [--jobs=N]", "check every scale of the list file LIST (up to N at once), one line each and a summary",
       zaltoolCheckList},
-     1, checkList},
+     1, checkList, true},
 };
 
 int zaltoolEntry(std::size_t index, int argc, char** argv) {
     prepareConsoleOutput();
     const SafetyRun& form = kSafetyRuns[index];
-    static const option table[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+    const auto usage = [&form](const std::string& what) {
+        std::fprintf(stderr, "zaltool: %s: %s (see 'zaltool %s --help')\n", form.about.name, what.c_str(),
+                     form.about.name);
+        return kUsage;
+    };
+    std::vector<option> table{{"help", no_argument, nullptr, 'h'}};
+    if (form.jobsOption) table.push_back({"jobs", required_argument, nullptr, 'j'});
+    table.push_back({nullptr, 0, nullptr, 0});
+    Call call;
     optind = 0;  // start afresh on this command's arguments
     opterr = 0;
-    for (int code; (code = getopt_long(argc, argv, ":h", table, nullptr)) != -1;) {
+    for (int code; (code = getopt_long(argc, argv, ":h", table.data(), nullptr)) != -1;) {
         if (code == 'h') {
             std::printf("usage: zaltool %s %s\n%s\n", form.about.name, form.about.synopsis, form.about.summary);
+            if (form.jobsOption)
+                std::printf("  --jobs=N  up to N scales at once (1 to %d, default 1)\n", ListJobRunner::kMaxJobs);
             return kDone;
         }
-        std::fprintf(stderr, "zaltool: %s: unknown option %s (see 'zaltool %s --help')\n", form.about.name,
-                     argv[optind - 1], form.about.name);
-        return kUsage;
+        if (code != 'j') return usage(std::string(code == ':' ? "option needs a value: " : "unknown option ") +
+                                      argv[optind - 1]);
+        const std::string_view text(optarg);
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), call.jobs);
+        if (ec != std::errc() || end != text.data() + text.size() || call.jobs < 1 ||
+            call.jobs > ListJobRunner::kMaxJobs)
+            return usage("--jobs takes a number from 1 to " + std::to_string(ListJobRunner::kMaxJobs));
     }
-    std::vector<std::string> operands(argv + optind, argv + argc);
-    if (operands.size() != form.operands) {
-        std::fprintf(stderr, "zaltool: %s: usage: zaltool %s %s (see 'zaltool %s --help')\n", form.about.name,
-                     form.about.name, form.about.synopsis, form.about.name);
-        return kUsage;
-    }
-    return form.run(operands);
+    call.operands.assign(argv + optind, argv + argc);
+    if (call.operands.size() != form.operands)
+        return usage(std::string("usage: zaltool ") + form.about.name + " " + form.about.synopsis);
+    return form.run(call);
 }
 
 }  // namespace
@@ -350,11 +363,11 @@ void printZaltoolSafetyHelp(std::FILE* out) {
 }
 
 std::string safetyArchiveName(const std::string& address, const std::string& stamp) {
-    return zaltoolArchiveName(address, stamp + "-pred-odeslanim");
+    return runs::archiveName(address, stamp + "-pred-odeslanim");
 }
 
 bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kinds, const std::string& folder,
-                      bool force) {
+                      bool force, JobOutput& out) {
     bool any = false;
     for (const bool kind : kinds) any = any || kind;
     if (!any) return true;  // nothing will be replaced
@@ -362,8 +375,7 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
     const fs::path target =
         fileio::toPath(folder) / fileio::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
     const std::string shown = fileio::toUtf8(target);
-    std::printf("%s: záloha před odesláním do %s\n", address.c_str(), shown.c_str());
-    std::fflush(stdout);
+    line(out, address + ": záloha před odesláním do " + shown);
 
     int status = 0;
     std::string why;
@@ -378,7 +390,7 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
         // Only the name is kept: the run creates the archive itself.
         reserved.close();
         fileio::removeQuietly(*temp);
-        complete = backUpKinds(address, fileio::toUtf8(*temp), kinds, status);
+        complete = backUpKinds(address, fileio::toUtf8(*temp), kinds, status, out);
         if (complete && !fileio::renameFile(fileio::toUtf8(*temp), shown)) {
             why = "nelze přejmenovat zálohu na " + shown;
             complete = false;
@@ -387,15 +399,15 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
         else fileio::removeQuietly(*temp);
     }
     if (complete) {
-        std::printf("%s: záloha před odesláním uložena do %s\n", address.c_str(), shown.c_str());
+        line(out, address + ": záloha před odesláním uložena do " + shown);
         return true;
     }
-    std::string line = address + ": záloha před odesláním se nezdařila";
-    if (status != 0) line = withStatus(line, status);
-    if (!why.empty()) line += ": " + why;
-    line += force ? "; odesílá se přesto (--force)" : "; do váhy nebylo nic odesláno";
-    std::printf("%s\n", line.c_str());
-    complain(line);
+    std::string said = address + ": záloha před odesláním se nezdařila";
+    if (status != 0) said = withStatus(said, status);
+    if (!why.empty()) said += ": " + why;
+    said += force ? "; odesílá se přesto (--force)" : "; do váhy nebylo nic odesláno";
+    line(out, said);
+    complain(out, said);
     return force;
 }
 
@@ -414,9 +426,7 @@ ScaleCheck checkScale(const std::string& address) {
         } else if (!inside.entered()) {
             result.problem = "nelze pracovat ve složce " + fileio::toUtf8(*folder);
         } else {
-            result.status = RunScaleCommand(scaleCommandLine(kDataKinds[kShopName].downloadWord, address));
-            result.answered =
-                result.status == 0 || result.status == kScaleHasNoFile || result.status == kScaleRefused;
+            result = askShopName(address);
         }
     }
     // The shop name downloaded, the status file and the lock file go with it.
@@ -430,6 +440,17 @@ std::string checkLine(const std::string& address, const ScaleCheck& check) {
     if (check.status == 0) return withStatus(address + ": váha odpovídá", check.status);
     if (check.answered) return withStatus(address + ": váha odpovídá, název obchodu ale nevydala", check.status);
     return withStatus(address + ": váha neodpovídá", check.status);
+}
+
+int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
+    if (args.size() != 1) return kFailed;
+    const std::string& address = args[0];
+    const ScaleCheck result = askShopName(address);
+    const std::string said = checkLine(address, result);
+    line(out, said);
+    if (result.answered) return kDone;
+    complain(out, said);
+    return kFailed;
 }
 
 }  // namespace zalohy

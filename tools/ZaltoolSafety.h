@@ -4,12 +4,14 @@
 // wants to know before a night's job or before overwriting a shop's data.
 #pragma once
 
+#include "ListJobs.h"
 #include "ZaltoolRuns.h"
 
 #include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zalohy {
 
@@ -28,9 +30,9 @@ void printZaltoolSafetyHelp(std::FILE* out);
 // that takes the final one only when the archive is complete, and never over
 // an existing file. Runs in the working folder, with the library bound.
 // True when the send may go on: the backup is complete, or `force` is given
-// (then the failure is still reported). Prints its lines as a run does.
+// (then the failure is still reported). Its lines go to `out`.
 bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kinds, const std::string& folder,
-                      bool force);
+                      bool force, JobOutput& out);
 
 // The name of the safety archive for `address` made at `stamp`
 // ("YYYY-MM-DD-HHMMSS").
@@ -50,6 +52,10 @@ struct ScaleCheck {
 // its own (locked meanwhile), then removes the folder with what was
 // downloaded. The library must be bound.
 ScaleCheck checkScale(const std::string& address);
+// check-list's work for one scale (ADDRESS), run by the list job runner in a
+// job folder of its own, which the runner removes: the same question, its
+// line to `out`; 0 when the scale answered, 1 when not.
+int checkScaleWork(const std::vector<std::string>& args, JobOutput& out);
 // The line that reports a check: "ADDRESS: váha odpovídá (stav 0)" and the like.
 std::string checkLine(const std::string& address, const ScaleCheck& check);
 

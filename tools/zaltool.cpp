@@ -17,6 +17,7 @@
 // in ZaltoolSafety, entries of the same form.
 #include "BackupArchive.h"
 #include "DataKind.h"
+#include "ListJobs.h"
 #include "ToolConsole.h"
 #include "ZaltoolRuns.h"
 #include "ZaltoolSafety.h"
@@ -307,6 +308,8 @@ int run(int argc, char** argv) {
         }
     }
     if (optind >= argc) return usageError("no command given");
+    // One scale of a list run, in a process of its own (not for users).
+    if (std::string_view(argv[optind]) == kJobCommand) return zaltoolJob(argc - optind, argv + optind);
     // The unattended runs (backup, send, backup-list) parse their own options.
     if (const ZaltoolRun* run = findZaltoolRun(argv[optind])) return run->entry(argc - optind, argv + optind);
     // diff, check, check-list: the same.

@@ -1,5 +1,7 @@
 #include "FileIo.h"
 
+#include "FolderLock.h"
+
 #include <algorithm>
 #include <memory>
 #include <random>
@@ -229,7 +231,7 @@ bool isTempNameOf(const std::string& name, const std::string& targetName) {
 }
 
 // Temporary files of `target` that a killed run left behind: files or links,
-// never folders.
+// never folders, and never one that a running job holds.
 static void removeStaleTemps(const fs::path& folder, const std::string& base) {
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
@@ -237,7 +239,7 @@ static void removeStaleTemps(const fs::path& folder, const std::string& base) {
         if (!isTempNameOf(toUtf8(it->path().filename()), base)) continue;
         std::error_code statusError;
         const fs::file_status st = fs::symlink_status(it->path(), statusError);
-        if (!statusError && (fs::is_regular_file(st) || fs::is_symlink(st))) removeQuietly(it->path());
+        if (!statusError && (fs::is_regular_file(st) || fs::is_symlink(st))) removeUnlessHeld(it->path());
     }
 }
 

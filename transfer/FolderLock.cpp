@@ -6,6 +6,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <cerrno>
@@ -73,6 +75,7 @@ FolderLock::Attempt FolderLock::tryOnce(std::string& reason) {
     HANDLE h = CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE && betweenOpenAndLock) betweenOpenAndLock();
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
@@ -107,6 +110,55 @@ void FolderLock::release() {
     state_ = State::Released;
 }
 
+
+// A held file is locked beyond its end, so the lock never stands in the way of
+// the file's own reads and writes; its handle shares deletion, so the holder
+// can rename it while it holds it.
+namespace {
+constexpr DWORD kHeldOffsetHigh = 0x7FFFFFFF;
+
+bool lockHeld(HANDLE h) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kHeldOffsetHigh;
+    return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+}  // namespace
+
+std::FILE* createHeldFile(const fs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (!lockHeld(h)) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "w+b");
+    if (!f) _close(fd);
+    return f;
+}
+
+bool removeUnlessHeld(const fs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool removed = false;
+    if (lockHeld(h)) {
+        // Deleted through the handle that holds the lock: the very file checked.
+        FILE_DISPOSITION_INFO gone{};
+        gone.DeleteFile = TRUE;
+        removed = SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone) != 0;
+    }
+    CloseHandle(h);
+    return removed;
+}
+
+
 #else
 
 FolderLock::Attempt FolderLock::tryOnce(std::string& reason) {
@@ -115,6 +167,7 @@ FolderLock::Attempt FolderLock::tryOnce(std::string& reason) {
         reason = std::strerror(errno);
         return Attempt::Failed;
     }
+    if (betweenOpenAndLock) betweenOpenAndLock();
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
@@ -144,6 +197,43 @@ void FolderLock::release() {
         fd_ = -1;
     }
     state_ = State::Released;
+}
+
+
+namespace {
+// True when fd is the file the name now gives (not removed or replaced).
+bool stillNamed(int fd, const fs::path& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+}  // namespace
+
+std::FILE* createHeldFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return nullptr;
+    // A sweep may have removed the new file before it was locked.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(fd, path)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, "w+b");
+    if (!f) ::close(fd);
+    return f;
+}
+
+bool removeUnlessHeld(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        // A symbolic link holds nothing: the link itself goes.
+        std::error_code ec;
+        return errno == ELOOP && fs::is_symlink(fs::symlink_status(path, ec)) && ::unlink(path.c_str()) == 0;
+    }
+    bool removed = false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(fd, path)) removed = ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
 }
 
 #endif

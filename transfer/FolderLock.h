@@ -14,6 +14,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <filesystem>
 #include <string>
 
@@ -27,6 +29,9 @@ public:
 
     // How long acquire() waits for another run by default. Tests shorten it.
     static inline std::chrono::milliseconds defaultWait{5000};
+    // Called between the opening of the lock file and its locking (tests
+    // change the file there).
+    static inline std::function<void()> betweenOpenAndLock;
 
     FolderLock() = default;
     ~FolderLock() { release(); }
@@ -59,5 +64,15 @@ private:
     State state_ = State::Released;
     std::string problem_;
 };
+
+// The same lock on files that a job holds while it writes them (a temporary
+// archive beside its final name): a sweep removes only the files nobody holds.
+//
+// Creates `path` exclusively for writing and locks it; the file returned is
+// held until closed. Nothing when the name is taken or the file cannot be
+// made, or when the file was removed before it was locked.
+std::FILE* createHeldFile(const std::filesystem::path& path);
+// Removes `path` unless a running job holds it. True when it was removed.
+bool removeUnlessHeld(const std::filesystem::path& path);
 
 }  // namespace zalohy

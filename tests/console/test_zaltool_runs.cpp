@@ -5,6 +5,7 @@
 #include "BackupDialog.h"
 #include "DataKind.h"
 #include "EmulatorProcess.h"
+#include "FolderLock.h"
 #include "FakePort.h"
 #include "SameBytes.h"
 #include "ScaleCommand.h"
@@ -15,6 +16,10 @@
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <thread>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +41,8 @@ struct Outcome {
 // zaltool started as a child process, its output going to two files.
 class Zaltool {
 public:
-    Zaltool(const fs::path& logs, const std::string& name, std::vector<std::string> args)
+    // fileLimit: the most bytes the child may write into one file (a full medium).
+    Zaltool(const fs::path& logs, const std::string& name, std::vector<std::string> args, rlim_t fileLimit = 0)
         : out_(logs / (name + ".out")), err_(logs / (name + ".err")) {
         args.insert(args.begin(), ZALTOOL_PATH);
         std::vector<char*> argv;
@@ -46,6 +52,11 @@ public:
         const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         pid_ = ::fork();
         if (pid_ == 0) {
+            if (fileLimit > 0) {
+                const rlimit limit{fileLimit, fileLimit};
+                ::signal(SIGXFSZ, SIG_IGN);  // a write beyond it fails instead
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
             ::dup2(out, 1);
             ::dup2(err, 2);
             ::execv(argv[0], argv.data());
@@ -54,6 +65,7 @@ public:
         ::close(out);
         ::close(err);
     }
+    void kill() { ::kill(pid_, SIGKILL); }
     Outcome wait() {
         int raw = 0;
         ::waitpid(pid_, &raw, 0);
@@ -151,16 +163,36 @@ TEST_F(ZaltoolRuns, backupListOfFourWithOneDead_threeArchivesAsTheDialogMakesThe
     for (std::size_t i = 0; i < 3; ++i) {
         const std::string name = archive(listArchiveName(scale(i), date));
         EXPECT_TRUE(sameBytes(readFile(name), dialogArchive(scale(i)))) << name;
-        EXPECT_TRUE(hasLine(run.out, scale(i) + ": backed up into " + name)) << run.out;
+        EXPECT_TRUE(hasLine(run.out, scale(i) + ": zazálohováno do " + name)) << run.out;
     }
     EXPECT_EQ(readFile(older), olderBytes);
-    EXPECT_TRUE(hasLine(run.out, dead + ": NOT backed up; the older " + older + " is kept")) << run.out;
-    EXPECT_TRUE(run.out.ends_with(
-        "\nbackup-list: 3 of 4 scales backed up completely, 1 failed, 0 lines of the list skipped\n"));
+    EXPECT_TRUE(hasLine(run.out, dead + ": Chyba komunikace s váhou (stav 5)")) << run.out;
+    EXPECT_TRUE(hasLine(run.out, dead + ": NEZAZÁLOHOVÁNO; starší " + older + " zůstává")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("\nzáloha: 3 z 4 vah v pořádku; selhaly " + dead + "\n")) << run.out;
     EXPECT_NE(run.err.find(kCommFailure + "\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("zaltool: " + dead + ": not backed up\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("zaltool: " + dead + ": nezazálohováno\n"), std::string::npos) << run.err;
     EXPECT_EQ(archives.entries().size(), 4u);  // no temporary file left behind
-    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
+    EXPECT_EQ(work.entries(), std::set<std::string>{});
+
+    // The same list three at a time, into another folder: the same archives,
+    // lines (but for the folder) and exit status.
+    ScratchFolder parallel("zalohy-console-parallel-");
+    writeFile(parallel / listArchiveName(dead, date), olderBytes);
+    std::vector<std::string> jobs = args;
+    jobs[2] = parallel.path().string();
+    jobs.push_back("--jobs=3");
+    const Outcome three = zaltool(jobs);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(three.status, run.status);
+    std::string expectedOut = run.out;
+    for (std::size_t at; (at = expectedOut.find(archives.path().string())) != std::string::npos;)
+        expectedOut.replace(at, archives.path().string().size(), parallel.path().string());
+    EXPECT_EQ(three.out, expectedOut);
+    EXPECT_EQ(three.err, run.err);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(readFile(parallel / listArchiveName(scale(i), date)),
+                  readFile(archive(listArchiveName(scale(i), date))));
+    EXPECT_EQ(work.entries(), std::set<std::string>{});
 
     // Later the same day, with the first scale's formats changed: its
     // complete archive is replaced, the dead scale's older one still kept.
@@ -203,10 +235,17 @@ TEST_F(ZaltoolRuns, archiveSentToASecondScaleAndBackedUpAgain_isTheSameArchive) 
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(readFile(copy), "keep me");
+    // On a medium that fills up after the formats, the old archive stays
+    // byte for byte and no temporary file is left.
+    Outcome full = Zaltool(logs.path(), "full", {"backup", "--overwrite", scale(2), copy, workOption(),
+                                                 "--kinds=formaty,plu"}, 8000).wait();
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(readFile(copy), "keep me");
+    EXPECT_EQ(archives.entries(), (std::set<std::string>{"copy.zal", "source.zal"}));
     run = zaltool({"backup", "--overwrite", scale(2), copy, workOption(), "--kinds", "plu,formaty"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(sameBytes(readFile(copy), dialogArchive(scale(2), {kFormats, kPlu})));
-    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
+    EXPECT_EQ(archives.entries(), (std::set<std::string>{"copy.zal", "source.zal"}));
 }
 
 TEST_F(ZaltoolRuns, twoRunsAtOnceInOneFolder_oneWaitsOrFailsCleanly_neitherReadsTheOthersStatus) {
@@ -240,6 +279,88 @@ TEST_F(ZaltoolRuns, twoRunsAtOnceInOneFolder_oneWaitsOrFailsCleanly_neitherReads
     EXPECT_EQ(work.entries(), std::set<std::string>{"error"});
 }
 
+TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKind_exitOneAndNoFileLeft) {
+    startEmulator();
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + "\n..\\sklad\n");
+    Outcome run = zaltool({"backup-list", list.string(), archives.path().string(), workOption()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.ends_with("\nzáloha: 1 z 1 vah v pořádku; přeskočené řádky seznamu: 1\n")) << run.out;
+    const std::set<std::string> done{listArchiveName(scale(0), today())};
+
+    // The texts fail after the formats were stored.
+    startEmulator({"--refuse", "38"});
+    writeFile(list, scale(1) + "\n");
+    run = zaltool({"backup-list", list.string(), archives.path().string(), workOption(), "--jobs=2"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(hasLine(run.out, scale(1) + ": Chyba komunikace s váhou (stav 9)")) << run.out;
+    EXPECT_EQ(archives.entries(), done);
+    EXPECT_EQ(work.entries(), std::set<std::string>{});
+}
+
+TEST_F(ZaltoolRuns, keepTwo_leavesTheTwoNewestOfTheScale_andOnlyLeftoversNobodyHolds) {
+    startEmulator();
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + "\n");
+    for (const char* day : {"2020-01-01", "2020-01-02", "2020-01-03"})
+        writeFile(archive(listArchiveName(scale(0), day)), day);
+    const std::string other = listArchiveName(scale(1), "2020-01-01");
+    const std::string leftover = listArchiveName(scale(0), "2020-01-02") + ".0123abcd.tmp";
+    const std::string held = listArchiveName(scale(2), "2020-01-02") + ".4567cdef.tmp";
+    writeFile(archive(other), "other");
+    writeFile(archive(leftover), "killed");
+    std::FILE* holder = createHeldFile(archive(held));  // a job of another run writing it
+    ASSERT_NE(holder, nullptr);
+
+    const Outcome run = zaltool({"backup-list", list.string(), archives.path().string(), workOption(), "--keep=2"});
+    std::fclose(holder);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(archives.entries(), (std::set<std::string>{listArchiveName(scale(0), today()),
+                                                         listArchiveName(scale(0), "2020-01-03"), other, held}));
+}
+
+TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunCompletesAndClearsUp) {
+    startEmulator({"--delay", "150"});
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + "\n" + scale(1) + "\n" + scale(2) + "\n");
+    const std::string date = today();
+    const std::string older = archive(listArchiveName(scale(1), date));
+    writeFile(older, "older");
+    const std::vector<std::string> args{"backup-list", list.string(), archives.path().string(), workOption(),
+                                        "--jobs=3"};
+    Zaltool killed(logs.path(), "killed", args);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    killed.kill();
+    killed.wait();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the jobs die with it
+    EXPECT_EQ(archives.entries(), std::set<std::string>{listArchiveName(scale(1), date)});
+    EXPECT_EQ(readFile(older), "older");
+
+    const Outcome next = zaltool(args);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(next.status, 0) << next.err;
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(sameBytes(readFile(archive(listArchiveName(scale(i), date))), dialogArchive(scale(i))));
+    EXPECT_EQ(archives.entries().size(), 3u);
+    EXPECT_EQ(work.entries(), std::set<std::string>{});
+}
+
+TEST_F(ZaltoolRuns, listThatIsNoRegularFile_isRefusedAtOnce) {
+    const fs::path fifo = logs / "seznam.lst";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& list : {std::string("/dev/zero"), fifo.string()}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"backup-list", list, archives.path().string(), workOption()},
+              std::vector<std::string>{"send-list", archive("a.zal"), list, workOption()}}) {
+            const auto start = std::chrono::steady_clock::now();
+            const Outcome run = zaltool(args);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find("není obyčejný soubor"), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
     const std::string a = archive("a.zal");
     const std::vector<std::vector<std::string>> wrong{
@@ -248,6 +369,8 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
         {"backup", "127.0.0.2", a, "--kinds"},
         {"send", a, "127.0.0.2", "--overwrite"},
         {"backup-list", a},
+        {"backup-list", a, a, "--jobs=0"},
+        {"send-list", a, a, "--keep=2"},
         {"backup", "127.0.0.2", a, "--colour"},
     };
     for (const std::vector<std::string>& args : wrong) {

@@ -31,11 +31,11 @@ protected:
 
     void SetUp() override { ::setenv("TWSWTCP_LOOPBACK_ONLY", "1", 1); }
 
-    // Seeded scales on 127.0.0.2 and 127.0.0.3; their data stays when restarted.
+    // Seeded scales on 127.0.0.2 to 127.0.0.4; their data stays when restarted.
     void startEmulator(std::vector<std::string> extraArgs = {}) {
         emulator.reset();
         emulator = std::make_unique<EmulatorProcess>(
-            EmulatorSetup{data.path(), loopbackAddresses(2), 0, true, std::move(extraArgs), {}});
+            EmulatorSetup{data.path(), loopbackAddresses(3), 0, true, std::move(extraArgs), {}});
         ASSERT_TRUE(emulator->start()) << emulator->error();
     }
     std::string scale(std::size_t i) const { return emulator->scaleAddress(i); }
@@ -67,12 +67,22 @@ TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_o
     Outcome run = send(source, scale(0), safety.path());
     ASSERT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(safety.entries().size(), 1u);
-    const std::string name = *safety.entries().begin();
+    const std::string name = *safety.entries().begin();  // 127.0.0.2_... sorts first
     EXPECT_TRUE(name.starts_with(scale(0).replace(9, 1, "_") + "-")) << name;
     EXPECT_TRUE(name.ends_with("-pred-odeslanim.zal")) << name;
     EXPECT_TRUE(sameBytes(readFile(safety / name), old));
     EXPECT_EQ(scaleData(0, kFormats), kindMember(kFormats));
     EXPECT_EQ(scaleData(0, kTexts), kindMember(kTexts));
+
+    // The same through send-list's jobs: the third scale's old bytes kept.
+    const std::string third = expectedArchive({{34, scaleData(2, kFormats)}, {38, scaleData(2, kTexts)}});
+    writeFile(files / "seznam.lst", scale(2) + "\n");
+    run = zaltool({"send-list", source, (files / "seznam.lst").string(), "--work=" + work.path().string(),
+                   "--backup-first=" + safety.path().string(), "--jobs=2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(safety.entries().size(), 2u);
+    EXPECT_TRUE(sameBytes(readFile(safety / *std::next(safety.entries().begin())), third));
+    EXPECT_EQ(scaleData(2, kFormats), kindMember(kFormats));
 
     // The scale refuses the texts: their backup fails, and not even the
     // formats, sent first, reach the scale; with --force they do.
@@ -123,7 +133,7 @@ TEST_F(ZaltoolSafety, diff_saysPerKindWhatDiffers_andRefusesAnUnsoundArchive) {
 TEST_F(ZaltoolSafety, check_ofALiveAStalledAndAnAbsentScale_exitCodesAndStatusNumbers) {
     startEmulator();
     stalled = std::make_unique<EmulatorProcess>(
-        EmulatorSetup{data.path(), {"127.0.0.4"}, 0, true, {"--stall"}, files / "stalled.log"});
+        EmulatorSetup{data.path(), {"127.0.0.7"}, 0, true, {"--stall"}, files / "stalled.log"});
     ASSERT_TRUE(stalled->start()) << stalled->error();
     const std::string silent = stalled->scaleAddress(), absent = "127.0.0.5:" + std::to_string(emulator->port());
     const std::pair<std::string, Outcome> expected[] = {
@@ -141,11 +151,11 @@ TEST_F(ZaltoolSafety, check_ofALiveAStalledAndAnAbsentScale_exitCodesAndStatusNu
         lines += outcome.out;
     }
     writeFile(files / "seznam.lst", list + "127.0.0.6/x\n");
-    const Outcome run = zaltool({"check-list", (files / "seznam.lst").string()});
+    const Outcome run = zaltool({"check-list", (files / "seznam.lst").string(), "--jobs=3"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.starts_with(lines)) << run.out;
-    EXPECT_TRUE(run.out.ends_with("kontrola: odpovědělo 1 z 3 vah; neodpověděly " + silent + ", " + absent +
-                                  "; přeskočeno řádků seznamu: 1\n")) << run.out;
+    EXPECT_TRUE(run.out.ends_with("kontrola: 1 z 3 vah v pořádku; selhaly " + silent + ", " + absent +
+                                  "; přeskočené řádky seznamu: 1\n")) << run.out;
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with("zaltool-kontrola-")) << entry.path();
 }

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -69,3 +70,27 @@ TEST_F(Lock, aFolderThatCannotTakeTheLockFile_failsAtOnceSayingSo) {
 }
 
 }  // namespace
+
+// The lock file removed or replaced after a run opened it and before it
+// locked it (the holder removing it on its way out): a lock won on that file
+// locks nothing, so the run must look again and lock the present file.
+class LockFileSwapped : public Lock, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
+    const bool replace = GetParam();
+    int calls = 0;
+    FolderLock::betweenOpenAndLock = [&] {
+        if (++calls != 1) return;
+        fs::remove(lockFile());
+        if (replace) std::ofstream(lockFile()) << "another";
+    };
+    FolderLock first;
+    const bool got = first.acquire(folder(), 1s);
+    FolderLock::betweenOpenAndLock = nullptr;
+    ASSERT_TRUE(got);
+    EXPECT_GE(calls, 2);
+    FolderLock second;
+    EXPECT_FALSE(second.acquire(folder(), 0ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(RemovedOrReplaced, LockFileSwapped, ::testing::Bool());

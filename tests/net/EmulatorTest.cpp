@@ -4,6 +4,8 @@
 #include "ScaleLinkFixture.h"
 #include "Wire.h"
 
+#include <thread>
+
 using namespace zalohy;
 using namespace zalohy::test;
 using namespace std::chrono_literals;
@@ -190,6 +192,31 @@ TEST_F(ScaleLinkTest, StopsCleanlyOnSigtermEvenWithAStalledConnection) {
     EXPECT_EQ(emulator().stop(), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_NE(emulator().output().find("\nstopped\n"), std::string::npos) << emulator().output();
+}
+
+// A full table of idle clients and one that trickles a byte of its request
+// now and then: all are dropped within the time-out, and a client that comes
+// meanwhile waits in the queue and is served, never refused.
+TEST_F(ScaleLinkTest, IdleAndTricklingClientsAreDroppedAndAFullTableOnlyDelaysANewOne) {
+    startEmulator({"--idle-timeout", "400", "--min-rate", "100"});
+    std::vector<net::Socket> idle;
+    for (int i = 0; i < 128; ++i) idle.push_back(connectTo(emulator()));
+    net::Socket trickler = connectTo(emulator());
+    const std::string request = header(wire::FrameType::Download, kDataKinds[kTexts].id, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run(kDataKinds[kTexts].downloadWord), 0);  // queued behind the idle ones
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    char byte = request[0];
+    net::Result sent = net::Result::Ok;
+    for (std::size_t i = 0; i < request.size() && sent == net::Result::Ok; ++i) {
+        byte = request[i];
+        sent = net::sendAll(trickler, &byte, 1, 200);
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(receiveToEnd(trickler), "");  // dropped before the request was whole
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+    EXPECT_EQ(receiveToEnd(idle.front()), "");
+    EXPECT_TRUE(emulatorLogged("no whole request in time: connection dropped"));
 }
 
 // Under TWSWTCP_LOOPBACK_ONLY only 127.0.0.0/8 may be dialled. Checked on the

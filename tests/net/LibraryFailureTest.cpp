@@ -2,7 +2,13 @@
 // within the time-out, and with no data file left behind.
 #include "ScaleLinkFixture.h"
 
+#include "Net.h"
+#include "Wire.h"
+
 #include <dlfcn.h>
+
+#include <fstream>
+#include <thread>
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -95,6 +101,44 @@ TEST_F(ScaleLinkTest, MissingUploadFileFailsWithoutAskingTheScale) {
     ASSERT_EQ(run(plu.downloadWord), kOk);
     ASSERT_TRUE(emulatorLogged("download " + std::to_string(plu.id)));
     EXPECT_EQ(emulator().output().find("upload"), std::string::npos);
+}
+
+// An upload file that shrinks while it is sent: the library stops short and
+// fails, so the scale never gets the whole length made up of stale bytes.
+TEST_F(ScaleLinkTest, UploadFileShrinkingWhileSent_failsBeforeTheScaleHasItAll) {
+    std::uint32_t host = 0;
+    ASSERT_TRUE(net::parseIPv4("127.0.0.2", host));
+    net::Socket listener;
+    ASSERT_EQ(net::listenTcp(host, 0, listener), net::Result::Ok);
+    const std::string address = "127.0.0.2:" + std::to_string(net::localPort(listener));
+    const std::string upload = scaleFileName(address, plu.uploadSuffix);
+    const std::uint64_t size = std::uint64_t(24) << 20;  // far more than the sockets buffer
+    std::ofstream(upload, std::ios::binary) << std::string(size, 'p');
+    std::uint64_t received = 0;
+    std::thread scale([&] {
+        net::Socket c;
+        unsigned char header[wire::kHeaderSize];
+        if (net::waitReadable(listener, 5000) != net::Result::Ok ||
+            net::acceptConnection(listener, c) != net::Result::Ok ||
+            net::receiveAll(c, header, sizeof header, 5000) != net::Result::Ok)
+            return;
+        std::vector<char> buffer(1 << 16);
+        std::size_t got = 0;
+        while (net::receiveSome(c, buffer.data(), buffer.size(), got, 5000) == net::Result::Ok) {
+            if (received == 0) std::filesystem::resize_file(upload, 0);
+            received += got;
+            if (received < size) continue;
+            wire::Header answer;  // all of it came: taken
+            answer.type = wire::FrameType::Answer;
+            answer.kind = static_cast<std::uint8_t>(plu.id);
+            wire::encodeHeader(answer, header);
+            net::sendAll(c, header, sizeof header, 5000);
+        }
+    });
+    const int status = run(plu.uploadWord, address);
+    scale.join();
+    EXPECT_EQ(status, kLocalFileMissing);
+    EXPECT_LT(received, size);
 }
 
 namespace {

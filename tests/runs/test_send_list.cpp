@@ -1,6 +1,10 @@
 // The send run to every scale of "seznam.lst".
 #include "SendFixture.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace zalohy;
 using namespace zalohy::test;
 
@@ -128,7 +132,16 @@ TEST_F(SendToList, unusableLines_areSkippedWithALogLineAndTheRunGoesOn) {
     EXPECT_EQ(files(), (std::vector<std::string>{"a.zal", "error", "seznam.lst"}));
 }
 
-TEST_F(SendToList, missingListFile_boxAndNothingSent) {
+class SendToListNoFile : public SendToList, public ::testing::WithParamInterface<const char*> {};
+
+// A list that is missing, or no regular file (nothing read from it, no wait
+// for a writer): the box of a missing list, nothing sent.
+TEST_P(SendToListNoFile, boxAndNothingSent) {
+    const std::string kind = GetParam();
+#ifndef _WIN32
+    if (kind == "fifo") ASSERT_EQ(::mkfifo((dir.path() / "seznam.lst").c_str(), 0600), 0);
+#endif
+    if (kind == "folder") std::filesystem::create_directory(dir.path() / "seznam.lst");
     tick({kFormats});
     pressSendByList();
     ASSERT_EQ(boxes.shown.size(), 1u);
@@ -137,6 +150,12 @@ TEST_F(SendToList, missingListFile_boxAndNothingSent) {
     EXPECT_TRUE(scale.calls.empty());
     EXPECT_EQ(status(), std::string("Komuniační klídek"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Lists, SendToListNoFile, ::testing::Values("missing", "folder"
+#ifndef _WIN32
+                                                                     , "fifo"
+#endif
+                                                                     ));
 
 TEST_F(SendToList, imageKind_isNeverSent) {
     writeList(kFirst + "\n" + kSecond + "\n");
