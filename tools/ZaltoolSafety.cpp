@@ -37,11 +37,6 @@ constexpr int kDiffer = 1;
 // changed one; the same status as a wrong command line, as cmp and diff have.
 constexpr int kCannotCompare = 2;
 
-// The library's statuses that come from the scale itself: it answered, but
-// had no file of that kind or refused the request.
-constexpr int kScaleHasNoFile = 9;
-constexpr int kScaleRefused = 10;
-
 void line(JobOutput& out, const std::string& text) { out.write(false, text + "\n"); }
 void complain(JobOutput& out, const std::string& what) { out.write(true, "zaltool: " + what + "\n"); }
 void complain(const std::string& what) { complain(runOutput(), what); }
@@ -211,7 +206,10 @@ int diff(const Call& call) {
 ScaleCheck askShopName(const std::string& address) {
     ScaleCheck result;
     result.status = RunScaleCommand(scaleCommandLine(kDataKinds[kShopName].downloadWord, address));
-    result.answered = result.status == 0 || result.status == kScaleHasNoFile || result.status == kScaleRefused;
+    // Only 0 is taken for an answer: what other statuses mean depends on the
+    // library in use (a vendor's numbers are not ours), and a dead scale must
+    // never pass for a live one.
+    result.answered = result.status == 0;
     fileio::removeQuietly(fileio::toPath(scaleFileName(address, kDataKinds[kShopName].downloadedSuffix)));
     return result;
 }
@@ -437,8 +435,7 @@ ScaleCheck checkScale(const std::string& address) {
 
 std::string checkLine(const std::string& address, const ScaleCheck& check) {
     if (!check.problem.empty()) return address + ": nelze ověřit: " + check.problem;
-    if (check.status == 0) return withStatus(address + ": váha odpovídá", check.status);
-    if (check.answered) return withStatus(address + ": váha odpovídá, název obchodu ale nevydala", check.status);
+    if (check.answered) return withStatus(address + ": váha odpovídá", check.status);
     return withStatus(address + ": váha neodpovídá", check.status);
 }
 

@@ -39,8 +39,8 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
 std::string safetyArchiveName(const std::string& address, const std::string& stamp);
 
 // What one check of a scale found: the library's status of the download of
-// the shop name, and whether that means the scale answered (the download
-// went through, or the scale itself refused it or had no such file).
+// the shop name, and whether the scale answered (the download went through:
+// status 0).
 struct ScaleCheck {
     int status = 1;
     bool answered = false;
