@@ -19,8 +19,10 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
+#include <cerrno>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -256,11 +258,10 @@ ListJobRunner::ListJobRunner(int jobs, std::string workFolder)
 ListJobRunner::~ListJobRunner() {
     std::error_code ec;
     if (held_ && held_->lock.state() == FolderLock::State::Held) fs::remove_all(jobsFolder_, ec);
-    delete held_;
 }
 
 bool ListJobRunner::start(std::string& problem) {
-    held_ = new Held;
+    held_ = std::make_unique<Held>();
     if (!held_->lock.acquire(workFolder_)) {
         problem = held_->lock.problem();
         return false;
@@ -438,6 +439,17 @@ std::optional<int> libraryStatus() {
 
 void line(JobOutput& out, const std::string& text) { out.write(false, text + "\n"); }
 
+// Puts what was written through `f` on the disk, through its own handle (on
+// Windows the held file cannot be opened a second time for writing).
+bool syncStream(std::FILE* f) {
+    if (std::fflush(f) != 0) return false;
+#ifdef _WIN32
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != 0;
+#else
+    return ::fsync(fileno(f)) == 0 || errno == EINVAL;
+#endif
+}
+
 // Copies the job's archive into a held temporary file beside `target` and
 // renames it over the target: the final name only ever names a complete
 // archive, and a sweep never takes the temporary file from under the job.
@@ -461,7 +473,7 @@ bool placeArchive(const fs::path& archive, const fs::path& target) {
                 break;
             }
         }
-        ok = ok && std::fflush(held) == 0 && runs::syncFile(temp);
+        ok = ok && syncStream(held);
         // Renamed while still held; only then let go.
         ok = ok && fileio::replaceFile(temp, target);
         if (!ok) fileio::removeQuietly(temp);

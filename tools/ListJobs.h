@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,7 +92,7 @@ private:
     std::string workFolder_;
     std::filesystem::path jobsFolder_;
     struct Held;
-    Held* held_ = nullptr;
+    std::unique_ptr<Held> held_;
 };
 
 // The entry of a child process: "zaltool _job WORK FOLDER RECORDS PARENT ARGS...".

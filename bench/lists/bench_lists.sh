@@ -21,16 +21,17 @@ trap cleanup EXIT
 export TWSWTCP_LOOPBACK_ONLY=1
 ulimit -n 8192 2>/dev/null || true
 
-# emulator NAME ARGS...: starts one, waits for its ready line, prints its port.
+# emulator NAME ARGS...: starts one and waits for its ready line; its port
+# is then in $port.
 emulator() {
   local name=$1; shift
   "$bin/scale-emulator" --data "$tmp/data-$name" "$@" >"$tmp/$name.log" 2>&1 &
   pids+=($!)
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     grep -q '^ready port=' "$tmp/$name.log" 2>/dev/null && break
     sleep 0.1
   done
-  sed -n 's/^ready port=\([0-9]*\).*/\1/p' "$tmp/$name.log"
+  port=$(sed -n 's/^ready port=\([0-9]*\).*/\1/p' "$tmp/$name.log")
 }
 # addresses COUNT THIRD: 127.0.THIRD.x ..., up to 250 per third byte.
 addresses() {
@@ -38,11 +39,14 @@ addresses() {
   for ((i = 0; i < count; i++)); do echo "127.0.$((third + i / 250)).$((2 + i % 250))"; done
 }
 listen_args() { while read -r a; do printf -- '--listen %s ' "$a"; done; }
-seconds() { awk '{print $1}' "$1"; }
+# The last line GNU time wrote: "SECONDS KIB".
+seconds() { tail -1 "$1" | awk '{print $1}'; }
 
 # ---- 1: 50 scales, 10 stalled
-live=$(emulator live --seed $(addresses 40 0 | listen_args | sed 's/--listen 127.0.0.2 /--listen 127.0.0.2:0 /'))
-dead=$(emulator stalled --stall $(addresses 10 10 | listen_args | sed 's/--listen 127.0.10.2 /--listen 127.0.10.2:0 /'))
+emulator live --seed $(addresses 40 0 | listen_args | sed 's/--listen 127.0.0.2 /--listen 127.0.0.2:0 /')
+live=$port
+emulator stalled --stall $(addresses 10 10 | listen_args | sed 's/--listen 127.0.10.2 /--listen 127.0.10.2:0 /')
+dead=$port
 paste -d'\n' <(addresses 40 0 | sed "s/\$/:$live/") <(addresses 10 10 | sed "s/\$/:$dead/"; yes '' | head -30) |
   grep . >"$tmp/shop.lst"
 for jobs in 1 8; do
@@ -62,13 +66,13 @@ echo "  archives and lines the same: $same; last line: $(tail -1 "$tmp/out8")"
 kill "${pids[@]}"; wait 2>/dev/null || true; pids=()
 
 # ---- 2: 100 and 1,000 scales, formats only
-port=$(emulator many --seed $(addresses 1000 20 | listen_args | sed 's/--listen 127.0.20.2 /--listen 127.0.20.2:0 /'))
+emulator many --seed $(addresses 1000 20 | listen_args | sed 's/--listen 127.0.20.2 /--listen 127.0.20.2:0 /')
 for count in 100 1000; do
   addresses "$count" 20 | sed "s/\$/:$port/" >"$tmp/list$count"
   mkdir -p "$tmp/many$count" "$tmp/mwork$count"
   /usr/bin/time -f '%e %M' -o "$tmp/mtime$count" "$bin/zaltool" backup-list "$tmp/list$count" "$tmp/many$count" \
     --work="$tmp/mwork$count" --jobs=8 --kinds=formaty >"$tmp/mout$count" 2>"$tmp/merr$count" || true
-  read -r secs kib <"$tmp/mtime$count"
+  read -r secs kib < <(tail -1 "$tmp/mtime$count")
   echo "$count scales, formats only, --jobs=8: ${secs} s, peak RSS ${kib} KiB, archives $(ls "$tmp/many$count" | wc -l);" \
     "last line: $(tail -1 "$tmp/mout$count")"
 done

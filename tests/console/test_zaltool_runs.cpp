@@ -345,6 +345,30 @@ TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunComplete
     EXPECT_EQ(work.entries(), std::set<std::string>{});
 }
 
+TEST_F(ZaltoolRuns, sendListWithADeadScale_liveScalesGetTheArchive_sameLinesWithOneJobOrThree) {
+    startEmulator();
+    const std::string source = archive("source.zal");
+    ASSERT_EQ(zaltool({"backup", scale(0), source, workOption(), "--kinds=formaty,texty"}).status, 0);
+    const std::string dead = "127.0.0.5:" + std::to_string(emulator->port());
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(1) + "\n" + dead + "\n" + scale(2) + "\n");
+
+    const Outcome one = zaltool({"send-list", source, list.string(), workOption()});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_TRUE(hasLine(one.out, dead + ": Chyba komunikace s váhou (stav 5)")) << one.out;
+    EXPECT_TRUE(one.out.ends_with("\nOdeslání se nezdařilo u 1 z 3 vah\nodeslání: 2 z 3 vah v pořádku; selhaly " +
+                                  dead + "\n"))
+        << one.out;
+    for (std::size_t i : {1u, 2u})
+        for (int id : {kDataKinds[kFormats].id, kDataKinds[kTexts].id})
+            EXPECT_EQ(readFile(emulator->scaleFile(i, id)), readFile(emulator->scaleFile(0, id))) << i << " " << id;
+    const Outcome three = zaltool({"send-list", source, list.string(), workOption(), "--jobs=3"});
+    EXPECT_EQ(three.status, one.status);
+    EXPECT_EQ(three.out, one.out);
+    EXPECT_EQ(three.err, one.err);
+    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});  // of the backup before
+}
+
 TEST_F(ZaltoolRuns, listThatIsNoRegularFile_isRefusedAtOnce) {
     const fs::path fifo = logs / "seznam.lst";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -71,9 +71,11 @@ TEST_F(Lock, aFolderThatCannotTakeTheLockFile_failsAtOnceSayingSo) {
 
 }  // namespace
 
+#ifndef _WIN32
 // The lock file removed or replaced after a run opened it and before it
 // locked it (the holder removing it on its way out): a lock won on that file
-// locks nothing, so the run must look again and lock the present file.
+// locks nothing, so the run must look again and lock the present file. (On
+// Windows the holder's file cannot be opened again once it is on its way out.)
 class LockFileSwapped : public Lock, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
@@ -94,3 +96,22 @@ TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RemovedOrReplaced, LockFileSwapped, ::testing::Bool());
+#endif
+
+// A file a job holds survives a sweep; the same file let go, or one nobody
+// held, is removed.
+TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
+    const fs::path held = dir.path() / "a.zal.0123abcd.tmp";
+    const fs::path left = dir.path() / "a.zal.4567cdef.tmp";
+    std::FILE* job = createHeldFile(held);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(createHeldFile(held), nullptr);  // the name is taken
+    std::ofstream(left) << "killed";
+    EXPECT_FALSE(removeUnlessHeld(held));
+    EXPECT_TRUE(removeUnlessHeld(left));
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(left));
+    std::fclose(job);
+    EXPECT_TRUE(removeUnlessHeld(held));
+    EXPECT_FALSE(fs::exists(held));
+}

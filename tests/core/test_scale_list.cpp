@@ -136,6 +136,28 @@ TEST(ScaleList, unusableEntries_carryTheirProblemAndLineAndTheListGoesOn) {
     EXPECT_TRUE(list.reachedEndOfFile);
 }
 
+// A long list read from a file a buffer at a time: CR LF pairs and entries
+// that straddle the buffers' ends read as the text in memory does.
+TEST(ScaleList, longFileReadInPieces_givesWhatItsTextGives) {
+    std::string text = "\xEF\xBB\xBF";
+    for (int i = 0; i < 300; ++i)
+        text += "127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + (i % 3 ? " pokladna\r\n" : "\r\n");
+    const auto file = std::filesystem::temp_directory_path() / ("zalohy-long-list-" + std::to_string(::getpid()));
+    std::ofstream(file, std::ios::binary) << text << "\r\n192.168.5.9\r\n";
+    const std::optional<ScaleList> fromFile = readScaleList(file.string());
+    std::filesystem::remove(file);
+    ASSERT_TRUE(fromFile);
+    const ScaleList inMemory = parseScaleList(text);
+    ASSERT_EQ(fromFile->entries.size(), 300u);
+    ASSERT_EQ(inMemory.entries.size(), 300u);
+    for (std::size_t i = 0; i < 300; ++i) {
+        EXPECT_EQ(fromFile->entries[i].address, inMemory.entries[i].address);
+        EXPECT_EQ(fromFile->entries[i].line, static_cast<int>(i) + 1);
+    }
+    EXPECT_EQ(fromFile->entries.back().address, "127.0.1.49");
+    EXPECT_FALSE(fromFile->reachedEndOfFile);  // the blank line ended it
+}
+
 TEST(ScaleList, fileOnDisk_readAsItsBytesOrNothingWhenItCannotBeRead) {
     const auto dir = std::filesystem::temp_directory_path() / ("zalohy-scale-list-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);

@@ -219,6 +219,20 @@ TEST_F(ScaleLinkTest, IdleAndTricklingClientsAreDroppedAndAFullTableOnlyDelaysAN
     EXPECT_TRUE(emulatorLogged("no whole request in time: connection dropped"));
 }
 
+TEST_F(ScaleLinkTest, UploadTricklingBelowTheLeastRate_isDroppedAndNothingStored) {
+    startEmulator({"--idle-timeout", "300", "--min-rate", "1000"});
+    const DataKind& plu = kDataKinds[kPlu];
+    const std::string before = scaleBytes(plu);
+    net::Socket socket = connectTo(emulator());
+    const std::string start = header(wire::FrameType::Upload, plu.id, 100000);
+    ASSERT_EQ(net::sendAll(socket, start.data(), start.size(), 2000), net::Result::Ok);
+    // 100 bytes every 200 ms: never idle, but half the least rate.
+    for (int i = 0; i < 20 && net::sendAll(socket, std::string(100, 'x').data(), 100, 200) == net::Result::Ok; ++i)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(emulatorLogged("too slow after")) << emulator().output();
+    EXPECT_TRUE(sameBytes(scaleBytes(plu), before));
+}
+
 // Under TWSWTCP_LOOPBACK_ONLY only 127.0.0.0/8 may be dialled. Checked on the
 // rule itself: a broken guard must not make the test dial anything else.
 TEST(LoopbackRule, onlyLoopbackAddressesMayBeDialledWhenTheVariableIsSet) {
