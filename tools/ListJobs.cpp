@@ -8,6 +8,7 @@
 #include "FolderLock.h"
 #include "SendDialog.h"
 #include "ZaltoolRuns.h"
+#include "ZaltoolSafety.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -530,13 +531,19 @@ private:
     ScaleRunner& inner_;
 };
 
-// send-list's work for one scale: ARCHIVE ADDRESS KINDS, the send dialog's
-// list run for this one scale.
+// send-list's work for one scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE],
+// the send dialog's list run for this one scale, after a backup of what it
+// replaces when a folder for that is given.
 int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
-    if (args.size() != 3) return kFailed;
+    if (args.size() != 3 && args.size() != 5) return kFailed;
     const std::string& archive = args[0];
     const std::string& address = args[1];
     const KindSet kinds = kindsOf(args[2]);
+    if (args.size() == 5) {
+        KindSet replaced = kinds;
+        replaced[kImage] = false;  // never sent to a list
+        if (!backUpBeforeSend(address, replaced, args[3], args[4] == "1", out)) return kFailed;
+    }
     const ConsolePort::Sink sink = [&out](bool error, const std::string& text) { out.write(error, text); };
     ConsolePort runnerPort(kBackupDialogForm);  // the send dialog's transfers go through the backup dialog
     runnerPort.setSink(sink);
@@ -562,6 +569,7 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 const ScaleWorkEntry kWorks[] = {
     {"backup", backupScaleWork},
     {"send", sendScaleWork},
+    {"check", checkScaleWork},
 };
 
 // "záloha: 3 z 4 vah v pořádku; selhaly 127.0.0.5; přeskočené řádky seznamu: 1"
@@ -737,6 +745,8 @@ int runSendList(const ListRunRequest& request) {
                             ListJob job;
                             job.work = "send";
                             job.args = {request.target, entry.address, kindText};
+                            if (!request.backupFirst.empty())
+                                job.args.insert(job.args.end(), {request.backupFirst, request.force ? "1" : "0"});
                             job.key = entry.address;
                             job.address = entry.address;
                             return job;
@@ -754,6 +764,26 @@ int runSendList(const ListRunRequest& request) {
                                            : std::string("Navolené datové soubory jsou odeslány"));
     }
     return finishRun(tally, "odeslání", request, reader);
+}
+
+int runCheckList(const ListRunRequest& request) {
+    ScaleListReader reader;
+    if (!openList(reader, request)) return kFailed;
+    ListJobRunner runner(request.jobs, request.work);
+    std::string problem;
+    if (!runner.start(problem)) return runs::complain(problem), kFailed;
+    Tally tally;
+    runner.run(listJobs(reader, request.listName,
+                        [](const ScaleListEntry& entry) {
+                            ListJob job;
+                            job.work = "check";
+                            job.args = {entry.address};
+                            job.key = entry.address;
+                            job.address = entry.address;
+                            return job;
+                        }),
+               [&](const ListJob& job, int status) { tally.count(job, status); });
+    return finishRun(tally, "kontrola", request, reader);
 }
 
 }  // namespace zalohy

@@ -109,9 +109,14 @@ struct ListRunRequest {
     std::string work;          // absolute working folder
     int jobs = 1;
     int keep = 0;              // 0: keep every archive
+    std::string backupFirst;   // send-list: the folder of the safety archives (absolute); empty: none
+    bool force = false;        // send-list: send even when that backup fails
 };
 int runBackupList(const ListRunRequest& request);
 int runSendList(const ListRunRequest& request);
+// check-list: every scale of the list asked for its shop name (`work`: the
+// folder the jobs' folders are made in).
+int runCheckList(const ListRunRequest& request);
 
 // The archives of one address that backup-list made, addressPart +
 // "YYYY-MM-DD.zal" in `folder` (addressPart "127.0.0.2-"): all but the `keep`

@@ -9,6 +9,7 @@
 #include "ScaleCommand.h"
 #include "ScaleList.h"
 #include "SendDialog.h"
+#include "ZaltoolSafety.h"
 
 #include <getopt.h>
 
@@ -48,6 +49,8 @@ struct Request {
     std::optional<std::string> work;
     int jobs = 1;
     int keep = 0;
+    std::optional<std::string> backupFirst;  // send: the folder of the safety archive
+    bool force = false;                      // send: even when that backup fails
 };
 
 struct CommandForm {
@@ -57,6 +60,7 @@ struct CommandForm {
     int (*run)(const Request&);
     bool jobsOption = false;
     bool keepOption = false;
+    bool backupFirstOption = false;  // --backup-first and --force
 };
 
 void complain(const std::string& what) { runOutput().write(true, "zaltool: " + what + "\n"); }
@@ -194,6 +198,11 @@ int backup(const Request& request) {
 int send(const Request& request) {
     const std::string archive = absolutePath(request.operands[0]);
     const std::string& address = request.operands[1];
+    const std::optional<std::string> safetyFolder =
+        request.backupFirst ? std::optional(absolutePath(*request.backupFirst)) : std::nullopt;
+    std::error_code ec;
+    if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
+        return fail(*safetyFolder + " není složka");
     if (!enterWorkFolder(request) || !bindLibrary()) return kFailed;
 
     ConsolePort runnerPort(kBackupDialogForm);
@@ -212,6 +221,11 @@ int send(const Request& request) {
             port.setChecked(kDataKinds[i].checkBox, (*request.kinds)[i]);
     }
     port.setEditText(kAddressBox, address);
+    if (safetyFolder) {
+        KindSet ticked{};
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i) ticked[i] = port.isChecked(kDataKinds[i].checkBox);
+        if (!backUpBeforeSend(address, ticked, *safetyFolder, request.force, runOutput())) return kFailed;
+    }
     dialog.SendFormatBtnClick();
     if (port.status() == kAllSent && port.problemBoxes() + runnerPort.problemBoxes() == 0) return kDone;
     return fail("odeslání do váhy " + address + " není úplné");
@@ -256,6 +270,11 @@ int listRun(const Request& request, bool backup) {
     list.work = request.work ? absolutePath(*request.work) : fileio::toUtf8(fs::current_path(ec));
     list.jobs = request.jobs;
     list.keep = request.keep;
+    if (request.backupFirst) {
+        list.backupFirst = absolutePath(*request.backupFirst);
+        list.force = request.force;
+        if (!fs::is_directory(fileio::toPath(list.backupFirst), ec)) return fail(list.backupFirst + " není složka");
+    }
     if (!bindLibrary()) return kFailed;
     return backup ? runBackupList(list) : runSendList(list);
 }
@@ -266,11 +285,11 @@ int sendList(const Request& request) { return listRun(request, false); }
 const ZaltoolRun kRuns[] = {
     {"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",
      "back up one scale into ARCHIVE, as the backup dialog does", zaltoolBackup},
-    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR]",
+    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR] [--backup-first=DIR [--force]]",
      "send the kinds ARCHIVE holds (or those of LIST) to one scale, as the send dialog does", zaltoolSend},
     {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K]",
      "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", zaltoolBackupList},
-    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N]",
+    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]]",
      "send ARCHIVE to every scale of the list file LIST, as the send dialog's list run does", zaltoolSendList},
 };
 
@@ -285,6 +304,10 @@ void printOptionsHelp(std::FILE* out) {
                  "                 a scale library that cannot take parallel transfers needs 1\n"
                  "  --keep=K       backup-list: keep the K newest complete archives of each scale\n"
                  "                 (default: keep all)\n"
+                 "  --backup-first=DIR  send: first back up from the scale the kinds about to be\n"
+                 "                 sent into DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
+                 "                 when that fails nothing is sent\n"
+                 "  --force        send: send even when the backup of --backup-first fails\n"
                  "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n",
                  kKindList);
 }
@@ -298,6 +321,10 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
     if (form.overwriteOption) table.push_back({"overwrite", no_argument, nullptr, 'o'});
     if (form.jobsOption) table.push_back({"jobs", required_argument, nullptr, 'j'});
     if (form.keepOption) table.push_back({"keep", required_argument, nullptr, 'K'});
+    if (form.backupFirstOption) {
+        table.push_back({"backup-first", required_argument, nullptr, 'b'});
+        table.push_back({"force", no_argument, nullptr, 'f'});
+    }
     table.push_back({nullptr, 0, nullptr, 0});
 
     Request request;
@@ -329,6 +356,8 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
             (code == 'j' ? request.jobs : request.keep) = value;
             break;
         }
+        case 'b': request.backupFirst = optarg; break;
+        case 'f': request.force = true; break;
         case ':': return usage(form.about, std::string("option ") + argv[optind - 1] + " needs a value");
         default: return usage(form.about, std::string("unknown option ") + argv[optind - 1]);
         }
@@ -336,6 +365,7 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
     for (int i = optind; i < argc; ++i) request.operands.emplace_back(argv[i]);
     if (request.operands.size() != form.operands)
         return usage(form.about, std::string("usage: zaltool ") + form.about.name + " " + form.about.synopsis);
+    if (request.force && !request.backupFirst) return usage(form.about, "--force needs --backup-first");
 
     // zaltool's main checks that stdout took everything.
     return form.run(request);
@@ -346,11 +376,13 @@ int parseAndRun(const CommandForm& form, int argc, char** argv) {
 using namespace runs;
 
 int zaltoolBackup(int argc, char** argv) { return parseAndRun({kRuns[0], 2, true, backup}, argc, argv); }
-int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send}, argc, argv); }
+int zaltoolSend(int argc, char** argv) { return parseAndRun({kRuns[1], 2, false, send, false, false, true}, argc, argv); }
 int zaltoolBackupList(int argc, char** argv) {
     return parseAndRun({kRuns[2], 2, false, backupList, true, true}, argc, argv);
 }
-int zaltoolSendList(int argc, char** argv) { return parseAndRun({kRuns[3], 2, false, sendList, true}, argc, argv); }
+int zaltoolSendList(int argc, char** argv) {
+    return parseAndRun({kRuns[3], 2, false, sendList, true, false, true}, argc, argv);
+}
 
 const ZaltoolRun* findZaltoolRun(std::string_view name) {
     for (const ZaltoolRun& run : kRuns)

@@ -13,11 +13,14 @@
 // whose backup(call) reads call.value("kinds") and call.has("overwrite").
 // The unattended runs against scales (backup, send, backup-list) are not rows
 // here: they live in ZaltoolRuns, each an entry that parses its own options.
+// Nor are diff, check and check-list, the safety net around sends: they live
+// in ZaltoolSafety, entries of the same form.
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "ListJobs.h"
 #include "ToolConsole.h"
 #include "ZaltoolRuns.h"
+#include "ZaltoolSafety.h"
 
 #include <getopt.h>
 
@@ -214,6 +217,7 @@ void printOverview() {
                 "  -h, --help               describe the command\n"
                 "\nExit status: 0 done, 1 failed (one line on stderr says why), 2 wrong command line.\n\n");
     printZaltoolRunsHelp(stdout);
+    printZaltoolSafetyHelp(stdout);
 }
 
 int help(const Invocation& call) {
@@ -221,7 +225,9 @@ int help(const Invocation& call) {
         printOverview();
         return kDone;
     }
-    if (const ZaltoolRun* run = findZaltoolRun(call.operands[0])) {
+    const ZaltoolRun* run = findZaltoolRun(call.operands[0]);
+    if (!run) run = findZaltoolSafetyRun(call.operands[0]);
+    if (run) {
         std::string name = run->name, option = "--help";
         char* args[] = {name.data(), option.data(), nullptr};
         return run->entry(2, args);
@@ -306,6 +312,8 @@ int run(int argc, char** argv) {
     if (std::string_view(argv[optind]) == kJobCommand) return zaltoolJob(argc - optind, argv + optind);
     // The unattended runs (backup, send, backup-list) parse their own options.
     if (const ZaltoolRun* run = findZaltoolRun(argv[optind])) return run->entry(argc - optind, argv + optind);
+    // diff, check, check-list: the same.
+    if (const ZaltoolRun* run = findZaltoolSafetyRun(argv[optind])) return run->entry(argc - optind, argv + optind);
     const Command* command = findCommand(argv[optind]);
     if (!command) return usageError("unknown command '" + std::string(argv[optind]) + "'");
     return runCommand(*command, argc - optind, argv + optind);

@@ -1,0 +1,163 @@
+// zaltool's safety net end to end: send --backup-first, diff, check and
+// check-list, the built zaltool against emulated scales on 127.0.0.x only.
+#include "ArchiveBytes.h"
+#include "DataKind.h"
+#include "EmulatorProcess.h"
+#include "KindArchive.h"
+#include "SameBytes.h"
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <sys/wait.h>
+
+using namespace zalohy;
+using namespace zalohy::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class ZaltoolSafety : public ::testing::Test {
+protected:
+    ScratchFolder data{"zalohy-safety-data-"}, work{"zalohy-safety-work-"}, files{"zalohy-safety-files-"};
+    std::unique_ptr<EmulatorProcess> emulator, stalled;
+
+    void SetUp() override { ::setenv("TWSWTCP_LOOPBACK_ONLY", "1", 1); }
+
+    // Seeded scales on 127.0.0.2 to 127.0.0.4; their data stays when restarted.
+    void startEmulator(std::vector<std::string> extraArgs = {}) {
+        emulator.reset();
+        emulator = std::make_unique<EmulatorProcess>(
+            EmulatorSetup{data.path(), loopbackAddresses(3), 0, true, std::move(extraArgs), {}});
+        ASSERT_TRUE(emulator->start()) << emulator->error();
+    }
+    std::string scale(std::size_t i) const { return emulator->scaleAddress(i); }
+    std::string scaleData(std::size_t i, std::size_t kind) const {
+        return readFile(emulator->scaleFile(i, kDataKinds[kind].id));
+    }
+
+    Outcome zaltool(const std::vector<std::string>& args) {
+        std::string command = ZALTOOL_PATH;
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        const int raw = std::system((command + " >" + (files / "out").string() + " 2>" + (files / "err").string()).c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(files / "out"), readFile(files / "err")};
+    }
+    Outcome send(const std::string& archive, const std::string& address, const fs::path& safety,
+                 std::vector<std::string> args = {}) {
+        args.insert(args.begin(), {"send", archive, address, "--work=" + work.path().string(),
+                                   "--backup-first=" + safety.string()});
+        return zaltool(args);
+    }
+};
+
+TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_orSendsNothingWhenItFails) {
+    startEmulator();
+    const std::string source = (files / "new.zal").string();
+    writeFile(source, archiveOfKinds({kTexts, kFormats}));
+    ScratchFolder safety{"zalohy-safety-archives-"};
+    const std::string old = expectedArchive({{34, scaleData(0, kFormats)}, {38, scaleData(0, kTexts)}});
+
+    Outcome run = send(source, scale(0), safety.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(safety.entries().size(), 1u);
+    const std::string name = *safety.entries().begin();  // 127.0.0.2_... sorts first
+    EXPECT_TRUE(name.starts_with(scale(0).replace(9, 1, "_") + "-")) << name;
+    EXPECT_TRUE(name.ends_with("-pred-odeslanim.zal")) << name;
+    EXPECT_TRUE(sameBytes(readFile(safety / name), old));
+    EXPECT_EQ(scaleData(0, kFormats), kindMember(kFormats));
+    EXPECT_EQ(scaleData(0, kTexts), kindMember(kTexts));
+
+    // The same through send-list's jobs: the third scale's old bytes kept.
+    const std::string third = expectedArchive({{34, scaleData(2, kFormats)}, {38, scaleData(2, kTexts)}});
+    writeFile(files / "seznam.lst", scale(2) + "\n");
+    run = zaltool({"send-list", source, (files / "seznam.lst").string(), "--work=" + work.path().string(),
+                   "--backup-first=" + safety.path().string(), "--jobs=2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(safety.entries().size(), 2u);
+    EXPECT_TRUE(sameBytes(readFile(safety / *std::next(safety.entries().begin())), third));
+    EXPECT_EQ(scaleData(2, kFormats), kindMember(kFormats));
+
+    // The scale refuses the texts: their backup fails, and not even the
+    // formats, sent first, reach the scale; with --force they do.
+    startEmulator({"--refuse", "38"});
+    ScratchFolder refused{"zalohy-safety-refused-"};
+    const std::string before = scaleData(1, kFormats);
+    run = send(source, scale(1), refused.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(scale(1) + ": záloha před odesláním se nezdařila (stav 9); do váhy nebylo nic odesláno"),
+              std::string::npos) << run.err;
+    EXPECT_EQ(scaleData(1, kFormats), before);
+    EXPECT_EQ(refused.entries(), std::set<std::string>{});
+    run = send(source, scale(1), refused.path(), {"--force"});
+    EXPECT_EQ(scaleData(1, kFormats), kindMember(kFormats));
+    EXPECT_EQ(refused.entries(), std::set<std::string>{});
+}
+
+TEST_F(ZaltoolSafety, diff_saysPerKindWhatDiffers_andRefusesAnUnsoundArchive) {
+    const std::string formats = kindMember(kFormats), texts = kindMember(kTexts), plu = kindMember(kPlu);
+    const std::string base = expectedArchive({{34, formats}, {38, texts}});
+    std::string unsound = base;
+    putInt32(unsound, 16, 1000);  // formats run past the end of the file
+    const struct {
+        std::string b;
+        int status;
+        std::string lines;
+    } cases[] = {
+        {expectedArchive({{38, texts}, {34, formats}}), 0, "Formáty: stejné (271 B)\nTexty: stejné (270 B)\n"},
+        {expectedArchive({{34, formats}, {38, texts + "!"}}), 1,
+         "Formáty: stejné (271 B)\nTexty: rozdílné (A 270 B, B 271 B)\n"},
+        {expectedArchive({{34, formats}, {38, std::string(texts).replace(200, 1, "?")}}), 1,
+         "Formáty: stejné (271 B)\nTexty: rozdílné (A 270 B, B 270 B)\n"},
+        {expectedArchive({{34, formats}, {25, plu}}), 1,
+         "Formáty: stejné (271 B)\nTexty: jen v A (270 B)\nPLU soubor: jen v B (276 B)\n"},
+        {unsound, 2, ""},
+    };
+    writeFile(files / "a.zal", base);
+    for (const auto& c : cases) {
+        writeFile(files / "b.zal", c.b);
+        const Outcome run = zaltool({"diff", (files / "a.zal").string(), (files / "b.zal").string()});
+        EXPECT_EQ(run.status, c.status) << c.lines;
+        EXPECT_EQ(run.out, c.lines);
+        EXPECT_EQ(run.err.empty(), c.status != 2) << run.err;
+    }
+    EXPECT_EQ(zaltool({"diff", (files / "a.zal").string()}).status, 2);
+}
+
+TEST_F(ZaltoolSafety, check_ofALiveAStalledAndAnAbsentScale_exitCodesAndStatusNumbers) {
+    startEmulator();
+    stalled = std::make_unique<EmulatorProcess>(
+        EmulatorSetup{data.path(), {"127.0.0.7"}, 0, true, {"--stall"}, files / "stalled.log"});
+    ASSERT_TRUE(stalled->start()) << stalled->error();
+    const std::string silent = stalled->scaleAddress(), absent = "127.0.0.5:" + std::to_string(emulator->port());
+    const std::pair<std::string, Outcome> expected[] = {
+        {scale(0), {0, scale(0) + ": váha odpovídá (stav 0)\n", ""}},
+        {silent, {1, silent + ": váha neodpovídá (stav 6)\n", "zaltool: " + silent + ": váha neodpovídá (stav 6)\n"}},
+        {absent, {1, absent + ": váha neodpovídá (stav 5)\n", "zaltool: " + absent + ": váha neodpovídá (stav 5)\n"}},
+    };
+    std::string list, lines;
+    for (const auto& [address, outcome] : expected) {
+        const Outcome run = zaltool({"check", address});
+        EXPECT_EQ(run.status, outcome.status) << address;
+        EXPECT_EQ(run.out, outcome.out);
+        EXPECT_EQ(run.err, outcome.err);
+        list += address + " pokladna\n";
+        lines += outcome.out;
+    }
+    writeFile(files / "seznam.lst", list + "127.0.0.6/x\n");
+    const Outcome run = zaltool({"check-list", (files / "seznam.lst").string(), "--jobs=3"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.starts_with(lines)) << run.out;
+    EXPECT_TRUE(run.out.ends_with("kontrola: 1 z 3 vah v pořádku; selhaly " + silent + ", " + absent +
+                                  "; přeskočené řádky seznamu: 1\n")) << run.out;
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("zaltool-kontrola-")) << entry.path();
+}
+
+}  // namespace
