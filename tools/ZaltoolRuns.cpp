@@ -231,7 +231,7 @@ int send(const Request& request) {
     return fail("odeslání do váhy " + address + " není úplné");
 }
 
-std::string today() {
+std::string localTime(const char* format) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -239,10 +239,12 @@ std::string today() {
 #else
     localtime_r(&now, &local);
 #endif
-    char text[16] = {};
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    char text[32] = {};
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
+
+std::string today() { return localTime("%Y-%m-%d"); }
 
 // "<address>-<date>.zal", every character of the address that is not a
 // letter, digit, dot, hyphen or underscore written as "_" (so "127.0.0.2:5000"

@@ -46,7 +46,9 @@ bool bindLibrary();
 void complain(const std::string& what);
 // The backup dialog's run for one scale into `archive`; true when complete.
 bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite);
-// Today's date as YYYY-MM-DD, and the name backup-list gives an archive.
+// The local time as strftime's `format` gives it; today's date as
+// YYYY-MM-DD; and the name backup-list gives an archive.
+std::string localTime(const char* format);
 std::string today();
 std::string archiveName(const std::string& address, const std::string& date);
 // Puts a written file on the disk; false when that fails.

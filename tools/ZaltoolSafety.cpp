@@ -45,20 +45,6 @@ std::string withStatus(const std::string& text, int status) {
     return text + " (stav " + std::to_string(status) + ")";
 }
 
-// The local time as strftime's `format` gives it.
-std::string localTime(const char* format) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32] = {};
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
-
 // What the command line gave one of these commands.
 struct Call {
     std::vector<std::string> operands;
@@ -371,7 +357,7 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
     if (!any) return true;  // nothing will be replaced
 
     const fs::path target =
-        fileio::toPath(folder) / fileio::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
+        fileio::toPath(folder) / fileio::toPath(safetyArchiveName(address, runs::localTime("%Y-%m-%d-%H%M%S")));
     const std::string shown = fileio::toUtf8(target);
     line(out, address + ": záloha před odesláním do " + shown);
 
