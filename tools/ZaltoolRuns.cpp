@@ -138,26 +138,40 @@ bool archiveHolds(const std::string& path, const KindSet& kinds) {
     return true;
 }
 
+// The backup dialog that keeps the library's last status for the caller.
+class StatusKeepingDialog : public BackupDialog {
+public:
+    explicit StatusKeepingDialog(WindowPort& window) : BackupDialog(window, std::string()) {}
+    int RunScaleCommand(const std::string& commandLine) override {
+        lastStatus = BackupDialog::RunScaleCommand(commandLine);
+        return lastStatus;
+    }
+    int lastStatus = 0;
+};
+
 // The backup dialog's run for one scale, as a user would start it: the
 // dialog shown, the address typed, the kinds ticked, "Ulož" pressed and the
 // archive chosen. True when the run reached its summary with every kind
 // backed up, showed no failure and the archive holds every kind.
-bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite) {
+bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite,
+                 int* status, JobOutput* out) {
+    JobOutput& output = out ? *out : runOutput();
     ConsolePort port(kBackupDialogForm);
-    port.setSink([](bool error, const std::string& text) { runOutput().write(error, text); });
+    port.setSink([&output](bool error, const std::string& text) { output.write(error, text); });
     port.setChosenFile(archive);
     port.answerQuestions(overwrite);
-    BackupDialog dialog(port, std::string());  // no settings file: its FormClose is never called
+    StatusKeepingDialog dialog(port);  // no settings file: its FormClose is never called
     dialog.FormActivate();
     port.setEditText(kAddressBox, address);
     for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
     dialog.SaveToArchiveClick();
+    if (status) *status = dialog.lastStatus;
 
     const std::vector<std::string>& log = port.log();
     const bool summary = log.size() >= 2 && log[log.size() - 2] == kBackedUp[0] && log.back() == kBackedUp[1];
     if (!dialog.BackupOk || !summary || port.problemBoxes() > 0) return false;
     if (archiveHolds(archive, kinds)) return true;
-    complain(archive + " neobsahuje všechny zazálohované druhy dat");
+    output.write(true, "zaltool: " + archive + " neobsahuje všechny zazálohované druhy dat\n");
     return false;
 }
 

@@ -14,6 +14,8 @@
 
 namespace zalohy {
 
+class JobOutput;
+
 int zaltoolBackup(int argc, char** argv);
 int zaltoolSend(int argc, char** argv);
 int zaltoolBackupList(int argc, char** argv);
@@ -45,7 +47,10 @@ bool bindLibrary();
 // One line "zaltool: what" on the runs' stderr.
 void complain(const std::string& what);
 // The backup dialog's run for one scale into `archive`; true when complete.
-bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite);
+// Its lines go to `out` (default: the run's output); `status`, when given,
+// receives the library's last status (0 when the library was not what failed).
+bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, bool overwrite,
+                 int* status = nullptr, JobOutput* out = nullptr);
 // The local time as strftime's `format` gives it; today's date as
 // YYYY-MM-DD; and the name backup-list gives an archive.
 std::string localTime(const char* format);

@@ -51,48 +51,6 @@ struct Call {
     int jobs = 1;
 };
 
-// --- send --backup-first --------------------------------------------------
-
-// The backup dialog, keeping the last status the library gave, so that a
-// failed backup can say which.
-class StatusKeepingDialog : public BackupDialog {
-public:
-    explicit StatusKeepingDialog(WindowPort& window) : BackupDialog(window, std::string()) {}
-    int RunScaleCommand(const std::string& commandLine) override {
-        lastStatus = BackupDialog::RunScaleCommand(commandLine);
-        return lastStatus;
-    }
-    int lastStatus = 0;
-};
-
-// The backup dialog's run of `kinds` from the scale into `archive`, which
-// must not exist. True when the run reached its summary with nothing failed
-// and the archive holds every kind; otherwise `status` is the library's last
-// status (0 when the library was not what failed).
-bool backUpKinds(const std::string& address, const std::string& archive, const std::array<bool, 6>& kinds,
-                 int& status, JobOutput& out) {
-    ConsolePort port(kBackupDialogForm);
-    port.setSink([&out](bool error, const std::string& text) { out.write(error, text); });
-    port.setChosenFile(archive);
-    StatusKeepingDialog dialog(port);
-    dialog.FormActivate();
-    port.setEditText(Control::EditScaleNumber, address);
-    for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
-    dialog.SaveToArchiveClick();
-    status = dialog.lastStatus;
-
-    const std::vector<std::string>& log = port.log();
-    if (!dialog.BackupOk || log.empty() || log.back() != "máte zazálohované!" || port.problemBoxes() > 0)
-        return false;
-    BackupArchive made(archive);
-    std::array<std::int32_t, 10> ids{};
-    if (!made.ReadDirectory(ids)) return false;
-    for (std::size_t i = 0; i < kinds.size(); ++i)
-        if (kinds[i] && ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] != kDataKinds[i].id)
-            return false;
-    return true;
-}
-
 // --- diff ------------------------------------------------------------------
 
 // One archive opened for the comparison, its header checked.
@@ -374,7 +332,7 @@ bool backUpBeforeSend(const std::string& address, const std::array<bool, 6>& kin
         // Only the name is kept: the run creates the archive itself.
         reserved.close();
         fileio::removeQuietly(*temp);
-        complete = backUpKinds(address, fileio::toUtf8(*temp), kinds, status, out);
+        complete = runs::backUpScale(address, fileio::toUtf8(*temp), kinds, false, &status, &out);
         if (complete && !fileio::renameFile(fileio::toUtf8(*temp), shown)) {
             why = "nelze přejmenovat zálohu na " + shown;
             complete = false;
