@@ -137,14 +137,15 @@ def check_options(top, zaltool):
     status, overview = help_text(zaltool, "--help")
     if status != 0:
         return [f"zaltool --help exits with {status}"]
-    # The commands: the first word of an indented line that is not an option
-    # and that answers "--help" as a command.
+    # The commands: the first word of a line indented as a list item (not a
+    # continuation line, not an option) that answers "--help" as a command,
+    # naming itself.
     commands = []
     for line in overview.splitlines():
-        match = re.match(r"^ +([a-z][a-z0-9-]*)(?: |$)", line)
+        match = re.match(r"^ {1,4}([a-z][a-z0-9-]*)(?: |$)", line)
         if match and match.group(1) not in commands:
-            status, _ = help_text(zaltool, match.group(1), "--help")
-            if status == 0:
+            status, text = help_text(zaltool, match.group(1), "--help")
+            if status == 0 and re.search(rf"(?<![\w-]){re.escape(match.group(1))}(?![\w-])", text):
                 commands.append(match.group(1))
     if not commands:
         return ["zaltool --help names no command"]
