@@ -17,6 +17,8 @@ packages=(
 # lintian.
 packages+=(librsvg2-bin desktop-file-utils appstream shared-mime-info libxml2-utils man-db
   dpkg-dev file lintian)
+# The documents' check (tests/docs/).
+packages+=(python3)
 
 # Windows cross builds (scripts/build-windows.sh) and the Windows test leg:
 # MinGW-w64 for 64- and 32-bit, and Wine's 64-bit loader. Never add the i386

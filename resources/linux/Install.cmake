@@ -9,7 +9,8 @@
 #   share/mime/packages/<id>.xml        MIME type of .zal archives
 #   share/icons/hicolor/*/apps/<id>.*   icon, SVG and PNG sizes
 #   share/man/man1/*.1.gz               manual pages
-#   share/doc/zalohy/                   README, protocol, screenshots, copyright, changelog
+#   share/doc/zalohy/                   README, the documents in docs/, protocol, screenshots,
+#                                       copyright, changelog
 #
 # <id> is the application id cz.zalohy.zalohy. Included from the top-level
 # CMakeLists.txt, so paths below are relative to this file's folder.
@@ -84,6 +85,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/scalelib/README.md DESTINATION ${CMAKE_INSTA
 # The README's pictures, under the names it links them by.
 file(GLOB readme_pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
 install(FILES ${readme_pictures} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# The documents the README links to (troubleshooting, differences, developing),
+# also under the names it links them by.
+file(GLOB doc_pages ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${doc_pages} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 if(TARGET zalohy)
   install(TARGETS zalohy RUNTIME DESTINATION ${ZALOHY_INSTALL_PRIVATEDIR})

@@ -64,7 +64,7 @@ check_layout() {
     for page in zalohy zaltool scale-emulator; do
         expected+=("$ZALOHY_MANDIR/man1/$page.1.gz")
     done
-    for picture in "$ZALOHY_SOURCE"/docs/*.png; do
+    for picture in "$ZALOHY_SOURCE"/docs/*.png "$ZALOHY_SOURCE"/docs/*.md; do
         expected+=("$ZALOHY_DOCDIR/docs/${picture##*/}")
     done
     local want got
