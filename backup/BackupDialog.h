@@ -9,6 +9,7 @@
 
 #include "IniFile.h"
 #include "Report.h"
+#include "RunResult.h"
 #include "WindowPort.h"
 
 #include <cstddef>
@@ -74,8 +75,8 @@ public:
     void FormClose() override;
     // "Ulož" runs the backup.
     void clicked(Control button) override;
-    // The backup run.
-    void SaveToArchiveClick();
+    // The backup run; what it came to (not started: not complete, nothing tried).
+    RunResult SaveToArchiveClick();
 
     int RunScaleCommand(const std::string& commandLine) override;
     // Strips the end marker of a downloaded file, reporting in the text box;
@@ -94,10 +95,13 @@ private:
     bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
                     std::string& oldArchive);
     void warn(const std::string& text);
+    // A line in the text box, kept in the run's result too.
+    void show(const std::string& line);
     static std::string cannotDeleteText(const std::string& path);
 
     WindowPort& window_;
     WindowReport report_;  // the runner's, the trimming's and the container's messages go here
+    RunResult run_;        // the run under way
 };
 
 }  // namespace zalohy

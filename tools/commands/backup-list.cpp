@@ -1,0 +1,179 @@
+// zaltool backup-list LIST DIR: every scale of the list backed up into
+// DIR/ADDRESS-YYYY-MM-DD.zal, each a job of the job runner.
+#include "FileIo.h"
+#include "FolderLock.h"
+#include "ListRun.h"
+#include "ScaleRuns.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+constexpr const char* kJobArchive = "zaltool-job.zal";
+
+// "<address part>-YYYY-MM-DD.zal"
+bool isGeneration(const std::string& name, const std::string& addressPart) {
+    const std::string date = "YYYY-MM-DD";
+    if (name.size() != addressPart.size() + date.size() + 4 || name.compare(0, addressPart.size(), addressPart) != 0 ||
+        !name.ends_with(".zal"))
+        return false;
+    for (std::size_t i = 0; i < date.size(); ++i) {
+        const char c = name[addressPart.size() + i];
+        if (date[i] == '-' ? c != '-' : (c < '0' || c > '9')) return false;
+    }
+    return true;
+}
+
+// "*-YYYY-MM-DD.zal.<8 hex digits>.tmp": a temporary archive of backup-list.
+bool isListTemp(const std::string& name) {
+    const std::size_t zal = name.rfind(".zal.");
+    if (zal == std::string::npos || zal < 11 || name.size() != zal + 5 + 8 + 4 || !name.ends_with(".tmp")) return false;
+    return isGeneration(name.substr(0, zal + 4), name.substr(0, zal - 10)) &&
+           fileio::isTempNameOf(name, name.substr(0, zal + 4));
+}
+
+// The archives of one address that backup-list made, addressPart +
+// "YYYY-MM-DD.zal" in `folder`: all but the `keep` newest are removed.
+void pruneGenerations(const fs::path& folder, const std::string& addressPart, int keep) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = fileio::toUtf8(it->path().filename());
+        std::error_code typeError;
+        if (isGeneration(name, addressPart) && it->is_regular_file(typeError)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), std::greater<>());  // the newest date first
+    for (std::size_t i = static_cast<std::size_t>(keep); i < names.size(); ++i)
+        fileio::removeFile(fileio::toUtf8(folder / fileio::toPath(names[i])));
+}
+
+std::string randomHex(int digits) {
+    static std::mt19937_64 random{std::random_device{}()};
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    std::uint64_t r = random();
+    for (int i = 0; i < digits; ++i, r >>= 4) text.push_back(hex[r & 15]);
+    return text;
+}
+
+// Puts what was written through `f` on the disk, through its own handle (on
+// Windows the held file cannot be opened a second time for writing).
+bool syncStream(std::FILE* f) {
+    if (std::fflush(f) != 0) return false;
+#ifdef _WIN32
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != 0;
+#else
+    return ::fsync(fileno(f)) == 0 || errno == EINVAL;
+#endif
+}
+
+// Copies the job's archive into a held temporary file beside `target` and
+// renames it over the target: the final name only ever names a complete
+// archive, and a sweep never takes the temporary file from under the job.
+bool placeArchive(const fs::path& archive, const fs::path& target) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const fs::path temp = fs::path(target).concat("." + randomHex(8) + ".tmp");
+        std::FILE* held = createHeldFile(temp);
+        if (!held) {
+            std::error_code ec;
+            if (fs::exists(temp, ec)) continue;
+            return false;
+        }
+        fileio::File in;
+        bool ok = in.open(archive, "rb");
+        char buffer[1 << 16];
+        while (ok) {
+            const std::size_t got = in.read(buffer, sizeof buffer);
+            if (got > 0 && std::fwrite(buffer, 1, got, held) != got) ok = false;
+            if (got < sizeof buffer) {
+                ok = ok && !in.hadReadError();
+                break;
+            }
+        }
+        ok = ok && syncStream(held);
+        // Renamed while still held; only then let go.
+        ok = ok && fileio::replaceFile(temp, target);
+        if (!ok) fileio::removeQuietly(temp);
+        std::fclose(held);
+        return ok;
+    }
+    return false;
+}
+
+// One scale: ADDRESS TARGET KINDS KEEP.
+int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
+    if (args.size() != 4 || !bindLibrary()) return 1;
+    const std::string& address = args[0];
+    const fs::path target = fileio::toPath(args[1]);
+    const std::string& shown = args[1];
+    std::error_code ec;
+    const fs::path archive = fs::current_path(ec) / kJobArchive;
+    fileio::removeQuietly(archive);
+    int status = 0;
+    bool complete = backUpScale(address, fileio::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
+    if (complete && !placeArchive(archive, target)) {
+        complain("nelze zapsat " + shown, out);
+        complete = false;
+    }
+    fileio::removeQuietly(archive);
+    if (complete) {
+        say(address + ": zazálohováno do " + shown, out);
+        if (const int keep = std::atoi(args[3].c_str()); keep > 0) {
+            const std::string part = archiveName(address, "");  // "<address>-.zal"
+            pruneGenerations(target.parent_path(), part.substr(0, part.size() - 4), keep);
+        }
+        return 0;
+    }
+    if (status != 0) say(address + ": Chyba komunikace s váhou (stav " + std::to_string(status) + ")", out);
+    say(address + ": NEZAZÁLOHOVÁNO" + (fs::exists(target, ec) ? "; starší " + shown + " zůstává" : ""), out);
+    complain(address + ": nezazálohováno", out);
+    return 1;
+}
+
+const WorkRegistration work{"backup", backupScaleWork};
+
+Exit backupList(const Call& call) {
+    const KindSet kinds = kindsOption(call).value_or(kAllKinds);
+    const int keep = call.number("keep", 1000000, 0);
+    ListRun run;
+    run.listName = call.operands[0];
+    const std::string dir = absolutePath(call.operands[1]);
+    const fs::path folder = fileio::toPath(dir);
+    std::error_code ec;
+    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.jobs = jobsOption(call);
+    run.what = "záloha";
+    if (!bindLibrary()) return Exit::Failed;
+    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
+    // Temporary archives that no running job holds: left by killed runs.
+    run.prepare = [&] { return sweepLeftovers(folder, isListTemp), true; };
+    const std::string date = today();
+    run.job = [&](const ScaleListEntry& entry) {
+        const std::string target = fileio::toUtf8(folder / fileio::toPath(archiveName(entry.address, date)));
+        return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
+                   "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address};
+    };
+    return runList(run);
+}
+
+const CommandRegistration registered{
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K]",
+     "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", 2, 2,
+     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}}, backupList, CommandGroup::Run, 30, kRunOptionsHelp}};
+
+}  // namespace
+
+}  // namespace zalohy

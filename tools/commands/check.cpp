@@ -1,0 +1,79 @@
+// zaltool check ADDRESS: does the scale answer? Asked for its shop name in a
+// scratch folder of its own.
+#include "FileIo.h"
+#include "FolderLock.h"
+#include "ScaleAddress.h"
+#include "ScaleRuns.h"
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+// The working folder for as long as the object lives.
+class WorkingFolderScope {
+public:
+    explicit WorkingFolderScope(const fs::path& folder) {
+        std::error_code ec;
+        previous_ = fs::current_path(ec);
+        if (!ec) fs::current_path(folder, ec);
+        entered_ = !ec;
+    }
+    ~WorkingFolderScope() {
+        std::error_code ec;
+        if (entered_) fs::current_path(previous_, ec);
+    }
+    WorkingFolderScope(const WorkingFolderScope&) = delete;
+    WorkingFolderScope& operator=(const WorkingFolderScope&) = delete;
+    bool entered() const { return entered_; }
+
+private:
+    fs::path previous_;
+    bool entered_ = false;
+};
+
+// Asks in a fresh scratch folder (locked meanwhile), then removes the folder
+// with what was downloaded.
+ScaleCheck checkScale(const std::string& address) {
+    ScaleCheck result;
+    const std::optional<fs::path> folder = makeScratchFolder();
+    if (!folder) {
+        result.problem = "nelze vytvořit pomocnou složku";
+        return result;
+    }
+    {
+        FolderLock lock;
+        WorkingFolderScope inside(*folder);
+        if (!lock.acquire(fileio::toUtf8(*folder))) {
+            result.problem = lock.problem();
+        } else if (!inside.entered()) {
+            result.problem = "nelze pracovat ve složce " + fileio::toUtf8(*folder);
+        } else {
+            result = askShopName(address);
+        }
+    }
+    // The shop name downloaded, the status file and the lock file go with it.
+    std::error_code ec;
+    fs::remove_all(*folder, ec);
+    return result;
+}
+
+Exit check(const Call& call) {
+    const std::string& address = call.operands[0];
+    if (const AddressProblem problem = checkScaleAddress(address); problem != AddressProblem::None)
+        return complain(address + ": " + addressProblemText(problem));
+    if (!bindLibrary()) return Exit::Failed;
+    const ScaleCheck result = checkScale(address);
+    const std::string said = checkLine(address, result);
+    say(said);
+    return result.answered ? Exit::Done : complain(said);
+}
+
+const CommandRegistration registered{{"check", "ADDRESS",
+                                      "ask a scale for its shop name in a scratch folder: does it answer?", 1, 1, {},
+                                      check, CommandGroup::Safety, 20}};
+
+}  // namespace
+
+}  // namespace zalohy
