@@ -18,22 +18,6 @@ namespace zalohy {
 
 static_assert(kKindWords.size() == kDataKinds.size());
 
-const char* const kRunOptionsHelp =
-    "  --kinds=LIST   the kinds, comma-separated: formaty,texty,nazev,presety,plu,image\n"
-    "                 (default: all six; for send: those ARCHIVE holds)\n"
-    "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
-    "  --work=DIR     the working folder, where the scale library's files live\n"
-    "                 (default: the current folder)\n"
-    "  --jobs=N       backup-list, send-list: up to N scales at once (1 to 64, default 1);\n"
-    "                 a scale library that cannot take parallel transfers needs 1\n"
-    "  --keep=K       backup-list: keep the K newest complete archives of each scale\n"
-    "                 (default: keep all)\n"
-    "  --backup-first=DIR  send: first back up from the scale the kinds about to be\n"
-    "                 sent into DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
-    "                 when that fails nothing is sent\n"
-    "  --force        send: send even when the backup of --backup-first fails\n"
-    "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n";
-
 std::string kindsArgument(const KindSet& kinds) {
     std::string text;
     for (bool kind : kinds) text.push_back(kind ? '1' : '0');
