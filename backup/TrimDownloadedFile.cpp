@@ -18,7 +18,7 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
     const auto path = fileio::toPath(fileName);
     const auto entry = fileio::findOrdinaryFile(path);
     if (!entry) return fail("Error opening file " + fileName);
-    report.line("K_E2 Input file:" + entry->name);
+    report.line("K_E2 Input file:" + fileio::toUtf8(entry->name));
     // Only the bytes the directory entry counted are looked at, even if the
     // file grows meanwhile.
     const auto size = static_cast<std::int64_t>(entry->size);
