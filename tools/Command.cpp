@@ -1,7 +1,7 @@
 #include "Command.h"
 
-#include "ConsolePort.h"
 #include "JobRunner.h"
+#include "Platform.h"
 
 #include <getopt.h>
 
@@ -172,7 +172,7 @@ Exit runCommand(const Command& command, int argc, char** argv) {
     table.push_back({"help", no_argument, nullptr, 'h'});
     table.push_back({nullptr, 0, nullptr, 0});
 
-    if (command.group != CommandGroup::Archive) prepareConsoleOutput();
+    if (command.group != CommandGroup::Archive) platform::prepareConsoleOutput();
     Call call;
     optind = 0;  // start afresh on the command's own arguments
     opterr = 0;

@@ -2,28 +2,16 @@
 
 #include "FileIo.h"
 #include "FolderLock.h"
+#include "Platform.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <fstream>
 #include <system_error>
 #include <thread>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-extern char** environ;
-#endif
 
 namespace fs = std::filesystem;
 
@@ -84,125 +72,7 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset) {
 
 }  // namespace
 
-// ------------------------------------------------------------ processes
-
-namespace {
-
-#ifdef _WIN32
-std::wstring widen(const std::string& text) { return fileio::toPath(text).wstring(); }
-
-// One argument quoted the way CommandLineToArgvW reads it back.
-std::wstring quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    for (auto it = arg.begin();; ++it) {
-        std::size_t slashes = 0;
-        while (it != arg.end() && *it == L'\\') ++it, ++slashes;
-        if (it == arg.end()) {
-            out.append(slashes * 2, L'\\');
-            break;
-        }
-        out.append(*it == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        out.push_back(*it);
-    }
-    return out + L"\"";
-}
-#endif
-
-// Started children; on Windows they belong to a job object that kills them
-// when this process ends, on Linux each asks for the same itself.
-class Children {
-public:
-    Children() {
-#ifdef _WIN32
-        job_ = CreateJobObjectW(nullptr, nullptr);
-        if (job_) {
-            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-            SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        }
-#endif
-    }
-    ~Children() {
-#ifdef _WIN32
-        if (job_) CloseHandle(job_);
-#endif
-    }
-
-    // A handle of the started child, or nothing.
-    std::optional<std::intptr_t> start(const fs::path& program, const std::vector<std::string>& args) {
-#ifdef _WIN32
-        std::wstring line = quoted(program.wstring());
-        for (const std::string& arg : args) line += L" " + quoted(widen(arg));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                            nullptr, &startup, &info))
-            return std::nullopt;
-        if (job_) AssignProcessToJobObject(job_, info.hProcess);
-        ResumeThread(info.hThread);
-        CloseHandle(info.hThread);
-        return reinterpret_cast<std::intptr_t>(info.hProcess);
-#else
-        std::vector<std::string> all{program.string()};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
-        return pid;
-#endif
-    }
-
-    // The exit status of the child if it has ended (-1: not normally);
-    // nothing while it runs.
-    static std::optional<int> ended(std::intptr_t child) {
-#ifdef _WIN32
-        const HANDLE process = reinterpret_cast<HANDLE>(child);
-        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) return std::nullopt;
-        DWORD code = 1;
-        GetExitCodeProcess(process, &code);
-        CloseHandle(process);
-        return code <= 255 ? static_cast<int>(code) : -1;
-#else
-        int raw = 0;
-        pid_t pid;
-        while ((pid = ::waitpid(static_cast<pid_t>(child), &raw, WNOHANG)) < 0 && errno == EINTR) {
-        }
-        if (pid == 0) return std::nullopt;
-        return pid > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    }
-
-private:
-#ifdef _WIN32
-    HANDLE job_ = nullptr;
-#endif
-};
-
-std::string ownProcessId() {
-#ifdef _WIN32
-    return std::to_string(GetCurrentProcessId());
-#else
-    return std::to_string(::getpid());
-#endif
-}
-
-}  // namespace
-
-fs::path ownProgram() {
-#ifdef _WIN32
-    std::wstring path(32768, L'\0');
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(n);
-    return fs::path(path);
-#else
-    std::error_code ec;
-    return fs::read_symlink("/proc/self/exe", ec);
-#endif
-}
+fs::path ownProgram() { return platform::ownExecutable(); }
 
 // ---------------------------------------------------------------- the runner
 
@@ -213,7 +83,7 @@ struct JobRunner::Held {
 struct JobRunner::Slot {
     Job job;
     fs::path folder;
-    std::optional<std::intptr_t> child;  // while it runs
+    std::optional<platform::ChildProcesses::Child> child;  // while it runs
     int status = 0;
     std::uintmax_t copied = 0;  // bytes of its record already written out
 };
@@ -243,8 +113,8 @@ bool JobRunner::start(std::string& problem) {
 
 void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
                     const std::function<void(const Job&, int)>& finished) {
-    const std::string parent = ownProcessId();
-    Children children;
+    const std::string parent = std::to_string(platform::currentProcessId());
+    platform::ChildProcesses children;
     std::deque<Slot> window;  // from the oldest job not yet written out
     std::size_t counter = 0;
     std::optional<Job> pending;
@@ -320,7 +190,7 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
         }
         for (Slot& slot : window) {
             if (!slot.child) continue;
-            if (const std::optional<int> status = Children::ended(*slot.child)) {
+            if (const std::optional<int> status = platform::ChildProcesses::ended(*slot.child)) {
                 slot.child.reset();
                 slot.status = *status;
                 if (*status == kJobStopsTheList) stopped = true;
@@ -334,11 +204,8 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
 int runJobChild(int argc, char** argv, WorkFinder find) {
     // _job WORK FOLDER RECORDS PARENT LEAD ARGS...
     if (argc < 6) return 2;
-#if defined(__linux__)
     // The job dies with the run that started it.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (std::to_string(::getppid()) != argv[4]) return kFailed;
-#endif
+    if (!platform::dieWithParent(std::atoll(argv[4]))) return kFailed;
     const ScaleWork work = find(argv[1]);
     if (!work) return 2;
     std::error_code ec;

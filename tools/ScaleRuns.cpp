@@ -5,11 +5,11 @@
 #include "ConsolePort.h"
 #include "DataKind.h"
 #include "FileIo.h"
+#include "Platform.h"
 #include "ScaleCommand.h"
 
 #include <algorithm>
 #include <ctime>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -123,14 +123,19 @@ bool backUpScale(const std::string& address, const std::string& archive, const K
     return false;
 }
 
+Placed backUpInPlace(const std::string& address, const fs::path& target, const KindSet& kinds, files::Replace replace,
+                     int* status, JobOutput& out) {
+    const std::optional<fs::path> temp = files::temporaryNameBeside(target);
+    if (!temp) return Placed::NoTemporary;
+    if (!backUpScale(address, fileio::toUtf8(*temp), kinds, status, out)) {
+        fileio::removeQuietly(*temp);
+        return Placed::Incomplete;
+    }
+    return files::placeFile(*temp, target, {replace}) ? Placed::Done : Placed::NotPlaced;
+}
+
 std::string localTime(const char* format) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(std::time(nullptr));
     char text[32] = {};
     std::strftime(text, sizeof text, format, &local);
     return text;
@@ -163,26 +168,15 @@ bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const st
 
     int status = 0;
     std::string why;
-    bool complete = false;
-    fileio::File reserved;
-    std::optional<fs::path> temp;
+    Placed placed = Placed::Incomplete;
     if (fileio::exists(shown)) {
         why = "soubor " + shown + " už existuje";
-    } else if (!(temp = fileio::createTempBeside(target, reserved))) {
-        why = "nelze vytvořit soubor ve složce " + folder;
     } else {
-        // Only the name is kept: the run creates the archive itself.
-        reserved.close();
-        fileio::removeQuietly(*temp);
-        complete = backUpScale(address, fileio::toUtf8(*temp), kinds, &status, out);
-        if (complete && !fileio::renameFile(fileio::toUtf8(*temp), shown)) {
-            why = "nelze přejmenovat zálohu na " + shown;
-            complete = false;
-        }
-        if (complete) fileio::syncFolder(target.parent_path());
-        else fileio::removeQuietly(*temp);
+        placed = backUpInPlace(address, target, kinds, files::Replace::No, &status, out);
+        if (placed == Placed::NoTemporary) why = "nelze vytvořit soubor ve složce " + folder;
+        if (placed == Placed::NotPlaced) why = "nelze přejmenovat zálohu na " + shown;
     }
-    if (complete) {
+    if (placed == Placed::Done) {
         say(address + ": záloha před odesláním uložena do " + shown, out);
         return true;
     }
@@ -210,20 +204,6 @@ std::string checkLine(const std::string& address, const ScaleCheck& check) {
     if (!check.problem.empty()) return address + ": nelze ověřit: " + check.problem;
     if (check.answered) return withStatus(address + ": váha odpovídá", check.status);
     return withStatus(address + ": váha neodpovídá", check.status);
-}
-
-// Created exclusively, so no other run's folder is ever taken.
-std::optional<fs::path> makeScratchFolder() {
-    std::error_code ec;
-    const fs::path base = fs::temp_directory_path(ec);
-    if (ec) return std::nullopt;
-    static std::mt19937_64 random{std::random_device{}()};
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const fs::path candidate = base / ("zaltool-kontrola-" + std::to_string(random() % 1000000000000ULL));
-        if (fs::create_directory(candidate, ec)) return candidate;
-        if (ec) return std::nullopt;
-    }
-    return std::nullopt;
 }
 
 }  // namespace zalohy

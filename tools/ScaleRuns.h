@@ -4,6 +4,7 @@
 // answers.
 #pragma once
 
+#include "AtomicWrite.h"
 #include "Command.h"
 
 #include <array>
@@ -51,6 +52,13 @@ bool bindLibrary();
 bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds,
                  int* status = nullptr, JobOutput& out = runOutput());
 
+// The backup run into a free temporary name beside `target`, the complete
+// archive then synced and put in place (files::Replace::No: never over a
+// file there); whatever fails, nothing is left beside the target.
+enum class Placed { Done, NoTemporary, Incomplete, NotPlaced };
+Placed backUpInPlace(const std::string& address, const std::filesystem::path& target, const KindSet& kinds,
+                     files::Replace replace, int* status = nullptr, JobOutput& out = runOutput());
+
 // The local time as strftime's `format` gives it; today's date as YYYY-MM-DD;
 // "<address>-<date>.zal", the address's characters that are not letters,
 // digits, dots, hyphens or underscores written as "_" (a name valid on
@@ -82,7 +90,8 @@ struct ScaleCheck {
 ScaleCheck askShopName(const std::string& address);
 // "ADDRESS: váha odpovídá (stav 0)" and the like.
 std::string checkLine(const std::string& address, const ScaleCheck& check);
-// A new, empty folder of the system's temporary folder for one check run.
-std::optional<std::filesystem::path> makeScratchFolder();
+// The prefix of the scratch folders of check and check-list in the system's
+// temporary folder.
+inline constexpr const char* kScratchPrefix = "zaltool-kontrola-";
 
 }  // namespace zalohy

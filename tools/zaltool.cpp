@@ -4,9 +4,9 @@
 // Command.h; exit status 0 when done, 1 with a line on stderr when the work
 // fails, 2 with a line on stderr when the command line is wrong.
 #include "Command.h"
-#include "ToolConsole.h"
+#include "Platform.h"
 
 int main(int argc, char** argv) {
-    zalohy::prepareToolConsole(argc, argv);
+    zalohy::platform::prepareConsole(argc, argv);
     return zalohy::runZaltool(argc, argv);
 }

@@ -1,20 +1,11 @@
 // zaltool backup-list LIST DIR: every scale of the list backed up into
 // DIR/ADDRESS-YYYY-MM-DD.zal, each a job of the job runner.
 #include "FileIo.h"
-#include "FolderLock.h"
+#include "ListArchive.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <random>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -60,59 +51,6 @@ void pruneGenerations(const fs::path& folder, const std::string& addressPart, in
         fileio::removeFile(fileio::toUtf8(folder / fileio::toPath(names[i])));
 }
 
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < digits; ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
-}
-
-// Puts what was written through `f` on the disk, through its own handle (on
-// Windows the held file cannot be opened a second time for writing).
-bool syncStream(std::FILE* f) {
-    if (std::fflush(f) != 0) return false;
-#ifdef _WIN32
-    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != 0;
-#else
-    return ::fsync(fileno(f)) == 0 || errno == EINVAL;
-#endif
-}
-
-// Copies the job's archive into a held temporary file beside `target` and
-// renames it over the target: the final name only ever names a complete
-// archive, and a sweep never takes the temporary file from under the job.
-bool placeArchive(const fs::path& archive, const fs::path& target) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const fs::path temp = fs::path(target).concat("." + randomHex(8) + ".tmp");
-        std::FILE* held = createHeldFile(temp);
-        if (!held) {
-            std::error_code ec;
-            if (fs::exists(temp, ec)) continue;
-            return false;
-        }
-        fileio::File in;
-        bool ok = in.open(archive, "rb");
-        char buffer[1 << 16];
-        while (ok) {
-            const std::size_t got = in.read(buffer, sizeof buffer);
-            if (got > 0 && std::fwrite(buffer, 1, got, held) != got) ok = false;
-            if (got < sizeof buffer) {
-                ok = ok && !in.hadReadError();
-                break;
-            }
-        }
-        ok = ok && syncStream(held);
-        // Renamed while still held; only then let go.
-        ok = ok && fileio::replaceFile(temp, target);
-        if (!ok) fileio::removeQuietly(temp);
-        std::fclose(held);
-        return ok;
-    }
-    return false;
-}
-
 // One scale: ADDRESS TARGET KINDS KEEP.
 int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if (args.size() != 4 || !bindLibrary()) return 1;
@@ -124,7 +62,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     fileio::removeQuietly(archive);
     int status = 0;
     bool complete = backUpScale(address, fileio::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
-    if (complete && !placeArchive(archive, target)) {
+    if (complete && !placeListArchive(archive, target)) {
         complain("nelze zapsat " + shown, out);
         complete = false;
     }

@@ -2,15 +2,8 @@
 #include "FileIo.h"
 #include "ScaleRuns.h"
 
-namespace fs = std::filesystem;
-
 namespace zalohy {
 namespace {
-
-bool syncFile(const fs::path& path) {
-    fileio::File file;
-    return file.open(path, "r+b") && file.sync() && file.close();
-}
 
 Exit backup(const Call& call) {
     const std::string& address = call.operands[0];
@@ -25,20 +18,12 @@ Exit backup(const Call& call) {
     }
     // The older archive is replaced only by a complete one: the run writes a
     // temporary file beside it, renamed over it at the end.
-    const fs::path target = fileio::toPath(archive);
-    fileio::File reserved;
-    const std::optional<fs::path> temp = fileio::createTempBeside(target, reserved);
-    if (!temp) return complain("vedle " + archive + " nelze vytvořit soubor");
-    reserved.close();
-    fileio::removeQuietly(*temp);  // only the name is kept: the run creates the archive
-    bool complete = backUpScale(address, fileio::toUtf8(*temp), kinds);
-    if (complete && !syncFile(*temp)) complete = false;
-    if (complete && !fileio::replaceFile(*temp, target)) {
-        complain(archive + " nelze nahradit");
-        complete = false;
+    switch (backUpInPlace(address, fileio::toPath(archive), kinds, files::Replace::Yes)) {
+    case Placed::Done: return Exit::Done;
+    case Placed::NoTemporary: return complain("vedle " + archive + " nelze vytvořit soubor");
+    case Placed::NotPlaced: complain(archive + " nelze nahradit"); break;
+    case Placed::Incomplete: break;
     }
-    if (complete) return Exit::Done;
-    fileio::removeQuietly(*temp);
     return complain("záloha váhy " + address + " není úplná" +
                     (fileio::exists(archive) ? "; původní " + archive + " zůstává" : std::string()));
 }

@@ -3,6 +3,7 @@
 #include "FileIo.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
+#include "ScratchFolders.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +31,12 @@ Exit checkList(const Call& call) {
     run.what = "kontrola";
     run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, entry.address, "", entry.address}; };
     if (!bindLibrary()) return Exit::Failed;
-    const std::optional<fs::path> folder = makeScratchFolder();
-    if (!folder) return complain("nelze vytvořit pomocnou složku");
-    run.work = fileio::toUtf8(*folder);
-    const Exit status = runList(run);
     std::error_code ec;
-    fs::remove_all(*folder, ec);
-    return status;
+    const std::optional<files::HeldFolder> folder =
+        files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
+    if (!folder) return complain("nelze vytvořit pomocnou složku");
+    run.work = fileio::toUtf8(folder->path());
+    return runList(run);
 }
 
 const CommandRegistration registered{

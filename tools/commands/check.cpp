@@ -4,6 +4,7 @@
 #include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleRuns.h"
+#include "ScratchFolders.h"
 
 namespace fs = std::filesystem;
 
@@ -33,29 +34,26 @@ private:
     bool entered_ = false;
 };
 
-// Asks in a fresh scratch folder (locked meanwhile), then removes the folder
-// with what was downloaded.
+// Asks in a fresh scratch folder (locked meanwhile), which goes with what
+// was downloaded.
 ScaleCheck checkScale(const std::string& address) {
     ScaleCheck result;
-    const std::optional<fs::path> folder = makeScratchFolder();
+    std::error_code ec;
+    const std::optional<files::HeldFolder> folder =
+        files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
     if (!folder) {
         result.problem = "nelze vytvořit pomocnou složku";
         return result;
     }
-    {
-        FolderLock lock;
-        WorkingFolderScope inside(*folder);
-        if (!lock.acquire(fileio::toUtf8(*folder))) {
-            result.problem = lock.problem();
-        } else if (!inside.entered()) {
-            result.problem = "nelze pracovat ve složce " + fileio::toUtf8(*folder);
-        } else {
-            result = askShopName(address);
-        }
+    FolderLock lock;
+    WorkingFolderScope inside(folder->path());
+    if (!lock.acquire(fileio::toUtf8(folder->path()))) {
+        result.problem = lock.problem();
+    } else if (!inside.entered()) {
+        result.problem = "nelze pracovat ve složce " + fileio::toUtf8(folder->path());
+    } else {
+        result = askShopName(address);
     }
-    // The shop name downloaded, the status file and the lock file go with it.
-    std::error_code ec;
-    fs::remove_all(*folder, ec);
     return result;
 }
 
