@@ -126,9 +126,10 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
     const auto running = [&] {
         return static_cast<int>(std::count_if(window.begin(), window.end(), [](const Slot& s) { return s.child; }));
     };
-    const auto keyBusy = [&](const std::string& key) {
-        return !key.empty() &&
-               std::any_of(window.begin(), window.end(), [&](const Slot& s) { return s.child && s.job.key == key; });
+    const auto keyOf = [](const Job& job) { return job.key.empty() ? job.address : job.key; };
+    const auto keyBusy = [&](const Job& job) {
+        return std::any_of(window.begin(), window.end(),
+                           [&](const Slot& s) { return s.child && keyOf(s.job) == keyOf(job); });
     };
     // Writes out what the oldest job wrote so far, and every finished job
     // at the head of the window. True when anything happened.
@@ -169,7 +170,7 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
             pending = nextJob();
             more = pending.has_value();
         }
-        if (pending && !stopped && window.size() < windowSize && running() < jobs_ && !keyBusy(pending->key)) {
+        if (pending && !stopped && window.size() < windowSize && running() < jobs_ && !keyBusy(*pending)) {
             Slot& slot = window.emplace_back();
             slot.job = std::move(*pending);
             pending.reset();

@@ -45,7 +45,7 @@ ScaleWork findScaleWork(std::string_view name);
 struct Job {
     std::string work;               // the work's name; empty: nothing to run, only `lead` to write
     std::vector<std::string> args;  // handed to the work
-    std::string key;                // jobs with one key never run at once
+    std::string key;                // jobs with one key never run at once; empty: the address
     std::string lead;               // written to stdout before the job's own lines
     std::string address;            // the caller's own, e.g. for its summary
 };

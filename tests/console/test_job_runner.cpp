@@ -25,8 +25,8 @@ void pause(const std::string& ms) { std::this_thread::sleep_for(std::chrono::mil
 // "say NAME MS STATUS": a line on stdout, one on stderr after MS ms, STATUS.
 // "die": a line, then killed. "cut": a line, then a record that breaks off.
 // "wait GO": a line, then waits up to 3 s for the file GO.
-// "key MARKS": holds MARKS/<folder's name>.on for 100 ms; says "overlap"
-// when another job held one of the same key meanwhile (MARKS/on exists).
+// "key NAME MARKS": holds MARKS/on for 100 ms; says "overlap" when another
+// job held it already.
 int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
     const std::string& kind = args.at(0);
     out.write(false, kind + " " + args.at(1) + " started\n");
@@ -66,9 +66,7 @@ public:
     }
 };
 
-Job fake(const std::vector<std::string>& args, const std::string& key = "") {
-    return Job{"fake", args, key, "-- " + args.at(1) + "\n", args.at(1)};
-}
+Job fake(const std::vector<std::string>& args) { return Job{"fake", args, "", "-- " + args.at(1) + "\n", args.at(1)}; }
 
 struct Ran {
     std::string output;
@@ -126,8 +124,8 @@ TEST_F(JobRunnerTest, aJobThatStopsTheList_nothingAfterItIsReportedWithOneOrFour
 
 TEST_F(JobRunnerTest, jobsOfOneKeyNeverRunAtOnce_andTheOldestJobsLinesComeOutWhileItRuns) {
     ScratchFolder marks{"zalohy-jobs-marks-"};
-    std::vector<Job> list;
-    for (const char* name : {"k1", "k2", "k3", "k4"}) list.push_back(fake({"key", name, marks.path().string()}, "one"));
+    // One scale listed four times: its jobs run one after the other.
+    const std::vector<Job> list(4, fake({"key", "k", marks.path().string()}));
     const Ran keyed = runList(list, 4);
     EXPECT_EQ(keyed.output.find("overlap"), std::string::npos) << keyed.output;
     EXPECT_EQ(keyed.finished.size(), 4u);

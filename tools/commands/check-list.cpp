@@ -29,7 +29,7 @@ Exit checkList(const Call& call) {
     run.listName = call.operands[0];
     run.jobs = jobsOption(call);
     run.what = "kontrola";
-    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, entry.address, "", entry.address}; };
+    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address}; };
     if (!bindLibrary()) return Exit::Failed;
     std::error_code ec;
     const std::optional<files::HeldFolder> folder =

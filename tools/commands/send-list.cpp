@@ -83,7 +83,7 @@ Exit sendList(const Call& call) {
         return true;
     };
     run.job = [&](const ScaleListEntry& entry) {
-        Job job{"send", {archive, entry.address, kinds}, entry.address, "", entry.address};
+        Job job{"send", {archive, entry.address, kinds}, "", "", entry.address};
         if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
         return job;
     };
