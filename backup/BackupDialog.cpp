@@ -75,9 +75,13 @@ void WindowReport::message(const std::string& text, const std::string& caption) 
     window_.messageBox(text, caption, kMbOk);
 }
 
-void WindowReport::line(const std::string& text) { window_.addLine(text); }
+void WindowReport::line(const std::string& text) {
+    if (shown_) shown_->push_back(text);
+    window_.addLine(text);
+}
 
-BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile) : window_(window), report_(window) {
+BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile)
+    : window_(window), report_(window, &run_.lines) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.backupCaption);
     BackupSettings = std::make_unique<TIniFile>(std::move(settingsFile));
     FormCreate();

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zalohy {
 
@@ -37,15 +38,18 @@ bool isWorkingFile(const std::string& path, const std::string& address);
 void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path);
 
 // The core operations' own messages and lines, shown in a window: a message
-// box with an OK button and no icon, or a line in its text box.
+// box with an OK button and no icon, or a line in its text box (also kept in
+// `shown`, when given: a run's result).
 class WindowReport : public Report {
 public:
-    explicit WindowReport(WindowPort& window) : window_(window) {}
+    explicit WindowReport(WindowPort& window, std::vector<std::string>* shown = nullptr)
+        : window_(window), shown_(shown) {}
     void message(const std::string& text, const std::string& caption) override;
     void line(const std::string& text) override;
 
 private:
     WindowPort& window_;
+    std::vector<std::string>* shown_;
 };
 
 // Hands one command line to the scale library and returns its status (0 is

@@ -58,7 +58,8 @@ std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(e
 
 }  // namespace
 
-SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner) : window_(window), runner_(runner), report_(window) {
+SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner)
+    : window_(window), runner_(runner), report_(window, &shown_) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.sendCaption);
     FormCreate();
 }
@@ -227,9 +228,7 @@ ListRunResult SendDialog::SendByListClick() {
             continue;
         }
         ++result.visited;
-        std::vector<std::string> before = std::move(shown_);
-        const RunResult sent = SendToListedScale(entry.address, archive);
-        shown_.insert(shown_.begin(), before.begin(), before.end());
+        const RunResult sent = sendToListedScale(entry.address, archive);
         if (sent.stopsTheList) {
             result.stopped = true;
             result.lines = shown_;
@@ -253,8 +252,14 @@ ListRunResult SendDialog::SendByListClick() {
 }
 
 RunResult SendDialog::SendToListedScale(const std::string& address, BackupArchive& archive) {
-    RunResult run;
     shown_.clear();
+    RunResult run = sendToListedScale(address, archive);
+    run.lines = shown_;
+    return run;
+}
+
+RunResult SendDialog::sendToListedScale(const std::string& address, BackupArchive& archive) {
+    RunResult run;
     run.complete = true;
     for (std::size_t i = 0; i < kImage; ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
@@ -274,7 +279,6 @@ RunResult SendDialog::SendToListedScale(const std::string& address, BackupArchiv
         }
         removeIfExists(scaleFileName(address, kDataKinds[i].uploadSuffix));
     }
-    run.lines = shown_;
     return run;
 }
 

@@ -57,6 +57,8 @@ private:
     void warnIfNoArchiveName();
     // Extracts one kind's member for the scale and hands it to the library.
     // A failed extraction is reported here; a failed transfer is left to the run.
+    // One scale of the list run; its lines stay in shown_.
+    RunResult sendToListedScale(const std::string& address, BackupArchive& archive);
     // `status`: the library's status of the transfer.
     Transfer sendKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
                       const char* progress, int& status);

@@ -32,6 +32,8 @@ protected:
     FakePort port{boxes, kSendDialogForm};
     std::unique_ptr<BackupDialog> backup;
     std::unique_ptr<SendDialog> dialog;
+    RunResult run;          // what the last send to one scale came to
+    ListRunResult listRun;  // and the last send to the list
 
     void SetUp() override {
         backup = std::make_unique<BackupDialog>(backupPort);
@@ -66,8 +68,8 @@ protected:
     // An archive name typed by hand instead of chosen.
     void typeArchiveName(const std::string& name) { port.edits[Control::EdFileName] = name; }
     void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
-    void pressSend() { dialog->SendFormatBtnClick(); }
-    void pressSendByList() { dialog->SendByListClick(); }
+    void pressSend() { run = dialog->SendFormatBtnClick(); }
+    void pressSendByList() { listRun = dialog->SendByListClick(); }
 
     const Lines& memo() const { return port.log; }
     const std::string& status() const { return port.status; }

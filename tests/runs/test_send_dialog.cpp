@@ -136,6 +136,8 @@ TEST_F(SendRun, allSixKinds_sentInTableOrderAndTheirFilesDeleted) {
 
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().front();
     EXPECT_EQ(status(), kAllSent);
+    EXPECT_TRUE(run.complete);
+    for (const KindOutcome& kind : run.kinds) EXPECT_TRUE(kind.tried && kind.done && kind.status == 0);
     Lines expectedLog{file("a.zal")};
     std::vector<std::string> expectedCommands;
     for (std::size_t k = 0; k < 6; ++k) {
@@ -214,6 +216,9 @@ TEST_P(SendRunPerKind, transferFailure_warnsShowsNotSentAndKeepsOnlyThatUploadFi
     expectWarning(0, kExpected[failing].transfer);
     EXPECT_EQ(status(), std::string(kExpected[failing].notSent));
     EXPECT_EQ(memo(), uploadsUpTo(failing));
+    EXPECT_FALSE(run.complete);
+    EXPECT_EQ(run.failedStatus(), 7);
+    EXPECT_EQ(run.kinds[failing].tried && !run.kinds[failing].done, true);
     auto expectedCommands = commandsBefore(failing);
     expectedCommands.push_back(command(failing, kScale));
     EXPECT_EQ(scale.commands(), expectedCommands);
