@@ -51,9 +51,20 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-bool isDiskFile(std::FILE* file) {
+std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
     struct stat st {};
-    return ::fstat(::fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notAFile = true;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
 }
 
 std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {

@@ -100,7 +100,21 @@ bool syncFile(std::FILE* file) {
 
 void syncFolder(const fs::path&) {}
 
-bool isDiskFile(std::FILE* file) { return GetFileType(handleOf(file)) == FILE_TYPE_DISK; }
+std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    std::FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) {
+        std::error_code ec;
+        notAFile = fs::exists(path, ec);
+        return nullptr;
+    }
+    if (GetFileType(handleOf(f)) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        notAFile = true;
+        return nullptr;
+    }
+    return f;
+}
 
 std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {
     WIN32_FIND_DATAW data;
