@@ -87,7 +87,7 @@ LockAttempt tryLockFile(const std::filesystem::path& lockFile, std::intptr_t& lo
 void unlockFile(const std::filesystem::path& lockFile, std::intptr_t& lock);
 
 // `digits` random lower-case hexadecimal digits (at most 16), for names of
-// temporary files and folders.
+// temporary files and folders (File.cpp: the same on every system).
 std::string randomHex(int digits);
 
 // -------------------------------------------------------------- processes

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <random>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -198,15 +197,6 @@ void unlockFile(const fs::path& lockFile, std::intptr_t& lock) {
     ::unlink(lockFile.c_str());
     ::close(static_cast<int>(lock));
     lock = kNoLock;
-}
-
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < std::min(digits, 16); ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
 }
 
 ProcessId currentProcessId() { return ::getpid(); }

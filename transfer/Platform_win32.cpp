@@ -5,7 +5,6 @@
 #include <cctype>
 #include <fcntl.h>
 #include <io.h>
-#include <random>
 #include <sys/stat.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -236,15 +235,6 @@ void unlockFile(const fs::path&, std::intptr_t& lock) {
     UnlockFileEx(h, 0, 1, 0, &at);
     CloseHandle(h);  // deletes the file
     lock = kNoLock;
-}
-
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < std::min(digits, 16); ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
 }
 
 ProcessId currentProcessId() { return static_cast<ProcessId>(GetCurrentProcessId()); }

@@ -46,7 +46,7 @@ protected:
     }
     void writeFullArchive(const std::string& name = "a.zal") { writeFile(dir.path() / name, archiveOfEveryKind()); }
 
-    bool ticked(std::size_t k) const { return port.ticked.count(kDataKinds[k].checkBox) > 0; }
+    bool ticked(std::size_t k) const { return port.isChecked(kDataKinds[k].checkBox); }
     bool enabled(std::size_t k) const { return port.isEnabled(kDataKinds[k].checkBox); }
     void setTicked(std::size_t k, bool tick) { port.setChecked(kDataKinds[k].checkBox, tick); }
     void tick(std::initializer_list<std::size_t> kinds) {
@@ -64,8 +64,8 @@ protected:
         dialog->FileSelectBtnClick();
     }
     // An archive name typed by hand instead of chosen.
-    void typeArchiveName(const std::string& name) { port.edits[Control::EdFileName] = name; }
-    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
+    void typeArchiveName(const std::string& name) { port.setEditText(Control::EdFileName, name); }
+    void setAddress(const std::string& address) { port.setEditText(Control::EditScaleNumber, address); }
     void pressSend() { dialog->SendFormatBtnClick(); }
     void pressSendByList() { dialog->SendByListClick(); }
 
