@@ -120,8 +120,8 @@ TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
 }
 
 // A run's own scratch folder is held while the run lives; a sweep takes the
-// folders killed runs left (an unheld lock file, or none and older than a
-// minute) and nothing else of the shared folder.
+// folders killed runs left (an unheld lock file, or none once it is old
+// enough) and nothing else of the shared folder.
 TEST_F(Lock, scratchFolders_aSweepTakesOnlyWhatKilledRunsLeft) {
     const std::string prefix = "zaltool-kontrola-";
     const fs::path base = dir.path();
@@ -131,9 +131,7 @@ TEST_F(Lock, scratchFolders_aSweepTakesOnlyWhatKilledRunsLeft) {
         std::ofstream(base / name / "data.dat") << "left";
     };
     make(prefix + "killed", true);
-    make(prefix + "old", false);
-    fs::last_write_time(base / (prefix + "old"), fs::file_time_type::clock::now() - std::chrono::minutes(5));
-    make(prefix + "beingMade", false);
+    make(prefix + "withoutLock", false);
     make("other-folder", true);
     std::ofstream(base / (prefix + "file")) << "";
 
@@ -143,10 +141,13 @@ TEST_F(Lock, scratchFolders_aSweepTakesOnlyWhatKilledRunsLeft) {
     ASSERT_TRUE(second);
     ASSERT_NE(first->path(), second->path());
     EXPECT_EQ(first->path().parent_path(), base);
-    EXPECT_EQ(dir.entries(), (std::set<std::string>{prefix + "beingMade", "other-folder", prefix + "file",
-                                                    first->path().filename().string(),
-                                                    second->path().filename().string()}));
-    EXPECT_EQ(files::sweepHeldFolders(base, prefix), 0);
+    std::set<std::string> kept = {prefix + "withoutLock", "other-folder", prefix + "file",
+                                  first->path().filename().string(), second->path().filename().string()};
+    EXPECT_EQ(dir.entries(), kept);
+    // Old enough, the folder without a lock file goes too; held ones never.
+    EXPECT_EQ(files::sweepHeldFolders(base, prefix, std::chrono::seconds(0)), 1);
+    kept.erase(prefix + "withoutLock");
+    EXPECT_EQ(dir.entries(), kept);
     const fs::path gone = first->path();
     first.reset();
     EXPECT_FALSE(fs::exists(gone));
