@@ -37,8 +37,11 @@ bool syncFile(std::FILE* file);
 // disk; nothing on Windows, where folders are not synced this way. Empty:
 // the working folder.
 void syncFolder(const std::filesystem::path& folder);
-// True when the open stream is a file on a disk (not a device or a pipe).
-bool isDiskFile(std::FILE* file);
+// Opens a regular file for reading and nothing else: `notAFile` when the
+// name gives something else (a folder, a device, a FIFO, which is not waited
+// for). The type is taken from what was opened, not from the name, so
+// nothing can be swapped in between.
+std::FILE* openRegularFile(const std::filesystem::path& path, bool& notAFile);
 
 // A regular file as its directory entry gives it (hidden or system entries do
 // not count on Windows): its name without folder, and its size.
@@ -84,7 +87,7 @@ LockAttempt tryLockFile(const std::filesystem::path& lockFile, std::intptr_t& lo
 void unlockFile(const std::filesystem::path& lockFile, std::intptr_t& lock);
 
 // `digits` random lower-case hexadecimal digits (at most 16), for names of
-// temporary files and folders.
+// temporary files and folders (File.cpp: the same on every system).
 std::string randomHex(int digits);
 
 // -------------------------------------------------------------- processes

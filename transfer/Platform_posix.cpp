@@ -7,7 +7,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <random>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -51,9 +50,20 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-bool isDiskFile(std::FILE* file) {
+std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
     struct stat st {};
-    return ::fstat(::fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notAFile = true;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
 }
 
 std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {
@@ -187,15 +197,6 @@ void unlockFile(const fs::path& lockFile, std::intptr_t& lock) {
     ::unlink(lockFile.c_str());
     ::close(static_cast<int>(lock));
     lock = kNoLock;
-}
-
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < std::min(digits, 16); ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
 }
 
 ProcessId currentProcessId() { return ::getpid(); }

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <fcntl.h>
 #include <io.h>
-#include <random>
 #include <sys/stat.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -100,7 +99,21 @@ bool syncFile(std::FILE* file) {
 
 void syncFolder(const fs::path&) {}
 
-bool isDiskFile(std::FILE* file) { return GetFileType(handleOf(file)) == FILE_TYPE_DISK; }
+std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    std::FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) {
+        std::error_code ec;
+        notAFile = fs::exists(path, ec);
+        return nullptr;
+    }
+    if (GetFileType(handleOf(f)) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        notAFile = true;
+        return nullptr;
+    }
+    return f;
+}
 
 std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {
     WIN32_FIND_DATAW data;
@@ -222,15 +235,6 @@ void unlockFile(const fs::path&, std::intptr_t& lock) {
     UnlockFileEx(h, 0, 1, 0, &at);
     CloseHandle(h);  // deletes the file
     lock = kNoLock;
-}
-
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < std::min(digits, 16); ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
 }
 
 ProcessId currentProcessId() { return static_cast<ProcessId>(GetCurrentProcessId()); }

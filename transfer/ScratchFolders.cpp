@@ -2,7 +2,6 @@
 
 #include "File.h"
 
-#include <chrono>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -11,16 +10,13 @@ namespace zalohy::files {
 
 namespace {
 
-// How old a folder without a lock file must be before a sweep takes it.
-constexpr auto kUnlockedGrace = std::chrono::minutes(1);
-
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
 
-int sweepHeldFolders(const fs::path& base, const std::string& prefix) {
+int sweepHeldFolders(const fs::path& base, const std::string& prefix, std::chrono::seconds unlockedGrace) {
     int removed = 0;
     std::error_code ec;
     for (fs::directory_iterator it(base, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -33,7 +29,7 @@ int sweepHeldFolders(const fs::path& base, const std::string& prefix) {
             unheld = platform::removeUnlessHeld(lock);
         } else {
             const auto changed = fs::last_write_time(it->path(), statusError);
-            unheld = !statusError && fs::file_time_type::clock::now() - changed > kUnlockedGrace;
+            unheld = !statusError && fs::file_time_type::clock::now() - changed >= unlockedGrace;
         }
         if (unheld && fs::remove_all(it->path(), statusError) != static_cast<std::uintmax_t>(-1) && !statusError)
             ++removed;

@@ -4,6 +4,7 @@
 // a sweep removes the folders that killed runs left, never a live run's.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -41,9 +42,10 @@ inline constexpr const char* kHeldFolderLock = ".zaltool-held";
 
 // Removes the folders named `prefix`... under `base` that no live run holds:
 // those whose lock file nobody holds, and those without one (a run of an
-// older program, or one killed before it could lock) once they are older
-// than a minute, so a folder that is being made is left alone. Symbolic
-// links and plain files are left alone. Returns how many went.
-int sweepHeldFolders(const std::filesystem::path& base, const std::string& prefix);
+// older program, or one killed before it could lock) once they are
+// `unlockedGrace` old, so a folder that is being made is left alone.
+// Symbolic links and plain files are left alone. Returns how many went.
+int sweepHeldFolders(const std::filesystem::path& base, const std::string& prefix,
+                     std::chrono::seconds unlockedGrace = std::chrono::minutes(1));
 
 }  // namespace zalohy::files

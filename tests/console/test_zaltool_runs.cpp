@@ -137,8 +137,8 @@ protected:
         FakePort port(boxes, kBackupDialogForm);
         BackupDialog dialog(port, (folder / "Skladex.ini").string());
         dialog.FormActivate();
-        port.edits[Control::EditScaleNumber] = address;
-        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
+        port.setEditText(Control::EditScaleNumber, address);
+        for (std::size_t k : kinds) port.setChecked(kDataKinds[k].checkBox, true);
         port.fileAnswers.push_back((folder / "dialog.zal").string());
         dialog.SaveToArchiveClick();
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{});

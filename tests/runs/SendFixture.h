@@ -48,7 +48,7 @@ protected:
     }
     void writeFullArchive(const std::string& name = "a.zal") { writeFile(dir.path() / name, archiveOfEveryKind()); }
 
-    bool ticked(std::size_t k) const { return port.ticked.count(kDataKinds[k].checkBox) > 0; }
+    bool ticked(std::size_t k) const { return port.isChecked(kDataKinds[k].checkBox); }
     bool enabled(std::size_t k) const { return port.isEnabled(kDataKinds[k].checkBox); }
     void setTicked(std::size_t k, bool tick) { port.setChecked(kDataKinds[k].checkBox, tick); }
     void tick(std::initializer_list<std::size_t> kinds) {
@@ -66,8 +66,8 @@ protected:
         dialog->FileSelectBtnClick();
     }
     // An archive name typed by hand instead of chosen.
-    void typeArchiveName(const std::string& name) { port.edits[Control::EdFileName] = name; }
-    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
+    void typeArchiveName(const std::string& name) { port.setEditText(Control::EdFileName, name); }
+    void setAddress(const std::string& address) { port.setEditText(Control::EditScaleNumber, address); }
     void pressSend() { run = dialog->SendFormatBtnClick(); }
     void pressSendByList() { listRun = dialog->SendByListClick(); }
 

@@ -67,9 +67,9 @@ protected:
         setAddress(kScale);
     }
 
-    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
+    void setAddress(const std::string& address) { port.setEditText(Control::EditScaleNumber, address); }
     void tick(std::initializer_list<std::size_t> kinds) {
-        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
+        for (std::size_t k : kinds) port.setChecked(kDataKinds[k].checkBox, true);
     }
     void tickAll() { tick({kFormats, kTexts, kShopName, kPresetKeys, kPlu, kImage}); }
     std::string file(const std::string& name) const { return (dir.path() / name).string(); }
@@ -454,7 +454,7 @@ TEST_F(BackupRun, showingTheDialogAgain_clearsTheTextAndUnticksEveryKind) {
     ASSERT_FALSE(memo().empty());
     dialog->FormActivate();
     EXPECT_TRUE(memo().empty());
-    EXPECT_TRUE(port.ticked.empty());
+    EXPECT_TRUE(port.tickedBoxes().empty());
 }
 
 }  // namespace

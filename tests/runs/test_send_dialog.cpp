@@ -343,13 +343,13 @@ TEST_F(SendRun, progressIsOnScreenBeforeEveryTransfer) {
 }
 
 TEST_F(SendDialogTest, creation_captionsFromTheTableAndTheCreationHandler) {
-    EXPECT_EQ(port.captions[Control::Window], "Odeslání formátů a textů do váhy");
-    EXPECT_EQ(port.captions[Control::GroupBox1], "Výběr souborů");
-    EXPECT_EQ(port.captions[Control::CheckBoxShopName], "Název obchodu");
-    EXPECT_EQ(port.captions[Control::CheckBoxPresety], "Rychloklávesy");
-    EXPECT_EQ(port.captions[Control::CheckBoxImg], "Image");
-    EXPECT_EQ(port.captions[Control::BackBtn], "Zpět");
-    EXPECT_EQ(port.captions[Control::SendFormatBtn], "Odeslat");
+    EXPECT_EQ(port.caption(Control::Window), "Odeslání formátů a textů do váhy");
+    EXPECT_EQ(port.caption(Control::GroupBox1), "Výběr souborů");
+    EXPECT_EQ(port.caption(Control::CheckBoxShopName), "Název obchodu");
+    EXPECT_EQ(port.caption(Control::CheckBoxPresety), "Rychloklávesy");
+    EXPECT_EQ(port.caption(Control::CheckBoxImg), "Image");
+    EXPECT_EQ(port.caption(Control::BackBtn), "Zpět");
+    EXPECT_EQ(port.caption(Control::SendFormatBtn), "Odeslat");
     EXPECT_EQ(status(), "Komuniační klídek");
 }
 
