@@ -113,9 +113,11 @@ public:
     // Starts `program` with `args` (UTF-8, each reaching the child intact),
     // with this process's environment and working folder.
     std::optional<Child> start(const std::filesystem::path& program, const std::vector<std::string>& args);
-    // The exit status of `child` once it has ended, -1 when it did not end
-    // normally (a signal, a status beyond 255); nothing while it runs. Does
-    // not wait; an ended child is let go of (ask once).
+    // Waits for one of `children` to end: its index and its exit status, -1
+    // when it did not end normally (a signal, a status beyond 255).
+    static std::pair<std::size_t, int> waitAny(const std::vector<Child>& children);
+    // The same for one child without waiting: nothing while it runs. An ended
+    // child is let go of (ask once).
     static std::optional<int> ended(const Child& child);
 
 private:

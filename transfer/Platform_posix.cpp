@@ -222,6 +222,17 @@ std::optional<ChildProcesses::Child> ChildProcesses::start(const fs::path& progr
     return Child{pid};
 }
 
+std::pair<std::size_t, int> ChildProcesses::waitAny(const std::vector<Child>& children) {
+    for (;;) {
+        int raw = 0;
+        const pid_t pid = ::waitpid(-1, &raw, 0);
+        if (pid < 0 && errno == EINTR) continue;
+        for (std::size_t i = 0; i < children.size(); ++i)
+            if (children[i].handle == pid) return {i, WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+        if (pid < 0) return {0, -1};
+    }
+}
+
 std::optional<int> ChildProcesses::ended(const Child& child) {
     int raw = 0;
     pid_t pid;

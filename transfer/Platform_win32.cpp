@@ -281,6 +281,18 @@ std::optional<ChildProcesses::Child> ChildProcesses::start(const fs::path& progr
     return Child{reinterpret_cast<std::intptr_t>(info.hProcess)};
 }
 
+std::pair<std::size_t, int> ChildProcesses::waitAny(const std::vector<Child>& children) {
+    std::vector<HANDLE> handles;
+    for (const Child& c : children) handles.push_back(reinterpret_cast<HANDLE>(c.handle));
+    const DWORD at = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+    const std::size_t index = at < WAIT_OBJECT_0 + handles.size() ? at - WAIT_OBJECT_0 : 0;
+    DWORD code = 1;
+    if (at >= WAIT_OBJECT_0 + handles.size()) WaitForSingleObject(handles[0], INFINITE);
+    GetExitCodeProcess(handles[index], &code);
+    CloseHandle(handles[index]);
+    return {index, code <= 255 ? static_cast<int>(code) : -1};
+}
+
 std::optional<int> ChildProcesses::ended(const Child& child) {
     const HANDLE process = reinterpret_cast<HANDLE>(child.handle);
     if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) return std::nullopt;
