@@ -24,7 +24,7 @@ struct ListRun {
     std::string listName;  // as given
     std::string work;      // the absolute folder the jobs' folders are made in
     int jobs = 1;
-    const char* what;      // the summary's first word
+    const char* what = "";  // the summary's first word
     // After the list was opened, before any job: false ends the run (it has
     // said why).
     std::function<bool()> prepare = [] { return true; };

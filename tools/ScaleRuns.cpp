@@ -134,6 +134,10 @@ Placed backUpInPlace(const std::string& address, const fs::path& target, const K
     return files::placeFile(*temp, target, {replace}) ? Placed::Done : Placed::NotPlaced;
 }
 
+std::string communicationFailureLine(const std::string& address, int status) {
+    return withStatus(address + ": Chyba komunikace s váhou", status);
+}
+
 std::string localTime(const char* format) {
     const std::tm local = platform::localTime(std::time(nullptr));
     char text[32] = {};

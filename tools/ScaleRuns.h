@@ -59,6 +59,10 @@ enum class Placed { Done, NoTemporary, Incomplete, NotPlaced };
 Placed backUpInPlace(const std::string& address, const std::filesystem::path& target, const KindSet& kinds,
                      files::Replace replace, int* status = nullptr, JobOutput& out = runOutput());
 
+// A list job's line for a scale whose transfer the library failed:
+// "127.0.0.5: Chyba komunikace s váhou (stav 5)".
+std::string communicationFailureLine(const std::string& address, int status);
+
 // The local time as strftime's `format` gives it; today's date as YYYY-MM-DD;
 // "<address>-<date>.zal", the address's characters that are not letters,
 // digits, dots, hyphens or underscores written as "_" (a name valid on

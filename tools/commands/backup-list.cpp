@@ -75,7 +75,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
         }
         return 0;
     }
-    if (status != 0) say(address + ": Chyba komunikace s váhou (stav " + std::to_string(status) + ")", out);
+    if (status != 0) say(communicationFailureLine(address, status), out);
     say(address + ": NEZAZÁLOHOVÁNO" + (fs::exists(target, ec) ? "; starší " + shown + " zůstává" : ""), out);
     complain(address + ": nezazálohováno", out);
     return 1;

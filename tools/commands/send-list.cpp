@@ -44,8 +44,7 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     const RunResult result = dialog.SendToListedScale(address, container);
     if (result.stopsTheList) return kJobStopsTheList;
     if (result.complete) return 0;
-    if (const int status = result.failedStatus())
-        say(address + ": Chyba komunikace s váhou (stav " + std::to_string(status) + ")", out);
+    if (const int status = result.failedStatus()) say(communicationFailureLine(address, status), out);
     return 1;
 }
 
