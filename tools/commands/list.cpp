@@ -2,7 +2,7 @@
 #include "ArchiveOperands.h"
 #include "DataKind.h"
 
-#include <cstdio>
+#include <string>
 
 namespace zalohy {
 namespace {
@@ -15,8 +15,9 @@ Exit list(const Call& call) {
         const ArchiveSlot& s = header.slots[i];
         if (s.id == 0) continue;
         const DataKind* kind = kindById(s.id);
-        std::printf("%s\t%d\t%zu\t%d\t%d\t%lld\n", kind ? kind->name : "unknown", s.id, i, s.first, s.last,
-                    static_cast<long long>(s.last) - s.first + 1);
+        say(std::string(kind ? kind->name : "unknown") + "\t" + std::to_string(s.id) + "\t" + std::to_string(i) +
+            "\t" + std::to_string(s.first) + "\t" + std::to_string(s.last) + "\t" +
+            std::to_string(static_cast<long long>(s.last) - s.first + 1));
     }
     return Exit::Done;
 }
