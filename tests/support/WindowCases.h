@@ -1,10 +1,10 @@
-// The cases the Qt and the Win32 windows' tests both walk, with the boxes
-// each must show: one table, so the two front ends are held to the same
-// texts. Each front end's test drives a case by its name with its own toolkit
-// and hands the boxes it recorded (UTF-8) to expectBoxes.
+// The boxes the Qt and the Win32 windows must both show, in one table their
+// tests walk: each drives a case by its name with its own toolkit and checks
+// the boxes it recorded with expectBoxes.
 #pragma once
 
 #include "ApplicationTitle.h"
+#include "BackupDialog.h"
 #include "WindowPort.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,8 @@ namespace zalohy::test {
 
 struct WindowCase {
     const char* name;
-    std::size_t boxes;    // how many boxes the case shows, all alike
-    const char* text;     // each box's whole text; nullptr: the case checks it
+    std::size_t boxes;  // how many, all alike
+    std::string text;   // each box's whole text; empty: the case checks it
     const char* caption;
     unsigned flags;
 };
@@ -25,25 +25,21 @@ struct WindowCase {
 inline const WindowCase kWindowCases[] = {
     {"panelClickedTwice", 2, "Tady si nic nevyklikáš!", "895té Vážné varování", kMbOk | kMbIconWarning},
     {"errorEscapingAHandler", 1, "Unable to write to x.ini", kApplicationTitle, kMbOk | kMbIconError},
-    {"settingsNotWritten", 1, nullptr, kApplicationTitle, kMbOk | kMbIconError},
-    {"libraryNotBound", 1, nullptr, kApplicationTitle, kMbOk | kMbIconError},
+    {"settingsNotWritten", 1, std::string("Unable to write to ") + kSettingsFile, kApplicationTitle, kMbOk | kMbIconError},
+    {"libraryNotBound", 1, "", kApplicationTitle, kMbOk | kMbIconError},
 };
 
-inline std::string windowCaseName(const ::testing::TestParamInfo<WindowCase>& info) { return info.param.name; }
+inline void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
 
-struct RecordedBox {
-    std::string text;
-    std::string caption;
-    unsigned flags = 0;
-};
-
-inline void expectBoxes(const std::vector<RecordedBox>& shown, const WindowCase& c) {
+// `utf8` turns the toolkit's texts into UTF-8.
+template <class Box, class Utf8>
+void expectBoxes(const std::vector<Box>& shown, const WindowCase& c, Utf8 utf8) {
     ASSERT_EQ(shown.size(), c.boxes);
-    for (const RecordedBox& box : shown) {
-        if (c.text) {
-            EXPECT_EQ(box.text, c.text);
+    for (const Box& box : shown) {
+        if (!c.text.empty()) {
+            EXPECT_EQ(utf8(box.text), c.text);
         }
-        EXPECT_EQ(box.caption, c.caption);
+        EXPECT_EQ(utf8(box.caption), c.caption);
         EXPECT_EQ(box.flags, c.flags);
     }
 }
