@@ -153,6 +153,8 @@ struct PutCase {
     files::WriteResult result;
 };
 
+void PrintTo(const PutCase& c, std::ostream* os) { *os << c.name; }
+
 class PutInPlace : public InTempDir, public ::testing::WithParamInterface<PutCase> {};
 
 TEST_P(PutInPlace, targetEndsWholeOrAsItWas_andNothingIsLeftBeside) {

@@ -19,6 +19,8 @@ struct PortCall {
     bool refused;
 };
 
+void PrintTo(const PortCall& c, std::ostream* os) { *os << c.name; }
+
 class PortCalls : public ::testing::TestWithParam<PortCall> {};
 
 TEST_P(PortCalls, refusedExactlyWhereAWindowRefusesThem) {
