@@ -104,8 +104,8 @@ private:
     static std::string cannotDeleteText(const std::string& path);
 
     WindowPort& window_;
+    RunResult run_;        // the run under way (before report_, which keeps its lines)
     WindowReport report_;  // the runner's, the trimming's and the container's messages go here
-    RunResult run_;        // the run under way
 };
 
 }  // namespace zalohy

@@ -68,8 +68,8 @@ private:
 
     WindowPort& window_;
     ScaleRunner& runner_;
-    WindowReport report_;  // the archive container's messages go to this window
-    std::vector<std::string> shown_;  // the lines of the run under way
+    std::vector<std::string> shown_;  // the lines of the run under way (before report_, which adds to them)
+    WindowReport report_;             // the archive container's messages go to this window
 };
 
 }  // namespace zalohy
