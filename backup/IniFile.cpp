@@ -229,7 +229,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     // Written beside the file and renamed over it, so the file is either the
     // old one or the new one, never half of each. The new file keeps the old
     // one's permissions (a 0600 file must not come back readable by everyone).
-    if (files::writeFileAtomically(file, text, {files::Replace::Yes, true, true}) != files::WriteResult::Written)
+    if (files::writeFileAtomically(file, text, {.keepPermissions = true}) != files::WriteResult::Written)
         throw IniWriteError(path_);
 }
 

@@ -52,7 +52,7 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
     if (std::string_view(tail, kept.size()) == kept) {
         in.close();
         return files::truncateFile(path, body + static_cast<std::int64_t>(kept.size())) ? 0
-                                                                                       : fail("unknown error ");
+                                                                                      : fail("unknown error ");
     }
 
     // An "E" before a last byte that is not "2": that byte moves, so the

@@ -265,7 +265,7 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
             copy = files::copyBytes(archive, out, size);
             return !copy.readError && !copy.writeError && copy.copied == size;
         },
-        {files::Replace::Yes, output == Output::Kept});
+        {.durable = output == Output::Kept});
     archive.close();
     if (written == files::WriteResult::NotCreated) return fail("cannot create " + outFileName);
     if (copy.readError || copy.copied != size) return fail("cannot read " + fileName_);

@@ -60,25 +60,10 @@ HeldFolder::HeldFolder(HeldFolder&& other) noexcept
     other.path_.clear();
 }
 
-HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
-    if (this != &other) {
-        remove();
-        path_ = std::move(other.path_);
-        hold_ = other.hold_;
-        other.hold_ = nullptr;
-        other.path_.clear();
-    }
-    return *this;
-}
-
-HeldFolder::~HeldFolder() { remove(); }
-
-void HeldFolder::remove() {
+HeldFolder::~HeldFolder() {
     if (hold_) std::fclose(hold_);
-    hold_ = nullptr;
     std::error_code ec;
     if (!path_.empty()) fs::remove_all(path_, ec);
-    path_.clear();
 }
 
 }  // namespace zalohy::files

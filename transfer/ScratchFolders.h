@@ -21,8 +21,6 @@ public:
     static std::optional<HeldFolder> create(const std::filesystem::path& base, const std::string& prefix);
 
     HeldFolder(HeldFolder&& other) noexcept;
-    HeldFolder& operator=(HeldFolder&& other) noexcept;
-    HeldFolder(const HeldFolder&) = delete;
     HeldFolder& operator=(const HeldFolder&) = delete;
     // Lets go of the folder and removes it with everything in it.
     ~HeldFolder();
@@ -31,7 +29,6 @@ public:
 
 private:
     HeldFolder(std::filesystem::path path, std::FILE* hold) : path_(std::move(path)), hold_(hold) {}
-    void remove();
 
     std::filesystem::path path_;
     std::FILE* hold_ = nullptr;

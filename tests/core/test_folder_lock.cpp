@@ -174,5 +174,9 @@ TEST(ChildProcesses, eachChildsStatusComesBackWithItsIndex) {
         owners.erase(owners.begin() + static_cast<std::ptrdiff_t>(index));
     }
     EXPECT_EQ(statuses, (std::vector<int>{0, 2, 1}));
-    EXPECT_FALSE(children.start(fs::path("no-such-program"), {}));
+    // A program that is not there never counts as done (under an emulator
+    // the start itself may seem to succeed).
+    if (const auto missing = children.start(fs::path("no-such-program"), {})) {
+        EXPECT_NE(platform::ChildProcesses::waitAny({*missing}).second, 0);
+    }
 }

@@ -175,11 +175,11 @@ TEST_P(PutInPlace, targetEndsWholeOrAsItWas_andNothingIsLeftBeside) {
             ASSERT_EQ(temp.has_value(), !c.readOnly);
             if (temp) {
                 writeFile(*temp, "new");
-                placed = files::placeFile(*temp, target, {c.replace});
+                placed = files::placeFile(*temp, target, {.replace = c.replace});
             }
         } else {
             const auto result = files::writeFileAtomically(
-                target, [&](files::File& out) { return out.write("new", 3) && !c.writerFails; }, {c.replace});
+                target, [&](files::File& out) { return out.write("new", 3) && !c.writerFails; }, {.replace = c.replace});
             EXPECT_EQ(result, c.result);
             placed = result == files::WriteResult::Written;
         }
