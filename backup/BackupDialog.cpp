@@ -75,9 +75,13 @@ void WindowReport::message(const std::string& text, const std::string& caption) 
     window_.messageBox(text, caption, kMbOk);
 }
 
-void WindowReport::line(const std::string& text) { window_.addLine(text); }
+void WindowReport::line(const std::string& text) {
+    if (shown_) shown_->push_back(text);
+    window_.addLine(text);
+}
 
-BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile) : window_(window), report_(window) {
+BackupDialog::BackupDialog(WindowPort& window, std::string settingsFile)
+    : window_(window), report_(window, &run_.lines) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.backupCaption);
     BackupSettings = std::make_unique<TIniFile>(std::move(settingsFile));
     FormCreate();
@@ -132,18 +136,24 @@ std::string BackupDialog::cannotDeleteText(const std::string& path) {
 
 void BackupDialog::warn(const std::string& text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }
 
-void BackupDialog::SaveToArchiveClick() {
+void BackupDialog::show(const std::string& line) {
+    run_.lines.push_back(line);
+    window_.addLine(line);
+}
+
+RunResult BackupDialog::SaveToArchiveClick() {
+    run_ = RunResult();
     // Checked before anything is asked or deleted: an address that cannot
     // name a scale would build file names outside the working folder.
     const std::string address = window_.editText(kAddressBox);
-    if (!acceptScaleAddress(window_, address)) return;
+    if (!acceptScaleAddress(window_, address)) return run_;
 
     const std::optional<std::string> path =
         window_.chooseFile({FileDialogRequest::Save, fileio::currentFolder(), archiveFileFilters(), 0});
-    if (!path || path->empty()) return;
+    if (!path || path->empty()) return run_;
     if (isWorkingFile(*path, address)) {
         refuseWorkingFileAsArchive(window_, *path);
-        return;
+        return run_;
     }
 
     // The old archive stays until the first kind has been downloaded, so a
@@ -154,34 +164,36 @@ void BackupDialog::SaveToArchiveClick() {
     if (fileio::exists(*path)) {
         if (window_.messageBox("Pozor, předchozí data budou přepsána !!", "Rozmysli se Tramilo rozmysli!!",
                                kMbOkCancel | kMbIconWarning) != kIdOk)
-            return;
+            return run_;
         if (!fileio::canRemove(*path)) {
             warn(cannotDeleteText(*path));
-            return;
+            return run_;
         }
         oldArchive = *path;
     }
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
-    if (!folderLock.acquire()) return warn(folderLock.problem());
+    if (!folderLock.acquire()) return warn(folderLock.problem()), run_;
     const BusyScope busy(window_);
     BackupArchive archive(*path, &report_);
     BackupOk = true;
     window_.clearLog();
-    window_.addLine("Probíhá zálohování dat, prosím čekejte");
+    show("Probíhá zálohování dat, prosím čekejte");
     window_.repaint();
 
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
-        if (!backUpKind(i, address, archive, oldArchive)) return;
+        if (!backUpKind(i, address, archive, oldArchive)) return run_;
     }
 
     if (BackupOk) {
-        window_.addLine("Gratulujeme,označené soubory ");
-        window_.addLine("máte zazálohované!");
+        show("Gratulujeme,označené soubory ");
+        show("máte zazálohované!");
+        run_.complete = true;
     } else {
-        window_.addLine("Nepodařilo se vše zazálohovat");
+        show("Nepodařilo se vše zazálohovat");
     }
+    return run_;
 }
 
 bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
@@ -191,10 +203,13 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
     const std::string downloaded = scaleFileName(address, kind.downloadedSuffix);
     const std::string upload = scaleFileName(address, kind.uploadSuffix);
 
-    window_.addLine(texts.progress);
+    KindOutcome& outcome = run_.kinds[kindIndex];
+    outcome.tried = true;
+    show(texts.progress);
     if (kindIndex == kPresetKeys) window_.repaint();
 
-    if (RunScaleCommand(scaleCommandLine(kind.downloadWord, address)) != 0) {
+    outcome.status = RunScaleCommand(scaleCommandLine(kind.downloadWord, address));
+    if (outcome.status != 0) {
         warn("Chyba komunikace s váhou \nZkontrolujte zadání");
         window_.clearLog();
         return false;
@@ -207,7 +222,7 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
         return false;
     }
 
-    if (texts.okBeforeTrimming) window_.addLine(texts.ok);
+    if (texts.okBeforeTrimming) show(texts.ok);
     TrimDownloadedFile(upload);
     if (!oldArchive.empty()) {
         if (!fileio::removeFile(oldArchive)) {
@@ -232,9 +247,10 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
         window_.repaint();
     } else {
         if (kindIndex == kTexts) window_.repaint();
-        window_.addLine(texts.ok);
+        show(texts.ok);
         window_.repaint();
     }
+    outcome.done = true;
     return true;
 }
 

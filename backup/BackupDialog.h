@@ -9,11 +9,13 @@
 
 #include "IniFile.h"
 #include "Report.h"
+#include "RunResult.h"
 #include "WindowPort.h"
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zalohy {
 
@@ -36,15 +38,18 @@ bool isWorkingFile(const std::string& path, const std::string& address);
 void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path);
 
 // The core operations' own messages and lines, shown in a window: a message
-// box with an OK button and no icon, or a line in its text box.
+// box with an OK button and no icon, or a line in its text box (also kept in
+// `shown`, when given: a run's result).
 class WindowReport : public Report {
 public:
-    explicit WindowReport(WindowPort& window) : window_(window) {}
+    explicit WindowReport(WindowPort& window, std::vector<std::string>* shown = nullptr)
+        : window_(window), shown_(shown) {}
     void message(const std::string& text, const std::string& caption) override;
     void line(const std::string& text) override;
 
 private:
     WindowPort& window_;
+    std::vector<std::string>* shown_;
 };
 
 // Hands one command line to the scale library and returns its status (0 is
@@ -74,8 +79,8 @@ public:
     void FormClose() override;
     // "Ulož" runs the backup.
     void clicked(Control button) override;
-    // The backup run.
-    void SaveToArchiveClick();
+    // The backup run; what it came to (not started: not complete, nothing tried).
+    RunResult SaveToArchiveClick();
 
     int RunScaleCommand(const std::string& commandLine) override;
     // Strips the end marker of a downloaded file, reporting in the text box;
@@ -94,9 +99,12 @@ private:
     bool backUpKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
                     std::string& oldArchive);
     void warn(const std::string& text);
+    // A line in the text box, kept in the run's result too.
+    void show(const std::string& line);
     static std::string cannotDeleteText(const std::string& path);
 
     WindowPort& window_;
+    RunResult run_;        // the run under way (before report_, which keeps its lines)
     WindowReport report_;  // the runner's, the trimming's and the container's messages go here
 };
 

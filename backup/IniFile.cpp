@@ -1,6 +1,6 @@
 #include "IniFile.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
 
 #include <cstdint>
 #include <optional>
@@ -126,7 +126,7 @@ Place locate(const std::vector<Line>& lines, const std::string& section, const s
 // The whole file; nothing when it is missing. Throws when it exists but cannot
 // be read and `path` is given for the error.
 std::optional<std::string> readWholeFile(const fs::path& file, const std::string* errorPath) {
-    fileio::File in;
+    files::File in;
     std::error_code ec;
     if (!in.open(file, "rb")) {
         if (errorPath && fs::exists(file, ec)) throw IniWriteError(*errorPath);
@@ -181,7 +181,7 @@ IniWriteError::IniWriteError(const std::string& path) : std::runtime_error("Unab
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {}
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const {
-    const std::optional<std::string> text = readWholeFile(fileio::toPath(path_), nullptr);
+    const std::optional<std::string> text = readWholeFile(files::toPath(path_), nullptr);
     if (!text) return def;
     const std::vector<Line> lines = splitLines(*text);
     const Place place = locate(lines, section, key);
@@ -199,7 +199,7 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    const fs::path file = fileio::toPath(path_);
+    const fs::path file = files::toPath(path_);
     std::string text = readWholeFile(file, &path_).value_or(std::string());
     // A line break inside the value would end its line and start another.
     const std::string clean = value.substr(0, value.find_first_of("\r\n"));
@@ -227,24 +227,10 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     }
 
     // Written beside the file and renamed over it, so the file is either the
-    // old one or the new one, never half of each.
-    fileio::File out;
-    const std::optional<fs::path> temp = fileio::createTempBeside(file, out);
-    if (!temp) throw IniWriteError(path_);
-    // The new file keeps the old one's permissions (a 0600 file must not
-    // come back readable by everyone), set before any byte is in it.
-    std::error_code ec;
-    const fs::file_status old = fs::status(file, ec);
-    if (!ec && fs::exists(old)) fs::permissions(*temp, old.permissions(), ec);
-    const bool written = out.write(text.data(), text.size()) && out.sync();
-    if (!out.close() || !written) {
-        fileio::removeQuietly(*temp);
+    // old one or the new one, never half of each. The new file keeps the old
+    // one's permissions (a 0600 file must not come back readable by everyone).
+    if (files::writeFileAtomically(file, text, {.keepPermissions = true}) != files::WriteResult::Written)
         throw IniWriteError(path_);
-    }
-    if (!fileio::replaceFile(*temp, file)) {
-        fileio::removeQuietly(*temp);
-        throw IniWriteError(path_);
-    }
 }
 
 void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {

@@ -1,13 +1,13 @@
 #include "TrimDownloadedFile.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
 
 #include <string>
 #include <string_view>
 
 namespace zalohy {
 
-using fileio::File;
+using files::File;
 
 int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backupOk) {
     auto fail = [&](const std::string& line) {
@@ -15,10 +15,10 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
         backupOk = false;
         return 1;
     };
-    const auto path = fileio::toPath(fileName);
-    const auto entry = fileio::findOrdinaryFile(path);
+    const auto path = files::toPath(fileName);
+    const auto entry = files::findOrdinaryFile(path);
     if (!entry) return fail("Error opening file " + fileName);
-    report.line("K_E2 Input file:" + entry->name);
+    report.line("K_E2 Input file:" + files::toUtf8(entry->name));
     // Only the bytes the directory entry counted are looked at, even if the
     // file grows meanwhile.
     const auto size = static_cast<std::int64_t>(entry->size);
@@ -45,33 +45,28 @@ int TrimDownloadedFile(const std::string& fileName, Report& report, bool& backup
         backupOk = false;
         return 0;
     };
-    if (fileio::isReadOnly(path)) return cannotReplace();
+    if (files::isReadOnly(path)) return cannotReplace();
 
     // The usual case: the marker is the file's end, and cutting it off is
     // one change of the file's length, done whole or not at all.
     if (std::string_view(tail, kept.size()) == kept) {
         in.close();
-        return fileio::truncateFile(path, body + static_cast<std::int64_t>(kept.size())) ? 0
-                                                                                       : fail("unknown error ");
+        return files::truncateFile(path, body + static_cast<std::int64_t>(kept.size())) ? 0
+                                                                                      : fail("unknown error ");
     }
 
     // An "E" before a last byte that is not "2": that byte moves, so the
     // trimmed content is written to a new file beside it and renamed over it.
-    File out;
-    const auto temp = fileio::createTempBeside(path, out);
-    if (!temp) return fail("unknown error ");
-    const bool written = in.seek(0) && fileio::copyBytes(in, out, body).copied == body &&
-                         out.write(kept.data(), kept.size());
-    in.close();
-    // A copy that did not reach the disk whole must never replace the file.
-    if (!written || !out.sync() || !out.close()) {
-        fileio::removeQuietly(*temp);
-        return fail("unknown error ");
-    }
-    if (!fileio::replaceFile(*temp, path)) {
-        fileio::removeQuietly(*temp);
-        return cannotReplace();
-    }
+    // A copy that did not reach the disk whole never replaces the file. The
+    // input is closed before the rename, which Windows refuses over an open file.
+    const files::WriteResult written = files::writeFileAtomically(path, [&](File& out) {
+        const bool copied = in.seek(0) && files::copyBytes(in, out, body).copied == body &&
+                            out.write(kept.data(), kept.size());
+        in.close();
+        return copied;
+    });
+    if (written == files::WriteResult::NotPlaced) return cannotReplace();
+    if (written != files::WriteResult::Written) return fail("unknown error ");
     return 0;
 }
 

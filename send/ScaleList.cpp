@@ -1,16 +1,6 @@
 #include "ScaleList.h"
 
-#include "FileIo.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "File.h"
 
 namespace zalohy {
 
@@ -27,40 +17,12 @@ std::string firstWord(std::string_view piece) {
     return std::string(piece.substr(begin, end - begin));
 }
 
-// Opens a regular file for reading and nothing else. On POSIX the open does
-// not wait for a writer of a FIFO, and the file's type is taken from what was
-// opened, not from the name, so nothing can be swapped in between.
+// Opens a regular file for reading and nothing else (platform::openRegularFile).
 std::FILE* openRegularFile(const std::string& fileName, ScaleListReader::Opened& opened) {
-    opened = ScaleListReader::Opened::Missing;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(fileio::toPath(fileName).c_str(), L"rb");
-    if (!f) {
-        std::error_code ec;
-        if (std::filesystem::exists(fileio::toPath(fileName), ec)) opened = ScaleListReader::Opened::NotAFile;
-        return nullptr;
-    }
-    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != FILE_TYPE_DISK) {
-        std::fclose(f);
-        opened = ScaleListReader::Opened::NotAFile;
-        return nullptr;
-    }
-#else
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        opened = ScaleListReader::Opened::NotAFile;
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "rb");
-    if (!f) {
-        ::close(fd);
-        return nullptr;
-    }
-#endif
-    opened = ScaleListReader::Opened::Ok;
+    bool notAFile = false;
+    std::FILE* f = platform::openRegularFile(files::toPath(fileName), notAFile);
+    opened = f ? ScaleListReader::Opened::Ok
+               : notAFile ? ScaleListReader::Opened::NotAFile : ScaleListReader::Opened::Missing;
     return f;
 }
 

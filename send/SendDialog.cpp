@@ -58,7 +58,8 @@ std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(e
 
 }  // namespace
 
-SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner) : window_(window), runner_(runner), report_(window) {
+SendDialog::SendDialog(WindowPort& window, ScaleRunner& runner)
+    : window_(window), runner_(runner), report_(window, &shown_) {
     for (const DataKind& kind : kDataKinds) window_.setCaption(kind.checkBox, kind.sendCaption);
     FormCreate();
 }
@@ -88,6 +89,16 @@ void SendDialog::clicked(Control button) {
 
 void SendDialog::warn(const char* text) { window_.messageBox(text, kBadNews, kMbOk | kMbIconWarning); }
 
+void SendDialog::show(const std::string& line) {
+    shown_.push_back(line);
+    window_.addLine(line);
+}
+
+std::string SendDialog::listVerdict(int failed, int visited) {
+    if (failed == 0) return kAllSent;
+    return "Odeslání se nezdařilo u " + std::to_string(failed) + " z " + std::to_string(visited) + " vah";
+}
+
 BackupArchive SendDialog::archiveNamedInTheBox() { return BackupArchive(window_.editText(kArchiveBox), &report_); }
 
 void SendDialog::warnIfNoArchiveName() {
@@ -114,11 +125,11 @@ void SendDialog::FileSelectBtnClick() {
 }
 
 SendDialog::Transfer SendDialog::sendKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
-                                          const char* progress) {
+                                          const char* progress, int& status) {
     const DataKind& kind = kDataKinds[kindIndex];
     const std::string upload = scaleFileName(address, kind.uploadSuffix);
     window_.setStatus(progress);
-    window_.addLine(upload);
+    show(upload);
     if (archive.ExtractMember(kind.id, upload, BackupArchive::Output::WorkingCopy) < 0) {
         warn(kKindTexts[kindIndex].extractionFailure);
         return Transfer::NotExtracted;
@@ -126,52 +137,62 @@ SendDialog::Transfer SendDialog::sendKind(std::size_t kindIndex, const std::stri
     // The status line and the new log line must be on screen while the
     // transfer blocks the window.
     window_.repaint();
-    return runner_.RunScaleCommand(scaleCommandLine(kind.uploadWord, address)) == 0 ? Transfer::Sent
-                                                                                     : Transfer::Failed;
+    status = runner_.RunScaleCommand(scaleCommandLine(kind.uploadWord, address));
+    return status == 0 ? Transfer::Sent : Transfer::Failed;
 }
 
-void SendDialog::SendFormatBtnClick() {
+RunResult SendDialog::SendFormatBtnClick() {
+    RunResult run;
+    shown_.clear();
     // Checked before anything is extracted: an address that cannot name a
     // scale would build file names outside the working folder.
     const std::string address = window_.editText(kAddressBox);
-    if (!acceptScaleAddress(window_, address)) return;
+    if (!acceptScaleAddress(window_, address)) return run;
     // The first extraction would overwrite such an archive, and the upload
     // then delete it.
     const std::string archiveName = window_.editText(kArchiveBox);
     if (!archiveName.empty() && isWorkingFile(archiveName, address)) {
         refuseWorkingFileAsArchive(window_, archiveName);
-        return;
+        return run;
     }
 
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
-    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str()), run;
     const BusyScope busy(window_);
     for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
         const KindTexts& texts = kKindTexts[i];
-        switch (sendKind(i, address, archive, texts.progress)) {
+        run.kinds[i].tried = true;
+        switch (sendKind(i, address, archive, texts.progress, run.kinds[i].status)) {
         case Transfer::NotExtracted:
-            return;
+            run.lines = shown_;
+            return run;
         case Transfer::Failed:
             // The upload file stays for the user to look at.
             warn(texts.transferFailure);
             window_.setStatus(texts.notSent);
-            return;
+            run.lines = shown_;
+            return run;
         case Transfer::Sent:
+            run.kinds[i].done = true;
             removeIfExists(scaleFileName(address, kDataKinds[i].uploadSuffix));
             break;
         }
     }
     window_.setStatus(kAllSent);
+    run.complete = true;
+    run.lines = shown_;
+    return run;
 }
 
 // Every scale of the list gets every ticked kind but the image before the next
 // scale is started. A failed transfer is only logged and the run goes on; a
 // failed extraction would fail for every scale alike and ends the run.
-void SendDialog::SendByListClick() {
+ListRunResult SendDialog::SendByListClick() {
+    ListRunResult result;
     BackupArchive archive = archiveNamedInTheBox();
     warnIfNoArchiveName();
 
@@ -183,7 +204,7 @@ void SendDialog::SendByListClick() {
         window_.messageBox("Nepodarilo se otevrit soubor seznam.lst", "No je do divný!!!", kMbOk);
         return false;
     };
-    if (!openList()) return;
+    if (!openList()) return result;
 
     // A first reading checks every entry before anything is extracted.
     const std::string archiveName = window_.editText(kArchiveBox);
@@ -191,56 +212,74 @@ void SendDialog::SendByListClick() {
         if (entry->problem == AddressProblem::None && !archiveName.empty() &&
             isWorkingFile(archiveName, entry->address)) {
             refuseWorkingFileAsArchive(window_, archiveName);
-            return;
+            return result;
         }
     }
-    if (!openList()) return;
+    if (!openList()) return result;
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
-    if (!folderLock.acquire()) return warn(folderLock.problem().c_str());
+    if (!folderLock.acquire()) return warn(folderLock.problem().c_str()), result;
     const BusyScope busy(window_);
-    int visited = 0;
-    int failed = 0;
+    shown_.clear();
     while (const std::optional<ScaleListEntry> next = list.next()) {
         const ScaleListEntry& entry = *next;
         if (entry.problem != AddressProblem::None) {
-            window_.addLine(skippedLine(entry));
+            show(skippedLine(entry));
             continue;
         }
-        ++visited;
-        const ListSend sent = SendToListedScale(entry.address, archive);
-        if (sent == ListSend::Stopped) return;
-        if (sent == ListSend::Failed) ++failed;
+        ++result.visited;
+        const RunResult sent = sendToListedScale(entry.address, archive);
+        if (sent.stopsTheList) {
+            result.stopped = true;
+            result.lines = shown_;
+            return result;
+        }
+        if (!sent.complete) ++result.failed;
     }
 
     // A run in which some scale did not get everything never ends with the
     // words that everything was sent.
-    if (failed > 0) {
-        const std::string verdict =
-            "Odeslání se nezdařilo u " + std::to_string(failed) + " z " + std::to_string(visited) + " vah";
+    const std::string verdict = listVerdict(result.failed, result.visited);
+    if (result.failed > 0) {
         window_.setStatus(verdict);
-        window_.addLine(verdict);
-        return;
+    } else if (list.reachedEndOfFile()) {
+        window_.setStatus(verdict);
+        result.complete = true;
     }
-    if (list.reachedEndOfFile()) window_.setStatus(kAllSent);
-    window_.addLine(kAllSent);
+    show(verdict);
+    result.lines = shown_;
+    return result;
 }
 
-SendDialog::ListSend SendDialog::SendToListedScale(const std::string& address, BackupArchive& archive) {
-    bool allSent = true;
+RunResult SendDialog::SendToListedScale(const std::string& address, BackupArchive& archive) {
+    shown_.clear();
+    RunResult run = sendToListedScale(address, archive);
+    run.lines = shown_;
+    return run;
+}
+
+RunResult SendDialog::sendToListedScale(const std::string& address, BackupArchive& archive) {
+    RunResult run;
+    run.complete = true;
     for (std::size_t i = 0; i < kImage; ++i) {
         if (!window_.isChecked(kDataKinds[i].checkBox)) continue;
         if (i == kPlu) window_.messageBox("", "", kMbOk);
         const KindTexts& texts = kKindTexts[i];
-        const Transfer result = sendKind(i, address, archive, texts.listProgress);
-        if (result == Transfer::NotExtracted) return ListSend::Stopped;
-        if (result == Transfer::Failed) {
-            window_.addLine(texts.listFailure);
-            allSent = false;
+        run.kinds[i].tried = true;
+        const Transfer result = sendKind(i, address, archive, texts.listProgress, run.kinds[i].status);
+        if (result == Transfer::NotExtracted) {
+            run.complete = false;
+            run.stopsTheList = true;
+            break;
+        }
+        run.kinds[i].done = result == Transfer::Sent;
+        if (!run.kinds[i].done) {
+            show(texts.listFailure);
+            run.complete = false;
         }
         removeIfExists(scaleFileName(address, kDataKinds[i].uploadSuffix));
     }
-    return allSent ? ListSend::Sent : ListSend::Failed;
+    return run;
 }
 
 }  // namespace zalohy

@@ -7,10 +7,12 @@
 #pragma once
 
 #include "BackupDialog.h"
+#include "RunResult.h"
 #include "WindowPort.h"
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace zalohy {
 
@@ -33,15 +35,18 @@ public:
     // Lets the user choose the archive and ticks the kinds it holds.
     void FileSelectBtnClick();
     // The send run to the scale in the address box.
-    void SendFormatBtnClick();
+    RunResult SendFormatBtnClick();
     // The send run to every scale of the list file.
-    void SendByListClick();
+    ListRunResult SendByListClick();
 
     // One scale of the list run: every ticked kind but the image, with the
-    // list run's texts and boxes. Stopped after a failed extraction, which
-    // ends the whole list run.
-    enum class ListSend { Sent, Failed, Stopped };
-    ListSend SendToListedScale(const std::string& address, BackupArchive& archive);
+    // list run's texts and boxes. A failed extraction ends the whole list
+    // run (stopsTheList).
+    RunResult SendToListedScale(const std::string& address, BackupArchive& archive);
+
+    // The last line of a list run that was not stopped: that everything was
+    // sent, or to how many of the scales visited it was not.
+    static std::string listVerdict(int failed, int visited);
 
 private:
     enum class Transfer { NotExtracted, Failed, Sent };
@@ -52,13 +57,19 @@ private:
     void warnIfNoArchiveName();
     // Extracts one kind's member for the scale and hands it to the library.
     // A failed extraction is reported here; a failed transfer is left to the run.
+    // One scale of the list run; its lines stay in shown_.
+    RunResult sendToListedScale(const std::string& address, BackupArchive& archive);
+    // `status`: the library's status of the transfer.
     Transfer sendKind(std::size_t kindIndex, const std::string& address, BackupArchive& archive,
-                      const char* progress);
+                      const char* progress, int& status);
     void warn(const char* text);
+    // A line in the text box, kept for the run's result too.
+    void show(const std::string& line);
 
     WindowPort& window_;
     ScaleRunner& runner_;
-    WindowReport report_;  // the archive container's messages go to this window
+    std::vector<std::string> shown_;  // the lines of the run under way (before report_, which adds to them)
+    WindowReport report_;             // the archive container's messages go to this window
 };
 
 }  // namespace zalohy

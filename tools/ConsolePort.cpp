@@ -1,11 +1,5 @@
 #include "ConsolePort.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
-
 namespace zalohy {
 
 ConsolePort::ConsolePort(const FormDesign& form, std::FILE* out, std::FILE* err)
@@ -42,13 +36,5 @@ int ConsolePort::messageBox(const std::string& text, const std::string& caption,
 }
 
 std::optional<std::string> ConsolePort::chooseFile(const FileDialogRequest&) { return chosenFile_; }
-
-void prepareConsoleOutput() {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    SetConsoleOutputCP(CP_UTF8);
-#endif
-}
 
 }  // namespace zalohy

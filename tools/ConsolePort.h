@@ -72,8 +72,4 @@ private:
     int problemBoxes_ = 0;
 };
 
-// Makes stdout and stderr take UTF-8 bytes as they are: on Windows binary
-// mode (no CR added) and the console's UTF-8 code page; nothing elsewhere.
-void prepareConsoleOutput();
-
 }  // namespace zalohy

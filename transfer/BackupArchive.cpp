@@ -1,6 +1,6 @@
 #include "BackupArchive.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
 
 #include <algorithm>
 #include <system_error>
@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace zalohy {
 
-using fileio::File;
+using files::File;
 
 static constexpr const char* kReadDirectoryText = "Nepodarilo se otevrit archivni soubor";
 static constexpr const char* kExtractText = "Nepodarilo se otevrit soubor";
@@ -114,7 +114,7 @@ bool BackupArchive::ReadDirectory(std::array<std::int32_t, 10>& ids) {
     File file;
     ArchiveHeader read;
     std::int64_t length = 0;
-    if (!file.open(fileio::toPath(fileName_), "rb"))
+    if (!file.open(files::toPath(fileName_), "rb"))
         lastError_ = "cannot open " + fileName_ + " for reading";
     else if (!loadHeader(file, read, length, lastError_))
         lastError_ = fileName_ + ": " + lastError_;
@@ -129,7 +129,7 @@ bool BackupArchive::ReadDirectory(std::array<std::int32_t, 10>& ids) {
 
 int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName) {
     lastError_.clear();
-    const fs::path path = fileio::toPath(fileName_);
+    const fs::path path = files::toPath(fileName_);
     File archive;
     std::int64_t oldLength = 0;
     bool created = false;
@@ -153,7 +153,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         const HeaderBytes fresh = encodeHeader(header_);
         if (!archive.write(fresh.data(), fresh.size()) || !archive.seek(0)) {
             archive.close();
-            fileio::removeQuietly(path);
+            files::removeQuietly(path);
             lastError_ = "cannot write " + fileName_;
             return kAppendFailed;
         }
@@ -164,7 +164,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
     if (slotIndex < 0) {
         // A missing archive is still created, header only.
         if (archive.close()) return kUnknownId;
-        if (created) fileio::removeQuietly(path);
+        if (created) files::removeQuietly(path);
         lastError_ = "cannot write " + fileName_;
         return kAppendFailed;
     }
@@ -179,7 +179,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         archive.close();
         data.close();
         if (created) {
-            fileio::removeQuietly(path);
+            files::removeQuietly(path);
         } else {
             std::error_code resizeError;
             fs::resize_file(path, static_cast<std::uintmax_t>(oldLength), resizeError);
@@ -190,7 +190,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         return kAppendFailed;
     };
 
-    const fs::path dataPath = fileio::toPath(dataFileName);
+    const fs::path dataPath = files::toPath(dataFileName);
     // The archive copied into itself would grow while it is read.
     if (fs::equivalent(dataPath, path, ec)) return fail("cannot append " + fileName_ + " to itself");
     if (!data.open(dataPath, "rb")) return fail("cannot open " + dataFileName);
@@ -202,7 +202,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
 
     // Copy one byte more than fits, so a file that grew since it was measured
     // is still caught.
-    const fileio::CopyResult copy = fileio::copyBytes(data, archive, room + 1);
+    const files::CopyResult copy = files::copyBytes(data, archive, room + 1);
     if (copy.readError) return fail("cannot read " + dataFileName);
     if (copy.writeError) return fail("cannot write " + fileName_);
     if (copy.copied > room) return fail("member would make the archive larger than 2147483647 bytes");
@@ -219,7 +219,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
     if (!archive.seek(0) || !archive.write(newHeader.data(), newHeader.size()) || !archive.sync() ||
         !archive.close())
         return fail("cannot write " + fileName_);
-    if (created) fileio::syncFolder(path.parent_path());
+    if (created) files::syncFolder(path.parent_path());
     data.close();
     slot = stored;
     return kAppended;
@@ -238,7 +238,7 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
     std::string problem;
     // Opened for reading and writing although it is only read: a read-only
     // archive is refused, as the program always did.
-    if (!archive.open(fileio::toPath(fileName_), "r+b"))
+    if (!archive.open(files::toPath(fileName_), "r+b"))
         return fail("cannot open " + fileName_ + " for reading and writing");
     if (!loadHeader(archive, read, length, problem)) return fail(fileName_ + ": " + problem);
     header_ = read;
@@ -252,27 +252,24 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
     const std::int64_t size = static_cast<std::int64_t>(found->last) - found->first + 1;
     if (!archive.seek(found->first)) return fail("cannot read " + fileName_);
 
-    const fs::path outPath = fileio::toPath(outFileName);
+    const fs::path outPath = files::toPath(outFileName);
     // Renaming the member over the archive would destroy the archive.
     std::error_code ec;
-    if (fs::equivalent(outPath, fileio::toPath(fileName_), ec)) return fail(outFileName + " is the archive itself");
-    File out;
-    const auto temp = fileio::createTempBeside(outPath, out);
-    if (!temp) return fail("cannot create " + outFileName);
-    const fileio::CopyResult copy = fileio::copyBytes(archive, out, size);
+    if (fs::equivalent(outPath, files::toPath(fileName_), ec)) return fail(outFileName + " is the archive itself");
     // A kept file is on the disk before it takes the output's name, so a
     // power loss never leaves an empty or partial file under that name.
-    const bool kept = output == Output::Kept;
-    const bool written = (!kept || out.sync()) && out.close();
+    files::CopyResult copy;
+    const files::WriteResult written = files::writeFileAtomically(
+        outPath,
+        [&](File& out) {
+            copy = files::copyBytes(archive, out, size);
+            return !copy.readError && !copy.writeError && copy.copied == size;
+        },
+        {.durable = output == Output::Kept});
     archive.close();
-    if (copy.readError || copy.copied != size) {
-        fileio::removeQuietly(*temp);
-        return fail("cannot read " + fileName_);
-    }
-    if (copy.writeError || !written || !fileio::replaceFile(*temp, outPath, kept)) {
-        fileio::removeQuietly(*temp);
-        return fail("cannot write " + outFileName);
-    }
+    if (written == files::WriteResult::NotCreated) return fail("cannot create " + outFileName);
+    if (copy.readError || copy.copied != size) return fail("cannot read " + fileName_);
+    if (written != files::WriteResult::Written) return fail("cannot write " + outFileName);
     return kExtracted;
 }
 

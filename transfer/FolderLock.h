@@ -13,8 +13,10 @@
 // handle closes), so a folder keeps no trace of a finished run.
 #pragma once
 
+#include "Platform.h"
+
 #include <chrono>
-#include <cstdio>
+#include <cstdint>
 #include <functional>
 #include <filesystem>
 #include <string>
@@ -52,27 +54,15 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
-    enum class Attempt { Locked, Taken, Failed };
-    Attempt tryOnce(std::string& reason);
-
     std::filesystem::path path_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    std::intptr_t lock_ = platform::kNoLock;
     State state_ = State::Released;
     std::string problem_;
 };
 
 // The same lock on files that a job holds while it writes them (a temporary
 // archive beside its final name): a sweep removes only the files nobody holds.
-//
-// Creates `path` exclusively for writing and locks it; the file returned is
-// held until closed. Nothing when the name is taken or the file cannot be
-// made, or when the file was removed before it was locked.
-std::FILE* createHeldFile(const std::filesystem::path& path);
-// Removes `path` unless a running job holds it. True when it was removed.
-bool removeUnlessHeld(const std::filesystem::path& path);
+using platform::createHeldFile;
+using platform::removeUnlessHeld;
 
 }  // namespace zalohy

@@ -8,11 +8,7 @@
 #include <cstring>
 #include <system_error>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "Platform.h"
 
 namespace fs = std::filesystem;
 
@@ -62,58 +58,8 @@ ScaleEntryPoint& entryPoint() {
 // and scanf("%d") know.
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-#ifdef _WIN32
-std::string toUtf8(const wchar_t* text, int length) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0u, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-// The system's text for an error code in the user's language, as UTF-8. The
-// text may hold inserts such as "%1" ("Bad EXE format for %1."), which
-// FormatMessage leaves as they are: %1 is the file, the others go.
-std::string windowsErrorText(DWORD code, const std::string& file) {
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const std::string raw = n ? toUtf8(text, static_cast<int>(n)) : std::string();
-    if (text) LocalFree(text);
-    std::string reason;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') {
-            if (raw[i + 1] == '1' && (i + 2 >= raw.size() || raw[i + 2] < '0' || raw[i + 2] > '9')) reason += file;
-            while (i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') ++i;
-            continue;
-        }
-        reason += raw[i];
-    }
-    while (!reason.empty() && isBlank(reason.back())) reason.pop_back();
-    if (reason.empty()) reason = "Chyba Windows " + std::to_string(code) + ".";
-    return reason;
-}
-#endif
-
 // The folder of the running program, or an empty path when it cannot be told.
-fs::path executableFolder() {
-#ifdef _WIN32
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    return fs::path(buffer).parent_path();
-#else
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : exe.parent_path();
-#endif
-}
+fs::path executableFolder() { return platform::ownExecutable().parent_path(); }
 
 // Reads "error" the way scanf("%d") would: leading white space, an optional
 // sign, then decimal digits; whatever follows is ignored. A value beyond the
@@ -184,13 +130,7 @@ std::string bitnessMismatchText(unsigned dllMachine, int programBits) {
 
 std::string LibraryBinding::message() const { return "Cannot load " + libraryPath + ": " + reason; }
 
-const char* ScaleLibrary::libraryFileName() {
-#ifdef _WIN32
-    return "TWSWTCP.DLL";
-#else
-    return "libtwswtcp.so";
-#endif
-}
+const char* ScaleLibrary::libraryFileName() { return platform::scaleLibraryFileName(); }
 
 LibraryBinding ScaleLibrary::bindBesideExecutable() { return bindNearExecutable(std::string()); }
 
@@ -209,42 +149,17 @@ LibraryBinding ScaleLibrary::bindNearExecutable(const std::string& relativeFolde
 LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
     LibraryBinding binding;
     binding.libraryPath = path;
-    RawEntry entry = nullptr;
-#ifdef _WIN32
-    HMODULE module = LoadLibraryW(fileio::toPath(path).c_str());
-    if (!module) {
-        const DWORD code = GetLastError();
+    const platform::LoadedEntry loaded = platform::loadScaleEntry(fileio::toPath(path));
+    if (!loaded.entry) {
         // A 32-bit library cannot be loaded into a 64-bit program, nor the
         // other way round: say which build of the program fits the library.
-        if (code == ERROR_BAD_EXE_FORMAT)
+        if (loaded.wrongBitness)
             binding.reason = bitnessMismatchText(peMachine(path), static_cast<int>(sizeof(void*) * 8));
-        if (binding.reason.empty()) binding.reason = windowsErrorText(code, path);
+        // Only a library without the entry by ordinal says nothing more.
+        if (binding.reason.empty()) binding.reason = loaded.reason.empty() ? kNoOrdinal2Text : loaded.reason;
         return binding;
     }
-    // The entry point has no name: it is exported by ordinal 2 only.
-    entry = reinterpret_cast<RawEntry>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2))));
-    if (!entry) {
-        binding.reason = kNoOrdinal2Text;
-        FreeLibrary(module);
-        return binding;
-    }
-#else
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* why = dlerror();
-        binding.reason = why ? why : "unknown error";
-        return binding;
-    }
-    dlerror();
-    void* symbol = dlsym(module, "twswtcp_entry");
-    if (!symbol) {
-        const char* why = dlerror();
-        binding.reason = why ? why : "no entry point twswtcp_entry";
-        dlclose(module);
-        return binding;
-    }
-    entry = reinterpret_cast<RawEntry>(symbol);
-#endif
+    const auto entry = reinterpret_cast<RawEntry>(loaded.entry);
     // The library stays loaded until the program ends.
     entryPoint() = [entry](int argc, char** argv) { return callScaleEntry(entry, argc, argv); };
     binding.ok = true;

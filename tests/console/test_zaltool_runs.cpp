@@ -137,8 +137,8 @@ protected:
         FakePort port(boxes, kBackupDialogForm);
         BackupDialog dialog(port, (folder / "Skladex.ini").string());
         dialog.FormActivate();
-        port.edits[Control::EditScaleNumber] = address;
-        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
+        port.setEditText(Control::EditScaleNumber, address);
+        for (std::size_t k : kinds) port.setChecked(kDataKinds[k].checkBox, true);
         port.fileAnswers.push_back((folder / "dialog.zal").string());
         dialog.SaveToArchiveClick();
         EXPECT_EQ(boxes.texts(), std::vector<std::string>{});
@@ -297,6 +297,15 @@ TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKin
     EXPECT_TRUE(hasLine(run.out, scale(1) + ": Chyba komunikace s váhou (stav 9)")) << run.out;
     EXPECT_EQ(archives.entries(), done);
     EXPECT_EQ(work.entries(), std::set<std::string>{});
+    // The same failure under backup --overwrite: the older archive stays and
+    // nothing is left beside it.
+    const std::string older = archive("older.zal");
+    writeFile(older, "older");
+    run = zaltool({"backup", "--overwrite", scale(1), older, "--work=" + logs.path().string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(readFile(older), "older");
+    fs::remove(older);
+    EXPECT_EQ(archives.entries(), done);
 }
 
 TEST_F(ZaltoolRuns, keepTwo_leavesTheTwoNewestOfTheScale_andOnlyLeftoversNobodyHolds) {

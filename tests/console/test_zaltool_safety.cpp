@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <sys/wait.h>
 
 using namespace zalohy;
@@ -73,6 +75,11 @@ TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_o
     EXPECT_TRUE(sameBytes(readFile(safety / name), old));
     EXPECT_EQ(scaleData(0, kFormats), kindMember(kFormats));
     EXPECT_EQ(scaleData(0, kTexts), kindMember(kTexts));
+    // A second send later the same day keeps a safety archive of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    run = send(source, scale(0), safety.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(safety.entries().size(), 2u);
 
     // The same through send-list's jobs: the third scale's old bytes kept.
     const std::string third = expectedArchive({{34, scaleData(2, kFormats)}, {38, scaleData(2, kTexts)}});
@@ -80,8 +87,8 @@ TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_o
     run = zaltool({"send-list", source, (files / "seznam.lst").string(), "--work=" + work.path().string(),
                    "--backup-first=" + safety.path().string(), "--jobs=2"});
     ASSERT_EQ(run.status, 0) << run.err;
-    ASSERT_EQ(safety.entries().size(), 2u);
-    EXPECT_TRUE(sameBytes(readFile(safety / *std::next(safety.entries().begin())), third));
+    ASSERT_EQ(safety.entries().size(), 3u);
+    EXPECT_TRUE(sameBytes(readFile(safety / *std::next(safety.entries().begin(), 2)), third));
     EXPECT_EQ(scaleData(2, kFormats), kindMember(kFormats));
 
     // The scale refuses the texts: their backup fails, and not even the
@@ -100,11 +107,45 @@ TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_o
     EXPECT_EQ(refused.entries(), std::set<std::string>{});
 }
 
+TEST_F(ZaltoolSafety, sendList_sendsOnlyTheKindsAsked_andNothingToAScaleWhoseBackupFailedUnlessForced) {
+    startEmulator();
+    const std::string source = (files / "new.zal").string();
+    writeFile(source, archiveOfKinds({kTexts, kFormats}));
+    const std::string list = (files / "seznam.lst").string();
+    writeFile(list, scale(0) + "\n" + scale(1) + "\n");
+    const std::string texts[2] = {scaleData(0, kTexts), scaleData(1, kTexts)};
+    Outcome run = zaltool({"send-list", source, list, "--kinds=formaty", "--jobs=2", "--work=" + work.path().string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (std::size_t i : {0u, 1u}) {
+        EXPECT_EQ(scaleData(i, kFormats), kindMember(kFormats)) << i;
+        EXPECT_EQ(scaleData(i, kTexts), texts[i]) << i;
+    }
+
+    // The texts cannot be backed up from the third scale: without --force
+    // nothing reaches it, with --force the formats do.
+    startEmulator({"--refuse", "38"});
+    writeFile(list, scale(2) + "\n");
+    ScratchFolder safety{"zalohy-safety-list-"};
+    const std::string before = scaleData(2, kFormats);
+    const std::vector<std::string> args{"send-list", source, list, "--work=" + work.path().string(),
+                                        "--backup-first=" + safety.path().string()};
+    run = zaltool(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(scaleData(2, kFormats), before);
+    std::vector<std::string> forced = args;
+    forced.push_back("--force");
+    run = zaltool(forced);
+    EXPECT_EQ(scaleData(2, kFormats), kindMember(kFormats));
+    EXPECT_EQ(safety.entries(), std::set<std::string>{});
+}
+
 TEST_F(ZaltoolSafety, diff_saysPerKindWhatDiffers_andRefusesAnUnsoundArchive) {
     const std::string formats = kindMember(kFormats), texts = kindMember(kTexts), plu = kindMember(kPlu);
     const std::string base = expectedArchive({{34, formats}, {38, texts}});
     std::string unsound = base;
     putInt32(unsound, 16, 1000);  // formats run past the end of the file
+    std::string misplaced = base;
+    putInt32(misplaced, 8 + 12, 41);  // the texts' slot holds the preset keys' id
     const struct {
         std::string b;
         int status;
@@ -117,7 +158,10 @@ TEST_F(ZaltoolSafety, diff_saysPerKindWhatDiffers_andRefusesAnUnsoundArchive) {
          "Formáty: stejné (271 B)\nTexty: rozdílné (A 270 B, B 270 B)\n"},
         {expectedArchive({{34, formats}, {25, plu}}), 1,
          "Formáty: stejné (271 B)\nTexty: jen v A (270 B)\nPLU soubor: jen v B (276 B)\n"},
+        {expectedArchive({{34, formats + "!"}, {38, texts}}), 1,
+         "Formáty: rozdílné (A 271 B, B 272 B)\nTexty: stejné (270 B)\n"},
         {unsound, 2, ""},
+        {misplaced, 2, ""},
     };
     writeFile(files / "a.zal", base);
     for (const auto& c : cases) {

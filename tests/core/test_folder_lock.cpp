@@ -1,8 +1,11 @@
+#include "FileIo.h"
 #include "FolderLock.h"
+#include "ScratchFolders.h"
 #include "TestSupport.h"
 
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -114,4 +117,66 @@ TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
     std::fclose(job);
     EXPECT_TRUE(removeUnlessHeld(held));
     EXPECT_FALSE(fs::exists(held));
+}
+
+// A run's own scratch folder is held while the run lives; a sweep takes the
+// folders killed runs left (an unheld lock file, or none once it is old
+// enough) and nothing else of the shared folder.
+TEST_F(Lock, scratchFolders_aSweepTakesOnlyWhatKilledRunsLeft) {
+    const std::string prefix = "zaltool-kontrola-";
+    const fs::path base = dir.path();
+    const auto make = [&](const std::string& name, bool lockFile) {
+        fs::create_directories(base / name);
+        if (lockFile) std::ofstream(base / name / files::kHeldFolderLock) << "";
+        std::ofstream(base / name / "data.dat") << "left";
+    };
+    make(prefix + "killed", true);
+    make(prefix + "withoutLock", false);
+    make("other-folder", true);
+    std::ofstream(base / (prefix + "file")) << "";
+
+    std::optional<files::HeldFolder> first = files::HeldFolder::create(base, prefix);
+    ASSERT_TRUE(first);
+    const std::optional<files::HeldFolder> second = files::HeldFolder::create(base, prefix);
+    ASSERT_TRUE(second);
+    ASSERT_NE(first->path(), second->path());
+    EXPECT_EQ(first->path().parent_path(), base);
+    std::set<std::string> kept = {prefix + "withoutLock", "other-folder", prefix + "file",
+                                  first->path().filename().string(), second->path().filename().string()};
+    EXPECT_EQ(dir.entries(), kept);
+    // Old enough, the folder without a lock file goes too; held ones never.
+    EXPECT_EQ(files::sweepHeldFolders(base, prefix, std::chrono::seconds(0)), 1);
+    kept.erase(prefix + "withoutLock");
+    EXPECT_EQ(dir.entries(), kept);
+    const fs::path gone = first->path();
+    first.reset();
+    EXPECT_FALSE(fs::exists(gone));
+}
+
+// Children started through the platform layer: each one's exit status comes
+// back with its own index, whatever order they end in.
+TEST(ChildProcesses, eachChildsStatusComesBackWithItsIndex) {
+    platform::ChildProcesses children;
+    std::vector<platform::ChildProcesses::Child> started;
+    const std::vector<std::vector<std::string>> args = {{"--version"}, {"bogus"}, {"list", "missing á.zal"}};
+    for (const auto& a : args) {
+        const auto child = children.start(files::toPath(ZALTOOL_PATH), a);
+        ASSERT_TRUE(child);
+        started.push_back(*child);
+    }
+    std::vector<int> statuses(args.size(), -2);
+    std::vector<std::size_t> owners = {0, 1, 2};
+    while (!started.empty()) {
+        const auto [index, status] = platform::ChildProcesses::waitAny(started);
+        ASSERT_LT(index, started.size());
+        statuses[owners[index]] = status;
+        started.erase(started.begin() + static_cast<std::ptrdiff_t>(index));
+        owners.erase(owners.begin() + static_cast<std::ptrdiff_t>(index));
+    }
+    EXPECT_EQ(statuses, (std::vector<int>{0, 2, 1}));
+    // A program that is not there never counts as done (under an emulator
+    // the start itself may seem to succeed).
+    if (const auto missing = children.start(fs::path("no-such-program"), {})) {
+        EXPECT_NE(platform::ChildProcesses::waitAny({*missing}).second, 0);
+    }
 }

@@ -139,3 +139,82 @@ TEST_F(ScratchFiles, freshFileReplacesALinkButNotAReadOnlyFile) {
 #endif
 
 }  // namespace
+
+// The one way a file is put in place, for each state of the target and each
+// way the write can go: the target ends whole or as it was, and no temporary
+// file is left beside it. placeFile, for a file another party made, must
+// agree with writeFileAtomically wherever the writer itself did not fail.
+struct PutCase {
+    const char* name;
+    const char* before;  // the target's content; nullptr: no target
+    bool readOnly;
+    files::Replace replace;
+    bool writerFails;
+    files::WriteResult result;
+};
+
+void PrintTo(const PutCase& c, std::ostream* os) { *os << c.name; }
+
+class PutInPlace : public InTempDir, public ::testing::WithParamInterface<PutCase> {};
+
+TEST_P(PutInPlace, targetEndsWholeOrAsItWas_andNothingIsLeftBeside) {
+    const PutCase& c = GetParam();
+    const bool written = c.result == files::WriteResult::Written;
+    const std::string after = written ? "new" : c.before ? c.before : "";
+    for (const bool fromFinishedFile : {false, true}) {
+        if (fromFinishedFile && c.writerFails) continue;
+        SCOPED_TRACE(fromFinishedFile ? "placeFile" : "writeFileAtomically");
+        const fs::path target = dir.path() / "t.dat";
+        if (fs::exists(target)) fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove(target);
+        if (c.before) writeFile(target, c.before);
+        if (c.readOnly) makeReadOnly(target);
+        bool placed = false;
+        if (fromFinishedFile) {
+            const std::optional<fs::path> temp = files::temporaryNameBeside(target);
+            ASSERT_EQ(temp.has_value(), !c.readOnly);
+            if (temp) {
+                writeFile(*temp, "new");
+                placed = files::placeFile(*temp, target, {.replace = c.replace});
+            }
+        } else {
+            const auto result = files::writeFileAtomically(
+                target, [&](files::File& out) { return out.write("new", 3) && !c.writerFails; }, {.replace = c.replace});
+            EXPECT_EQ(result, c.result);
+            placed = result == files::WriteResult::Written;
+        }
+        EXPECT_EQ(placed, written);
+        EXPECT_EQ(fs::exists(target), written || c.before);
+        if (fs::exists(target)) {
+            EXPECT_EQ(readFile(target), after);
+        }
+        EXPECT_EQ(dir.entries(), written || c.before ? std::set<std::string>{"t.dat"} : std::set<std::string>{});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, PutInPlace,
+    ::testing::Values(PutCase{"new", nullptr, false, files::Replace::No, false, files::WriteResult::Written},
+                      PutCase{"replaced", "old", false, files::Replace::Yes, false, files::WriteResult::Written},
+                      PutCase{"keptWhenNotToReplace", "old", false, files::Replace::No, false,
+                              files::WriteResult::NotPlaced},
+                      PutCase{"readOnlyKept", "old", true, files::Replace::Yes, false, files::WriteResult::NotCreated},
+                      PutCase{"failedWriteKeepsOld", "old", false, files::Replace::Yes, true,
+                              files::WriteResult::NotWritten},
+                      PutCase{"failedWriteLeavesNothing", nullptr, false, files::Replace::Yes, true,
+                              files::WriteResult::NotWritten}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A temporary file is held while it is written: another write beside the same
+// target, which sweeps a killed run's temporary files, leaves it alone.
+TEST_F(ScratchFiles, aTemporaryFileBeingWrittenSurvivesTheSweepOfAnotherWrite) {
+    std::size_t tempsSeen = 0;
+    const auto result = files::writeFileAtomically("out.dat", [&](files::File& out) {
+        EXPECT_EQ(files::writeFileAtomically("out.dat", "other"), files::WriteResult::Written);
+        for (const std::string& name : dir.entries()) tempsSeen += files::isTempNameOf(name, "out.dat");
+        return out.write("mine", 4);
+    });
+    EXPECT_EQ(result, files::WriteResult::Written);
+    EXPECT_EQ(tempsSeen, 1u);
+    EXPECT_EQ(readFile("out.dat"), "mine");
+}

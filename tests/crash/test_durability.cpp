@@ -4,6 +4,7 @@
 // library and are recorded in order.
 #include "BackupArchive.h"
 #include "IniFile.h"
+#include "ListArchive.h"
 #include "PendingFile.h"
 #include "ScratchFolder.h"
 #include "TrimDownloadedFile.h"
@@ -101,6 +102,10 @@ TEST_F(Durability, everyFileRenamedIntoPlaceIsSyncedAndSoIsItsFolder) {
     record();
     ASSERT_EQ(archive.ExtractMember(34, "out.dat"), BackupArchive::kExtracted);
     EXPECT_TRUE(syncedAroundRename(recorded(), "out.dat")) << "extraction";
+
+    record();
+    EXPECT_TRUE(placeListArchive("a.zal", "127.0.0.2-2026-12-08.zal"));
+    EXPECT_TRUE(syncedAroundRename(recorded(), "127.0.0.2-2026-12-08.zal")) << "list backup";
 
     record();
     TIniFile ini("Skladex.ini");

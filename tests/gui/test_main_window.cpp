@@ -8,6 +8,7 @@
 #include "Saveformat90.h"
 #include "ScaleCommand.h"
 #include "Sendformat90.h"
+#include "WindowCases.h"
 #include "Startup.h"
 
 #include <gtest/gtest.h>
@@ -75,20 +76,6 @@ TEST_F(MainWindow, longTimeText_dropsTheTimeZone) {
     EXPECT_TRUE(text.contains("09")) << text.toStdString();
     EXPECT_FALSE(text.contains("UTC")) << text.toStdString();
     EXPECT_EQ(text, text.trimmed());
-}
-
-TEST_F(MainWindow, panelClick_onlyWarnsEveryTime) {
-    auto* panel = child<QLabel>(window.get(), "Panel1");
-    QTest::mouseClick(panel, Qt::LeftButton);
-    QTest::mouseClick(panel, Qt::LeftButton);
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    for (const auto& box : boxes.shown) {
-        EXPECT_EQ(box.text, u8("Tady si nic nevyklikáš!"));
-        EXPECT_EQ(box.caption, u8("895té Vážné varování"));
-        EXPECT_EQ(box.flags, kMbOk | kMbIconWarning);
-        EXPECT_EQ(box.owner, window.get());
-    }
-    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindow, backupButtonShowsTheOneDialogModallyEachTime) {
@@ -197,37 +184,46 @@ TEST_F(MainWindow, noCaptionIsClipped) {
     }
 }
 
-TEST(Startup, aLibraryThatCannotBeBound_isNamedWithTheReason) {
-    MessageBoxRecorder boxes;
-    const LibraryBinding binding = ScaleLibrary::bindFile("/nonexistent-folder/libtwswtcp.so");
-    ASSERT_FALSE(binding.ok);
-    EXPECT_FALSE(reportLibraryBinding(binding));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(boxes.shown[0].text.contains("/nonexistent-folder/libtwswtcp.so"));
-    EXPECT_TRUE(boxes.shown[0].text.contains(QString::fromStdString(binding.reason)));
-    EXPECT_FALSE(binding.reason.empty());
+// The boxes of the table both front ends walk. An error escaping a handler is
+// shown by the application object, which delivers the next events as before;
+// the dialog whose settings cannot be written closes all the same.
+class BoxCases : public MainWindow, public ::testing::WithParamInterface<WindowCase> {};
+
+TEST_P(BoxCases, shownAsTheTableSays) {
+    const std::string name = GetParam().name;
+    if (name == "panelClickedTwice") {
+        for (int i = 0; i < 2; ++i) QTest::mouseClick(child<QLabel>(window.get(), "Panel1"), Qt::LeftButton);
+        EXPECT_TRUE(window->isVisible());
+        for (const auto& box : boxes.shown) EXPECT_EQ(box.owner, window.get());
+    } else if (name == "errorEscapingAHandler") {
+        struct Throwing : QObject {
+            int handled = 0;
+            bool event(QEvent* e) override {
+                if (e->type() == QEvent::User && ++handled == 1) throw std::runtime_error("Unable to write to x.ini");
+                return e->type() == QEvent::User || QObject::event(e);
+            }
+        } receiver;
+        QEvent first(QEvent::User), second(QEvent::User);
+        QApplication::sendEvent(&receiver, &first);
+        QApplication::sendEvent(&receiver, &second);
+        EXPECT_EQ(receiver.handled, 2);
+    } else if (name == "settingsNotWritten") {
+        writeFile(dir.path() / "Skladex.ini", "[SOUBOR_ZALOHY]\r\n");
+        std::filesystem::permissions(dir.path() / "Skladex.ini", std::filesystem::perms::owner_read);
+        save->show();
+        child<QPushButton>(save.get(), "EndBtn")->click();
+        EXPECT_FALSE(save->isVisible());
+        EXPECT_EQ(readFile(dir.path() / "Skladex.ini"), "[SOUBOR_ZALOHY]\r\n");
+    } else if (name == "libraryNotBound") {
+        const LibraryBinding binding = ScaleLibrary::bindFile("/nonexistent-folder/libtwswtcp.so");
+        EXPECT_FALSE(reportLibraryBinding(binding) || binding.reason.empty());
+        for (const auto& box : boxes.shown)
+            EXPECT_TRUE(box.text.contains(u8("/nonexistent-folder/libtwswtcp.so\n" + binding.reason)));
+    }
+    expectBoxes(boxes.shown, GetParam(), [](const QString& text) { return text.toStdString(); });
 }
 
-// An error thrown by an event handler reaches the application object, which
-// shows it and delivers the next events as before.
-TEST(Startup, errorsEscapingAHandler_areShownAndTheProgramGoesOn) {
-    MessageBoxRecorder boxes;
-    struct Throwing : QObject {
-        int handled = 0;
-        bool event(QEvent* e) override {
-            if (e->type() != QEvent::User) return QObject::event(e);
-            if (++handled == 1) throw std::runtime_error("Unable to write to ./x.ini");
-            return true;
-        }
-    } receiver;
-    QEvent first(QEvent::User), second(QEvent::User);
-    QApplication::sendEvent(&receiver, &first);
-    QApplication::sendEvent(&receiver, &second);
-    EXPECT_EQ(receiver.handled, 2);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Unable to write to ./x.ini");
-    EXPECT_EQ(boxes.shown[0].caption, u8(kApplicationTitle));
-    EXPECT_EQ(boxes.shown[0].flags & 0xF0, kMbIconError);
-}
+INSTANTIATE_TEST_SUITE_P(Table, BoxCases, ::testing::ValuesIn(kWindowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -10,9 +10,19 @@ std::vector<std::string> BoxLog::texts() const {
     return out;
 }
 
-void FakePort::clearLog() { log.clear(); }
-void FakePort::addLine(const std::string& line) { log.push_back(line); }
-void FakePort::setStatus(const std::string& text) { status = text; }
+// The log and the status line only where the window has them, as a window.
+void FakePort::clearLog() {
+    require(Control::Memo1, {ControlKind::Memo, ControlKind::WideMemo});
+    log.clear();
+}
+void FakePort::addLine(const std::string& line) {
+    require(Control::Memo1, {ControlKind::Memo, ControlKind::WideMemo});
+    log.push_back(line);
+}
+void FakePort::setStatus(const std::string& text) {
+    require(Control::StatusBar1, {ControlKind::StatusBar});
+    status = text;
+}
 
 void FakePort::repaint() {
     paintedLog = log;

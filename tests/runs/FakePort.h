@@ -39,7 +39,8 @@ struct BoxLog {
 
 class FakePort : public MemoryPort {
 public:
-    // form: the window's form; a control it does not have is refused.
+    // form: the window's form; a control it does not have, or one of another
+    // kind, is refused, and so are the log and the status line where it has none.
     FakePort(BoxLog& boxes, const FormDesign& form) : MemoryPort(form), boxes_(boxes) {}
 
     std::vector<std::string> log;

@@ -32,6 +32,8 @@ protected:
     FakePort port{boxes, kSendDialogForm};
     std::unique_ptr<BackupDialog> backup;
     std::unique_ptr<SendDialog> dialog;
+    RunResult run;          // what the last send to one scale came to
+    ListRunResult listRun;  // and the last send to the list
 
     void SetUp() override {
         backup = std::make_unique<BackupDialog>(backupPort);
@@ -46,7 +48,7 @@ protected:
     }
     void writeFullArchive(const std::string& name = "a.zal") { writeFile(dir.path() / name, archiveOfEveryKind()); }
 
-    bool ticked(std::size_t k) const { return port.ticked.count(kDataKinds[k].checkBox) > 0; }
+    bool ticked(std::size_t k) const { return port.isChecked(kDataKinds[k].checkBox); }
     bool enabled(std::size_t k) const { return port.isEnabled(kDataKinds[k].checkBox); }
     void setTicked(std::size_t k, bool tick) { port.setChecked(kDataKinds[k].checkBox, tick); }
     void tick(std::initializer_list<std::size_t> kinds) {
@@ -64,10 +66,10 @@ protected:
         dialog->FileSelectBtnClick();
     }
     // An archive name typed by hand instead of chosen.
-    void typeArchiveName(const std::string& name) { port.edits[Control::EdFileName] = name; }
-    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
-    void pressSend() { dialog->SendFormatBtnClick(); }
-    void pressSendByList() { dialog->SendByListClick(); }
+    void typeArchiveName(const std::string& name) { port.setEditText(Control::EdFileName, name); }
+    void setAddress(const std::string& address) { port.setEditText(Control::EditScaleNumber, address); }
+    void pressSend() { run = dialog->SendFormatBtnClick(); }
+    void pressSendByList() { listRun = dialog->SendByListClick(); }
 
     const Lines& memo() const { return port.log; }
     const std::string& status() const { return port.status; }

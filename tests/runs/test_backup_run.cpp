@@ -58,6 +58,7 @@ protected:
     BoxLog boxes;
     FakePort port{boxes, kBackupDialogForm};
     std::unique_ptr<BackupDialog> dialog;
+    RunResult run;  // what the last press of "Ulož" came to
 
     void SetUp() override {
         scale.seed(kScale);
@@ -66,15 +67,15 @@ protected:
         setAddress(kScale);
     }
 
-    void setAddress(const std::string& address) { port.edits[Control::EditScaleNumber] = address; }
+    void setAddress(const std::string& address) { port.setEditText(Control::EditScaleNumber, address); }
     void tick(std::initializer_list<std::size_t> kinds) {
-        for (std::size_t k : kinds) port.ticked.insert(kDataKinds[k].checkBox);
+        for (std::size_t k : kinds) port.setChecked(kDataKinds[k].checkBox, true);
     }
     void tickAll() { tick({kFormats, kTexts, kShopName, kPresetKeys, kPlu, kImage}); }
     std::string file(const std::string& name) const { return (dir.path() / name).string(); }
     void pressSave(const std::string& archiveName = "a.zal") {
         port.fileAnswers.push_back(file(archiveName));
-        dialog->SaveToArchiveClick();
+        run = dialog->SaveToArchiveClick();
     }
     std::vector<std::string> files() const {
         const auto names = dir.entries();
@@ -105,6 +106,9 @@ TEST_F(BackupRun, allSixKinds_linesArchiveCallsAndFilesLeft) {
     EXPECT_EQ(memo(), expected);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(dialog->BackupOk);
+    EXPECT_TRUE(run.complete);
+    EXPECT_EQ(run.lines, expected);
+    for (const KindOutcome& kind : run.kinds) EXPECT_TRUE(kind.tried && kind.done && kind.status == 0);
 
     // Members appended in the run's order, each in its own slot.
     std::vector<std::pair<int, std::string>> members;
@@ -155,6 +159,12 @@ TEST_P(BackupRunPerKind, transferFailure_warnsClearsAndKeepsEarlierMembers) {
     EXPECT_EQ(boxes.shown[0].owner, &port);
     EXPECT_TRUE(memo().empty());
     EXPECT_EQ(scale.calls.size(), failing + 1);  // no later kind is tried
+    // The result keeps what the cleared text box no longer shows.
+    EXPECT_FALSE(run.complete);
+    EXPECT_EQ(run.lines.size(), 1 + 3 * failing + 1) << "the start, three lines per kind done, the failing one";
+    EXPECT_EQ(run.failedStatus(), 7);
+    for (std::size_t k = 0; k < 6; ++k)
+        EXPECT_EQ(std::make_pair(run.kinds[k].tried, run.kinds[k].done), std::make_pair(k <= failing, k < failing)) << k;
 
     std::vector<std::pair<int, std::string>> members;
     for (std::size_t k = 0; k < failing; ++k) members.emplace_back(kDataKinds[k].id, data(k));
@@ -444,7 +454,7 @@ TEST_F(BackupRun, showingTheDialogAgain_clearsTheTextAndUnticksEveryKind) {
     ASSERT_FALSE(memo().empty());
     dialog->FormActivate();
     EXPECT_TRUE(memo().empty());
-    EXPECT_TRUE(port.ticked.empty());
+    EXPECT_TRUE(port.tickedBoxes().empty());
 }
 
 }  // namespace

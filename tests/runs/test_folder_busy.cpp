@@ -27,8 +27,8 @@ protected:
         writeFullArchive();
         choose("a.zal");
         setAddress(kScale);
-        backupPort.edits[Control::EditScaleNumber] = kScale;
-        for (std::size_t k = 0; k < kDataKinds.size(); ++k) backupPort.ticked.insert(kDataKinds[k].checkBox);
+        backupPort.setEditText(Control::EditScaleNumber, kScale);
+        for (std::size_t k = 0; k < kDataKinds.size(); ++k) backupPort.setChecked(kDataKinds[k].checkBox, true);
         writeFile(dir.path() / "old.zal", "an older archive");
         writeFile(dir.path() / "seznam.lst", kScale + "\n");
         boxes.shown.clear();

@@ -136,6 +136,8 @@ TEST_F(SendRun, allSixKinds_sentInTableOrderAndTheirFilesDeleted) {
 
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().front();
     EXPECT_EQ(status(), kAllSent);
+    EXPECT_TRUE(run.complete);
+    for (const KindOutcome& kind : run.kinds) EXPECT_TRUE(kind.tried && kind.done && kind.status == 0);
     Lines expectedLog{file("a.zal")};
     std::vector<std::string> expectedCommands;
     for (std::size_t k = 0; k < 6; ++k) {
@@ -214,6 +216,9 @@ TEST_P(SendRunPerKind, transferFailure_warnsShowsNotSentAndKeepsOnlyThatUploadFi
     expectWarning(0, kExpected[failing].transfer);
     EXPECT_EQ(status(), std::string(kExpected[failing].notSent));
     EXPECT_EQ(memo(), uploadsUpTo(failing));
+    EXPECT_FALSE(run.complete);
+    EXPECT_EQ(run.failedStatus(), 7);
+    EXPECT_EQ(run.kinds[failing].tried && !run.kinds[failing].done, true);
     auto expectedCommands = commandsBefore(failing);
     expectedCommands.push_back(command(failing, kScale));
     EXPECT_EQ(scale.commands(), expectedCommands);
@@ -338,13 +343,13 @@ TEST_F(SendRun, progressIsOnScreenBeforeEveryTransfer) {
 }
 
 TEST_F(SendDialogTest, creation_captionsFromTheTableAndTheCreationHandler) {
-    EXPECT_EQ(port.captions[Control::Window], "Odeslání formátů a textů do váhy");
-    EXPECT_EQ(port.captions[Control::GroupBox1], "Výběr souborů");
-    EXPECT_EQ(port.captions[Control::CheckBoxShopName], "Název obchodu");
-    EXPECT_EQ(port.captions[Control::CheckBoxPresety], "Rychloklávesy");
-    EXPECT_EQ(port.captions[Control::CheckBoxImg], "Image");
-    EXPECT_EQ(port.captions[Control::BackBtn], "Zpět");
-    EXPECT_EQ(port.captions[Control::SendFormatBtn], "Odeslat");
+    EXPECT_EQ(port.caption(Control::Window), "Odeslání formátů a textů do váhy");
+    EXPECT_EQ(port.caption(Control::GroupBox1), "Výběr souborů");
+    EXPECT_EQ(port.caption(Control::CheckBoxShopName), "Název obchodu");
+    EXPECT_EQ(port.caption(Control::CheckBoxPresety), "Rychloklávesy");
+    EXPECT_EQ(port.caption(Control::CheckBoxImg), "Image");
+    EXPECT_EQ(port.caption(Control::BackBtn), "Zpět");
+    EXPECT_EQ(port.caption(Control::SendFormatBtn), "Odeslat");
     EXPECT_EQ(status(), "Komuniační klídek");
 }
 

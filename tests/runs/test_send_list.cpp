@@ -62,6 +62,8 @@ TEST_F(SendToList, twoScalesFormatsAndPlu_eachGetsBothWithTheEmptyBoxBeforeEvery
     EXPECT_EQ(statusAtCall, (std::vector<std::string>{std::string(kListProgress[kFormats]), std::string(kListProgress[kPlu]),
                                                   std::string(kListProgress[kFormats]), std::string(kListProgress[kPlu])}));
     EXPECT_EQ(status(), kAllSent);
+    EXPECT_TRUE(listRun.complete);
+    EXPECT_EQ(listRun.lines, runLog());
 
     ASSERT_EQ(boxes.shown.size(), 2u);
     expectBox(0, "", "", kMbOk);
@@ -189,6 +191,9 @@ TEST_F(SendToList, failedTransfers_areOnlyLoggedAndTheirFilesDeleted) {
     }
     expected.push_back("Odeslání se nezdařilo u 3 z 3 vah");
     EXPECT_EQ(runLog(), expected);
+    EXPECT_EQ(listRun.lines, expected);
+    EXPECT_EQ(std::make_tuple(listRun.complete, listRun.stopped, listRun.visited, listRun.failed),
+              std::make_tuple(false, false, 3, 3));
     EXPECT_EQ(status(), "Odeslání se nezdařilo u 3 z 3 vah");
     // Only the three empty boxes before the PLU steps.
     ASSERT_EQ(boxes.shown.size(), 3u);
@@ -210,6 +215,7 @@ TEST_F(SendToList, memberMissing_endsTheWholeRunAtTheFirstScale) {
     EXPECT_EQ(scale.commands(), std::vector<std::string>{command(kFormats, kFirst)});
     EXPECT_EQ(runLog(), (Lines{std::string(upload(kFirst, kFormats)), std::string(upload(kFirst, kTexts))}));
     EXPECT_EQ(status(), std::string(kListProgress[kTexts]));
+    EXPECT_TRUE(listRun.stopped && !listRun.complete);
 }
 
 TEST_F(SendToList, shortArchiveName_remindsThenTheMissingArchiveEndsTheRun) {
@@ -255,6 +261,7 @@ TEST_F(SendToList, oneScaleFailing_theEndLineSaysHowManyDidNotGetEverything) {
     EXPECT_EQ(runLog().back(), "Odeslání se nezdařilo u 1 z 3 vah");
     EXPECT_EQ(status(), "Odeslání se nezdařilo u 1 z 3 vah");
     EXPECT_EQ(scale.calls.size(), 6u);
+    EXPECT_EQ(std::make_tuple(listRun.complete, listRun.visited, listRun.failed), std::make_tuple(false, 3, 1));
 }
 
 // A list saved as UTF-8 by a Windows editor starts with a byte-order mark;

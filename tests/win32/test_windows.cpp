@@ -6,6 +6,7 @@
 #include "FileIo.h"
 #include "ScaleCommand.h"
 #include "ScratchFolder.h"
+#include "WindowCases.h"
 #include "win32/Boxes.h"
 #include "win32/Mwbackupscale.h"
 #include "win32/Saveformat90.h"
@@ -282,20 +283,6 @@ TEST_F(Windows, aScreenOfAnotherDpi_scalesTheLayoutTheFontAndThePictures) {
     if (icon.hbmColor) DeleteObject(icon.hbmColor);
 }
 
-TEST_F(Windows, panelClick_onlyWarnsEveryTime) {
-    window->show();
-    for (int i = 0; i < 2; ++i) click(window->control(Control::Panel1));
-    pump(200, [&] { return boxes.shown.size() >= 2; });
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    for (const MessageBoxCall& box : boxes.shown) {
-        EXPECT_EQ(box.text, "Tady si nic nevyklikáš!");
-        EXPECT_EQ(box.caption, "895té Vážné varování");
-        EXPECT_EQ(box.flags, unsigned(MB_OK | MB_ICONWARNING));
-        EXPECT_EQ(box.owner, window->hwnd());
-    }
-    EXPECT_TRUE(IsWindowVisible(window->hwnd()));
-}
-
 TEST_F(Windows, clockShowsZerosUntilTheFirstTickThenTheTimeOfDay) {
     EXPECT_EQ(window->controlText(Control::Panel1), "00:00:00");
     pump(3000, [&] { return window->controlText(Control::Panel1) != "00:00:00"; });
@@ -350,20 +337,6 @@ TEST_F(Windows, sendButtonShowsTheSendDialogModally_andEscapeClosesIt) {
     EXPECT_EQ(send->controlText(Control::StatusBar1), "Komuniační klídek");
 }
 
-TEST_F(Windows, settingsThatCannotBeWritten_areReportedAndTheDialogClosesAnyway) {
-    test::writeFile(dir / "Skladex.ini", "[SOUBOR_ZALOHY]\r\n");
-    SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
-    runSoon([&] { SendMessageW(save->hwnd(), WM_CLOSE, 0, 0); });
-    SendMessageW(window->control(Control::MakeBackupBtn), BM_CLICK, 0, 0);
-    SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].text.find("Skladex.ini"), std::string::npos) << boxes.shown[0].text;
-    EXPECT_EQ(boxes.shown[0].caption, "Zalohovani dat vah DIGI ");
-    EXPECT_EQ(boxes.shown[0].flags, unsigned(MB_OK | MB_ICONERROR));
-    EXPECT_FALSE(IsWindowVisible(save->hwnd()));
-    EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
-}
-
 TEST_F(Windows, clicksDuringARun_areDroppedAndLaterOnesArrive) {
     save->show();
     HWND button = save->control(Control::SaveToArchive);
@@ -401,49 +374,59 @@ TEST_F(Windows, archiveChoice_offersBothFiltersFromTheWorkingFolder) {
     EXPECT_EQ(fileDialogFilter(call.request.filters), std::wstring(expected, std::size(expected)));
 }
 
-// An error thrown by a handler is shown in the standard error box, and the
-// window handles the next event as before.
-TEST(WindowErrors, anErrorEscapingAHandler_isShownAndTheWindowGoesOn) {
+// The boxes of the table both front ends walk. After an error escaping a
+// handler the window handles the next event as before; the dialog whose
+// settings cannot be written closes all the same; no insert is left in the
+// system's text of a library that cannot be bound.
+class BoxCases : public Windows, public ::testing::WithParamInterface<test::WindowCase> {};
+
+TEST_P(BoxCases, shownAsTheTableSays) {
     static constexpr ControlDesign kButton[] = {{Control::BitBtn1, ControlKind::Button, 0, 0, 60, 25, "Boom", TabStop}};
-    class Throwing : public zalohy::win32::Form {
-    public:
+    struct Throwing : zalohy::win32::Form {
         Throwing() : Form({"Test", 100, 40, false, kButton}, nullptr) {}
         int handled = 0;
-
-    protected:
         void onCommand(Control, int) override {
-            if (++handled == 1) throw std::runtime_error("Unable to write to .\\x.ini");
+            if (++handled == 1) throw std::runtime_error("Unable to write to x.ini");
         }
-    } form;
-    BoxRecorder boxes;
-    SendMessageW(form.control(Control::BitBtn1), BM_CLICK, 0, 0);
-    SendMessageW(form.control(Control::BitBtn1), BM_CLICK, 0, 0);
-    EXPECT_EQ(form.handled, 2);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Unable to write to .\\x.ini");
-    EXPECT_EQ(boxes.shown[0].caption, "Zalohovani dat vah DIGI ");
-    EXPECT_EQ(boxes.shown[0].flags, unsigned(MB_OK | MB_ICONERROR));
+    };
+    const std::string name = GetParam().name;
+    if (name == "panelClickedTwice") {
+        window->show();
+        for (int i = 0; i < 2; ++i) click(window->control(Control::Panel1));
+        pump(200, [&] { return boxes.shown.size() >= 2; });
+        EXPECT_TRUE(IsWindowVisible(window->hwnd()));
+        for (const MessageBoxCall& box : boxes.shown) EXPECT_EQ(box.owner, window->hwnd());
+    } else if (name == "errorEscapingAHandler") {
+        Throwing form;
+        for (int i = 0; i < 2; ++i) SendMessageW(form.control(Control::BitBtn1), BM_CLICK, 0, 0);
+        EXPECT_EQ(form.handled, 2);
+    } else if (name == "settingsNotWritten") {
+        test::writeFile(dir / "Skladex.ini", "[SOUBOR_ZALOHY]\r\n");
+        SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
+        runSoon([&] { SendMessageW(save->hwnd(), WM_CLOSE, 0, 0); });
+        SendMessageW(window->control(Control::MakeBackupBtn), BM_CLICK, 0, 0);
+        SetFileAttributesW((dir / "Skladex.ini").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_FALSE(IsWindowVisible(save->hwnd()));
+        EXPECT_TRUE(IsWindowEnabled(window->hwnd()));
+    } else if (name == "libraryNotBound") {
+        const LibraryBinding binding = ScaleLibrary::bindFile("C:\\nonexistent-folder\\TWSWTCP.DLL");
+        EXPECT_FALSE(reportLibraryBinding(binding) || binding.reason.empty());
+        for (const MessageBoxCall& box : boxes.shown) {
+            EXPECT_NE(box.text.find("C:\\nonexistent-folder\\TWSWTCP.DLL\n" + binding.reason), std::string::npos);
+            EXPECT_EQ(box.text.find("%1"), std::string::npos) << box.text;
+        }
+    }
+    test::expectBoxes(boxes.shown, GetParam(), [](const std::string& text) { return text; });
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, BoxCases, ::testing::ValuesIn(test::kWindowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WindowBoxes, aBoxWithOnlyOk_countsAsOkHoweverItIsClosed) {
     Boxes::setMessageBoxHandler([](const MessageBoxCall&) { return IDCANCEL; });
     EXPECT_EQ(Boxes::messageBox(nullptr, "a", "b", MB_OK | MB_ICONWARNING), kIdOk);
     EXPECT_EQ(Boxes::messageBox(nullptr, "a", "b", MB_OKCANCEL | MB_ICONWARNING), kIdCancel);
     Boxes::setMessageBoxHandler({});
-}
-
-TEST(Startup, aLibraryThatCannotBeBound_isNamedWithTheReason) {
-    BoxRecorder boxes;
-    const LibraryBinding binding = ScaleLibrary::bindFile("C:\\nonexistent-folder\\TWSWTCP.DLL");
-    ASSERT_FALSE(binding.ok);
-    EXPECT_FALSE(reportLibraryBinding(binding));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    const std::string& text = boxes.shown[0].text;
-    EXPECT_NE(text.find("C:\\nonexistent-folder\\TWSWTCP.DLL"), std::string::npos) << text;
-    EXPECT_NE(text.find(binding.reason), std::string::npos) << text;
-    EXPECT_EQ(text.find("%1"), std::string::npos) << text;
-    EXPECT_EQ(boxes.shown[0].caption, "Zalohovani dat vah DIGI ");
-    EXPECT_EQ(boxes.shown[0].flags, unsigned(MB_OK | MB_ICONERROR));
 }
 
 TEST(Startup, theApplicationWindowCarriesTheTitleAndOwnsTheMainWindow) {

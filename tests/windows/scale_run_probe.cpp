@@ -52,8 +52,8 @@ int backup(const std::string& address, const std::string& archive) {
     PrintingPort port(kBackupDialogForm, archive);
     BackupDialog dialog(port, "probe-settings.ini");  // never written: FormClose is not called
     dialog.FormActivate();
-    port.edits[Control::EditScaleNumber] = address;
-    for (const DataKind& kind : kDataKinds) port.ticked.insert(kind.checkBox);
+    port.setEditText(Control::EditScaleNumber, address);
+    for (const DataKind& kind : kDataKinds) port.setChecked(kind.checkBox, true);
     dialog.SaveToArchiveClick();
     return port.boxes == 0 && dialog.BackupOk && port.lastLine == "máte zazálohované!" ? 0 : 1;
 }
@@ -65,7 +65,7 @@ int send(const std::string& archive, const std::string& address) {
     SendDialog dialog(port, runner);
     dialog.FormActivate();
     dialog.FileSelectBtnClick();  // ticks the kinds the archive holds
-    port.edits[Control::EditScaleNumber] = address;
+    port.setEditText(Control::EditScaleNumber, address);
     dialog.SendFormatBtnClick();
     return port.boxes + backupPort.boxes == 0 && port.status == "Navolené datové soubory jsou odeslány" ? 0 : 1;
 }

@@ -1,18 +1,9 @@
+// The stop request on Windows: the console's control events.
 #include "StopSignal.h"
 
-#ifdef _WIN32
 #include <windows.h>
-#else
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace zalohy::emulator {
-
-#ifdef _WIN32
 
 namespace {
 
@@ -49,38 +40,5 @@ bool installStopSignal(net::NativeSocket& wake, std::string& error) {
     wake = reader.native();
     return true;
 }
-
-#else
-
-namespace {
-
-int wakeWrite = -1;
-
-extern "C" void onStopSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto ignored = ::write(wakeWrite, &byte, 1);
-}
-
-}  // namespace
-
-bool installStopSignal(net::NativeSocket& wake, std::string& error) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
-        return false;
-    }
-    wakeWrite = pipeEnds[1];
-    ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-    wake = pipeEnds[0];
-    return true;
-}
-
-#endif
 
 }  // namespace zalohy::emulator

@@ -1,0 +1,213 @@
+#include "ScaleRuns.h"
+
+#include "BackupArchive.h"
+#include "BackupDialog.h"
+#include "ConsolePort.h"
+#include "DataKind.h"
+#include "FileIo.h"
+#include "Platform.h"
+#include "ScaleCommand.h"
+
+#include <algorithm>
+#include <ctime>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+static_assert(kKindWords.size() == kDataKinds.size());
+
+std::string kindsArgument(const KindSet& kinds) {
+    std::string text;
+    for (bool kind : kinds) text.push_back(kind ? '1' : '0');
+    return text;
+}
+
+KindSet kindsFromArgument(const std::string& text) {
+    KindSet kinds{};
+    for (std::size_t i = 0; i < kinds.size() && i < text.size(); ++i) kinds[i] = text[i] == '1';
+    return kinds;
+}
+
+std::optional<KindSet> kindsOption(const Call& call) {
+    const std::optional<std::string> given = call.value("kinds");
+    if (!given) return std::nullopt;
+    const std::string_view list = *given;
+    KindSet kinds{};
+    for (std::size_t at = 0;;) {
+        const std::size_t comma = list.find(',', at);
+        const std::string_view word = list.substr(at, comma == std::string_view::npos ? comma : comma - at);
+        const auto found = std::find(kKindWords.begin(), kKindWords.end(), word);
+        if (found == kKindWords.end())
+            throw UsageError{"unknown kind '" + std::string(word) +
+                             "' (kinds: formaty,texty,nazev,presety,plu,image)"};
+        kinds[static_cast<std::size_t>(found - kKindWords.begin())] = true;
+        if (comma == std::string_view::npos) return kinds;
+        at = comma + 1;
+    }
+}
+
+std::optional<std::string> backupFirstOption(const Call& call) {
+    const std::optional<std::string> folder = call.value("backup-first");
+    if (call.has("force") && !folder) throw UsageError{"--force needs --backup-first"};
+    if (folder) return absolutePath(*folder);
+    return std::nullopt;
+}
+
+std::string absolutePath(const std::string& given) {
+    std::error_code ec;
+    const fs::path path = fs::absolute(fileio::toPath(given), ec);
+    return ec ? given : fileio::toUtf8(path.lexically_normal());
+}
+
+bool enterWorkFolder(const Call& call) {
+    const std::optional<std::string> work = call.value("work");
+    if (!work) return true;
+    std::error_code ec;
+    fs::current_path(fileio::toPath(*work), ec);
+    if (ec) complain("cannot work in " + *work + ": " + ec.message());
+    return !ec;
+}
+
+// The scale library beside zaltool (the build tree, the Windows zips), or
+// where an installation keeps it with the program.
+bool bindLibrary() {
+    const LibraryBinding beside = ScaleLibrary::bindBesideExecutable();
+    if (beside.ok) return true;
+    std::string problem = beside.message();
+#ifdef ZALOHY_TOOL_TO_LIBRARY
+    const LibraryBinding installed = ScaleLibrary::bindNearExecutable(ZALOHY_TOOL_TO_LIBRARY);
+    if (installed.ok) return true;
+    problem += "; " + installed.message();
+#endif
+    complain(problem);
+    return false;
+}
+
+namespace {
+
+// Whether the archive's directory lists every kind of the set.
+bool archiveHolds(const std::string& path, const KindSet& kinds) {
+    BackupArchive archive(path);
+    std::array<std::int32_t, 10> ids{};
+    if (!archive.ReadDirectory(ids)) return false;
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        if (kinds[i] && ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] != kDataKinds[i].id)
+            return false;
+    return true;
+}
+
+std::string withStatus(const std::string& text, int status) {
+    return text + " (stav " + std::to_string(status) + ")";
+}
+
+}  // namespace
+
+// The dialog shown, the address typed, the kinds ticked, "Ulož" pressed and
+// the archive chosen.
+bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, int* status,
+                 JobOutput& out) {
+    ConsolePort port(kBackupDialogForm);
+    port.setSink([&out](bool error, const std::string& text) { out.write(error, text); });
+    port.setChosenFile(archive);
+    BackupDialog dialog(port, std::string());  // no settings file: its FormClose is never called
+    dialog.FormActivate();
+    port.setEditText(Control::EditScaleNumber, address);
+    for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
+    const RunResult run = dialog.SaveToArchiveClick();
+    if (status) *status = run.failedStatus();
+    if (!run.complete || port.problemBoxes() > 0) return false;
+    if (archiveHolds(archive, kinds)) return true;
+    complain(archive + " neobsahuje všechny zazálohované druhy dat", out);
+    return false;
+}
+
+Placed backUpInPlace(const std::string& address, const fs::path& target, const KindSet& kinds, files::Replace replace,
+                     int* status, JobOutput& out) {
+    const std::optional<fs::path> temp = files::temporaryNameBeside(target);
+    if (!temp) return Placed::NoTemporary;
+    if (!backUpScale(address, fileio::toUtf8(*temp), kinds, status, out)) {
+        fileio::removeQuietly(*temp);
+        return Placed::Incomplete;
+    }
+    return files::placeFile(*temp, target, {replace}) ? Placed::Done : Placed::NotPlaced;
+}
+
+std::string communicationFailureLine(const std::string& address, int status) {
+    return withStatus(address + ": Chyba komunikace s váhou", status);
+}
+
+std::string localTime(const char* format) {
+    const std::tm local = platform::localTime(std::time(nullptr));
+    char text[32] = {};
+    std::strftime(text, sizeof text, format, &local);
+    return text;
+}
+
+std::string today() { return localTime("%Y-%m-%d"); }
+
+std::string archiveName(const std::string& address, const std::string& date) {
+    std::string name;
+    for (const char c : address) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        name.push_back(plain ? c : '_');
+    }
+    return name + "-" + date + ".zal";
+}
+
+std::string safetyArchiveName(const std::string& address, const std::string& stamp) {
+    return archiveName(address, stamp + "-pred-odeslanim");
+}
+
+bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
+                      JobOutput& out) {
+    if (std::none_of(kinds.begin(), kinds.end(), [](bool kind) { return kind; })) return true;  // nothing replaced
+
+    const fs::path target =
+        fileio::toPath(folder) / fileio::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
+    const std::string shown = fileio::toUtf8(target);
+    say(address + ": záloha před odesláním do " + shown, out);
+
+    int status = 0;
+    std::string why;
+    Placed placed = Placed::Incomplete;
+    if (fileio::exists(shown)) {
+        why = "soubor " + shown + " už existuje";
+    } else {
+        placed = backUpInPlace(address, target, kinds, files::Replace::No, &status, out);
+        if (placed == Placed::NoTemporary) why = "nelze vytvořit soubor ve složce " + folder;
+        if (placed == Placed::NotPlaced) why = "nelze přejmenovat zálohu na " + shown;
+    }
+    if (placed == Placed::Done) {
+        say(address + ": záloha před odesláním uložena do " + shown, out);
+        return true;
+    }
+    std::string said = address + ": záloha před odesláním se nezdařila";
+    if (status != 0) said = withStatus(said, status);
+    if (!why.empty()) said += ": " + why;
+    said += force ? "; odesílá se přesto (--force)" : "; do váhy nebylo nic odesláno";
+    say(said, out);
+    complain(said, out);
+    return force;
+}
+
+ScaleCheck askShopName(const std::string& address) {
+    ScaleCheck result;
+    result.status = RunScaleCommand(scaleCommandLine(kDataKinds[kShopName].downloadWord, address));
+    // Only 0 is taken for an answer: what other statuses mean depends on the
+    // library in use (a vendor's numbers are not ours), and a dead scale must
+    // never pass for a live one.
+    result.answered = result.status == 0;
+    fileio::removeQuietly(fileio::toPath(scaleFileName(address, kDataKinds[kShopName].downloadedSuffix)));
+    return result;
+}
+
+std::string checkLine(const std::string& address, const ScaleCheck& check) {
+    if (!check.problem.empty()) return address + ": nelze ověřit: " + check.problem;
+    if (check.answered) return withStatus(address + ": váha odpovídá", check.status);
+    return withStatus(address + ": váha neodpovídá", check.status);
+}
+
+}  // namespace zalohy

@@ -1,0 +1,117 @@
+// zaltool backup-list LIST DIR: every scale of the list backed up into
+// DIR/ADDRESS-YYYY-MM-DD.zal, each a job of the job runner.
+#include "FileIo.h"
+#include "ListArchive.h"
+#include "ListRun.h"
+#include "ScaleRuns.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+constexpr const char* kJobArchive = "zaltool-job.zal";
+
+// "<address part>-YYYY-MM-DD.zal"
+bool isGeneration(const std::string& name, const std::string& addressPart) {
+    const std::string date = "YYYY-MM-DD";
+    if (name.size() != addressPart.size() + date.size() + 4 || name.compare(0, addressPart.size(), addressPart) != 0 ||
+        !name.ends_with(".zal"))
+        return false;
+    for (std::size_t i = 0; i < date.size(); ++i) {
+        const char c = name[addressPart.size() + i];
+        if (date[i] == '-' ? c != '-' : (c < '0' || c > '9')) return false;
+    }
+    return true;
+}
+
+// "*-YYYY-MM-DD.zal.<8 hex digits>.tmp": a temporary archive of backup-list.
+bool isListTemp(const std::string& name) {
+    const std::size_t zal = name.rfind(".zal.");
+    if (zal == std::string::npos || zal < 11 || name.size() != zal + 5 + 8 + 4 || !name.ends_with(".tmp")) return false;
+    return isGeneration(name.substr(0, zal + 4), name.substr(0, zal - 10)) &&
+           fileio::isTempNameOf(name, name.substr(0, zal + 4));
+}
+
+// The archives of one address that backup-list made, addressPart +
+// "YYYY-MM-DD.zal" in `folder`: all but the `keep` newest are removed.
+void pruneGenerations(const fs::path& folder, const std::string& addressPart, int keep) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = fileio::toUtf8(it->path().filename());
+        std::error_code typeError;
+        if (isGeneration(name, addressPart) && it->is_regular_file(typeError)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), std::greater<>());  // the newest date first
+    for (std::size_t i = static_cast<std::size_t>(keep); i < names.size(); ++i)
+        fileio::removeFile(fileio::toUtf8(folder / fileio::toPath(names[i])));
+}
+
+// One scale: ADDRESS TARGET KINDS KEEP.
+int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
+    if (args.size() != 4 || !bindLibrary()) return 1;
+    const std::string& address = args[0];
+    const fs::path target = fileio::toPath(args[1]);
+    const std::string& shown = args[1];
+    std::error_code ec;
+    const fs::path archive = fs::current_path(ec) / kJobArchive;
+    fileio::removeQuietly(archive);
+    int status = 0;
+    bool complete = backUpScale(address, fileio::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
+    if (complete && !placeListArchive(archive, target)) {
+        complain("nelze zapsat " + shown, out);
+        complete = false;
+    }
+    fileio::removeQuietly(archive);
+    if (complete) {
+        say(address + ": zazálohováno do " + shown, out);
+        if (const int keep = std::atoi(args[3].c_str()); keep > 0) {
+            const std::string part = archiveName(address, "");  // "<address>-.zal"
+            pruneGenerations(target.parent_path(), part.substr(0, part.size() - 4), keep);
+        }
+        return 0;
+    }
+    if (status != 0) say(communicationFailureLine(address, status), out);
+    say(address + ": NEZAZÁLOHOVÁNO" + (fs::exists(target, ec) ? "; starší " + shown + " zůstává" : ""), out);
+    complain(address + ": nezazálohováno", out);
+    return 1;
+}
+
+const WorkRegistration work{"backup", backupScaleWork};
+
+Exit backupList(const Call& call) {
+    const KindSet kinds = kindsOption(call).value_or(kAllKinds);
+    const int keep = call.number("keep", 1000000, 0);
+    ListRun run;
+    run.listName = call.operands[0];
+    const std::string dir = absolutePath(call.operands[1]);
+    const fs::path folder = fileio::toPath(dir);
+    std::error_code ec;
+    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.jobs = jobsOption(call);
+    run.what = "záloha";
+    if (!bindLibrary()) return Exit::Failed;
+    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
+    // Temporary archives that no running job holds: left by killed runs.
+    run.prepare = [&] { return sweepLeftovers(folder, isListTemp), true; };
+    const std::string date = today();
+    run.job = [&](const ScaleListEntry& entry) {
+        const std::string target = fileio::toUtf8(folder / fileio::toPath(archiveName(entry.address, date)));
+        return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
+                   "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address};
+    };
+    return runList(run);
+}
+
+const CommandRegistration registered{
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K]",
+     "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", 2, 2,
+     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}}, backupList, CommandGroup::Run, 30, kRunOptionsHelp}};
+
+}  // namespace
+
+}  // namespace zalohy

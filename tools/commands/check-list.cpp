@@ -1,0 +1,49 @@
+// zaltool check-list LIST: every scale of the list checked, each a job of the
+// job runner, whose job folders live in a scratch folder of this run.
+#include "FileIo.h"
+#include "ListRun.h"
+#include "ScaleRuns.h"
+#include "ScratchFolders.h"
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+// One scale: ADDRESS, asked in the job's folder, which the runner removes.
+int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
+    if (args.size() != 1 || !bindLibrary()) return 1;
+    const ScaleCheck result = askShopName(args[0]);
+    const std::string said = checkLine(args[0], result);
+    say(said, out);
+    if (result.answered) return 0;
+    complain(said, out);
+    return 1;
+}
+
+const WorkRegistration work{"check", checkScaleWork};
+
+Exit checkList(const Call& call) {
+    ListRun run;
+    run.listName = call.operands[0];
+    run.jobs = jobsOption(call);
+    run.what = "kontrola";
+    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address}; };
+    if (!bindLibrary()) return Exit::Failed;
+    std::error_code ec;
+    const std::optional<files::HeldFolder> folder =
+        files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
+    if (!folder) return complain("nelze vytvořit pomocnou složku");
+    run.work = fileio::toUtf8(folder->path());
+    return runList(run);
+}
+
+const CommandRegistration registered{
+    {"check-list", "LIST [--jobs=N]",
+     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption},
+     checkList, CommandGroup::Safety, 30, "  --jobs=N  up to N scales at once (1 to 64, default 1)\n"}};
+
+}  // namespace
+
+}  // namespace zalohy

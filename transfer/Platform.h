@@ -1,0 +1,160 @@
+// What differs between POSIX and Windows, behind one interface: files and
+// folders (wide names, sync, exclusive creation, renames that never replace,
+// files held by a running job), processes (own path, children that die with
+// their parent), the scale library's loading, local time and the console.
+// Platform_posix.cpp and Platform_win32.cpp implement it; the build takes
+// one. Paths are std::filesystem::path; UTF-8 only where text meets the
+// system (command lines, error texts).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zalohy::platform {
+
+// ------------------------------------------------------------------ files
+
+// A path from UTF-8 text: its bytes as they are on POSIX, wide characters on
+// Windows (never through the ANSI code page).
+std::filesystem::path pathFromUtf8(const std::string& utf8);
+
+// fopen with a binary mode ("rb", "r+b", "wb", "w+b"; "x" as in "w+bx"
+// creates the file exclusively), wide names on Windows.
+std::FILE* openFile(const std::filesystem::path& path, const char* mode);
+// 64-bit positions (SEEK_SET, SEEK_END); tellFile gives -1 on failure.
+bool seekFile(std::FILE* file, std::int64_t offset, int whence);
+std::int64_t tellFile(std::FILE* file);
+// Flushes the stream and has the system put the file on the disk (fsync,
+// FlushFileBuffers). A file system that cannot sync counts as synced.
+bool syncFile(std::FILE* file);
+// Has the system put a folder's entries (new, removed, renamed names) on the
+// disk; nothing on Windows, where folders are not synced this way. Empty:
+// the working folder.
+void syncFolder(const std::filesystem::path& folder);
+// Opens a regular file for reading and nothing else: `notAFile` when the
+// name gives something else (a folder, a device, a FIFO, which is not waited
+// for). The type is taken from what was opened, not from the name, so
+// nothing can be swapped in between.
+std::FILE* openRegularFile(const std::filesystem::path& path, bool& notAFile);
+
+// A regular file as its directory entry gives it (hidden or system entries do
+// not count on Windows): its name without folder, and its size.
+struct DirEntry {
+    std::filesystem::path name;
+    std::uint64_t size = 0;
+};
+std::optional<DirEntry> findOrdinaryFile(const std::filesystem::path& path);
+// Cuts a file to its first size bytes in one change of its length; a
+// symbolic link is not followed on POSIX.
+bool truncateFile(const std::filesystem::path& path, std::int64_t size);
+// Renames `from` to `to`; fails when `to` exists, leaving both as they are
+// (also when it appears meanwhile, where the file system can tell).
+bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Two names of one folder compared as the file system does (Windows does not
+// tell letter case apart).
+bool sameFileName(const std::filesystem::path& a, const std::filesystem::path& b);
+// Lets the kernel copy up to maxBytes from the current position of `in` to
+// that of `out` (Linux, when both positions lie alike within a page); the
+// streams continue where it stopped. Returns the bytes copied, 0 where the
+// system cannot; `failed` when the streams could not be positioned after.
+std::int64_t kernelCopy(std::FILE* in, std::FILE* out, std::int64_t maxBytes, bool& failed);
+
+// Files a running job holds while it writes them (flock, LockFileEx beyond
+// the file's end): a sweep removes only the files nobody holds. Creates
+// `path` exclusively for writing and locks it; held until closed. Nothing
+// when the name is taken, the file cannot be made, or it was removed before
+// it was locked.
+std::FILE* createHeldFile(const std::filesystem::path& path);
+// Removes `path` (a file, or a symbolic link) unless a live process holds it.
+// True when it was removed.
+bool removeUnlessHeld(const std::filesystem::path& path);
+
+// The lock on a folder's lock file (FolderLock). tryLockFile opens or creates
+// `lockFile` and locks it without waiting, calling `between` after the
+// opening (tests); Taken while another process holds it; Failed with the
+// system's reason when no lock file can be had at all.
+enum class LockAttempt { Locked, Taken, Failed };
+inline constexpr std::intptr_t kNoLock = -1;
+LockAttempt tryLockFile(const std::filesystem::path& lockFile, std::intptr_t& lock, std::string& reason,
+                        const std::function<void()>& between);
+// Removes the lock file while still locked, then lets the lock go.
+void unlockFile(const std::filesystem::path& lockFile, std::intptr_t& lock);
+
+// `digits` random lower-case hexadecimal digits (at most 16), for names of
+// temporary files and folders (File.cpp: the same on every system).
+std::string randomHex(int digits);
+
+// -------------------------------------------------------------- processes
+
+using ProcessId = std::int64_t;
+ProcessId currentProcessId();
+// The running program's own file, or an empty path when it cannot be told.
+std::filesystem::path ownExecutable();
+
+// Child processes that die with this one: on Windows they belong to a job
+// object that kills them when this process ends; on Linux the child asks for
+// the same itself (dieWithParent).
+class ChildProcesses {
+public:
+    struct Child {
+        std::intptr_t handle = -1;  // a process handle or a process id
+    };
+    ChildProcesses();
+    ~ChildProcesses();
+    ChildProcesses(const ChildProcesses&) = delete;
+    ChildProcesses& operator=(const ChildProcesses&) = delete;
+
+    // Starts `program` with `args` (UTF-8, each reaching the child intact),
+    // with this process's environment and working folder.
+    std::optional<Child> start(const std::filesystem::path& program, const std::vector<std::string>& args);
+    // Waits for one of `children` to end: its index and its exit status, -1
+    // when it did not end normally (a signal, a status beyond 255).
+    static std::pair<std::size_t, int> waitAny(const std::vector<Child>& children);
+    // The same for one child without waiting: nothing while it runs. An ended
+    // child is let go of (ask once).
+    static std::optional<int> ended(const Child& child);
+
+private:
+    std::intptr_t job_ = -1;
+};
+
+// Called first in a child process: the child is killed when its parent ends
+// (Linux). False when the process that started it, `parent`, is gone already.
+bool dieWithParent(ProcessId parent);
+
+// ------------------------------------------------------------ scale library
+
+// "libtwswtcp.so" or "TWSWTCP.DLL".
+const char* scaleLibraryFileName();
+// Loads the library for good and finds its entry point (twswtcp_entry; on
+// Windows the export by ordinal 2). On failure `entry` is null and `reason`
+// says why in the system's words (empty: a Windows library without the
+// export by ordinal 2); `wrongBitness` when the library was built for the
+// other word size.
+struct LoadedEntry {
+    void* entry = nullptr;
+    std::string reason;
+    bool wrongBitness = false;
+};
+LoadedEntry loadScaleEntry(const std::filesystem::path& library);
+
+// ---------------------------------------------------------- time, console
+
+std::tm localTime(std::time_t when);
+
+// A console program's start: stdout and stderr take bytes as written (a line
+// ends in LF on Windows too, not CR LF), and argv holds the command line as
+// UTF-8 (on Windows rebuilt from the wide command line, so a name such as
+// C:\Users\Jiří\... reaches the program intact). Nothing elsewhere.
+void prepareConsole(int& argc, char**& argv);
+// stdout and stderr take UTF-8 bytes as written: binary mode and the
+// console's UTF-8 code page on Windows; nothing elsewhere.
+void prepareConsoleOutput();
+
+}  // namespace zalohy::platform
