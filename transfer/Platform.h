@@ -121,7 +121,8 @@ public:
     static std::optional<int> ended(const Child& child);
 
 private:
-    std::intptr_t job_ = -1;
+    // The job object on Windows; unused on POSIX, where each child asks itself.
+    [[maybe_unused]] std::intptr_t job_ = -1;
 };
 
 // Called first in a child process: the child is killed when its parent ends
