@@ -3,7 +3,8 @@
 #include "BackupArchive.h"
 #include "Cp1250.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "File.h"
+#include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleCommand.h"
@@ -62,7 +63,9 @@ bool isWorkingFile(const std::string& path, const std::string& address) {
         names.push_back(scaleFileName(address, kind.downloadedSuffix));
         names.push_back(scaleFileName(address, kind.uploadSuffix));
     }
-    return fileio::namesWorkingFile(path, names);
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& name : names) paths.push_back(files::toPath(name));
+    return files::namesWorkingFile(files::toPath(path), paths);
 }
 
 void refuseWorkingFileAsArchive(WindowPort& window, const std::string& path) {
@@ -149,7 +152,7 @@ RunResult BackupDialog::SaveToArchiveClick() {
     if (!acceptScaleAddress(window_, address)) return run_;
 
     const std::optional<std::string> path =
-        window_.chooseFile({FileDialogRequest::Save, fileio::currentFolder(), archiveFileFilters(), 0});
+        window_.chooseFile({FileDialogRequest::Save, files::toUtf8(files::workingFolder()), archiveFileFilters(), 0});
     if (!path || path->empty()) return run_;
     if (isWorkingFile(*path, address)) {
         refuseWorkingFileAsArchive(window_, *path);
@@ -161,11 +164,11 @@ RunResult BackupDialog::SaveToArchiveClick() {
     // be added to it, so one that cannot be deleted (write-protected, a
     // folder) stops the run before anything is done.
     std::string oldArchive;
-    if (fileio::exists(*path)) {
+    if (files::exists(files::toPath(*path))) {
         if (window_.messageBox("Pozor, předchozí data budou přepsána !!", "Rozmysli se Tramilo rozmysli!!",
                                kMbOkCancel | kMbIconWarning) != kIdOk)
             return run_;
-        if (!fileio::canRemove(*path)) {
+        if (!files::canRemove(files::toPath(*path))) {
             warn(cannotDeleteText(*path));
             return run_;
         }
@@ -215,8 +218,8 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
         return false;
     }
 
-    fileio::removeFile(upload);
-    if (!fileio::renameFile(downloaded, upload)) {
+    files::removeFile(files::toPath(upload));
+    if (!files::renameFile(files::toPath(downloaded), files::toPath(upload))) {
         warn(texts.renameFailure);
         if (texts.clearAfterRenameFailure) window_.clearLog();
         return false;
@@ -225,7 +228,7 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
     if (texts.okBeforeTrimming) show(texts.ok);
     TrimDownloadedFile(upload);
     if (!oldArchive.empty()) {
-        if (!fileio::removeFile(oldArchive)) {
+        if (!files::removeFile(files::toPath(oldArchive))) {
             warn(cannotDeleteText(oldArchive));
             return false;
         }
@@ -233,7 +236,7 @@ bool BackupDialog::backUpKind(std::size_t kindIndex, const std::string& address,
     }
     const int stored = archive.AppendMember(kind.id, upload);
     if (stored == BackupArchive::kAppended) {
-        fileio::removeFile(upload);
+        files::removeFile(files::toPath(upload));
     } else if (stored != BackupArchive::kAlreadyStored) {
         // Nothing was stored (a full or write-protected medium, a missing
         // folder, the size limit): the downloaded file is the only copy.

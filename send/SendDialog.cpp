@@ -3,7 +3,8 @@
 #include "BackupArchive.h"
 #include "BackupDialog.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "File.h"
+#include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleList.h"
@@ -51,7 +52,7 @@ constexpr KindTexts kKindTexts[] = {
 };
 static_assert(std::size(kKindTexts) == kDataKinds.size());
 
-void removeIfExists(const std::string& name) { fileio::removeFile(name); }
+void removeIfExists(const std::string& name) { files::removeFile(files::toPath(name)); }
 
 // The log line for a line of the list that names no usable scale.
 std::string skippedLine(const ScaleListEntry& entry) { return skippedEntryLine(entry, kScaleListFile); }
@@ -109,7 +110,7 @@ void SendDialog::warnIfNoArchiveName() {
 
 void SendDialog::FileSelectBtnClick() {
     const std::optional<std::string> path =
-        window_.chooseFile({FileDialogRequest::Open, fileio::currentFolder(), archiveFileFilters(), 0});
+        window_.chooseFile({FileDialogRequest::Open, files::toUtf8(files::workingFolder()), archiveFileFilters(), 0});
     if (!path || path->empty()) return;
     window_.setEditText(kArchiveBox, *path);
     window_.addLine(*path);

@@ -1,6 +1,6 @@
 #include "FolderLock.h"
 
-#include "FileIo.h"
+#include "File.h"
 
 #include <system_error>
 #include <thread>
@@ -22,9 +22,9 @@ bool FolderLock::acquire(const std::string& folder, std::chrono::milliseconds wa
     release();
     problem_.clear();
     std::error_code ec;
-    const fs::path dir = folder.empty() ? fs::current_path(ec) : fileio::toPath(folder);
+    const fs::path dir = folder.empty() ? fs::current_path(ec) : files::toPath(folder);
     path_ = dir / kFolderLockFile;
-    const std::string shown = fileio::toUtf8(dir);
+    const std::string shown = files::toUtf8(dir);
 
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {

@@ -1,6 +1,6 @@
 #include "ScaleCommand.h"
 
-#include "FileIo.h"
+#include "File.h"
 
 #include <cctype>
 #include <climits>
@@ -65,7 +65,7 @@ fs::path executableFolder() { return platform::ownExecutable().parent_path(); }
 // sign, then decimal digits; whatever follows is ignored. A value beyond the
 // range of int is clamped, so it can never read as success.
 bool readStatus(const fs::path& path, int& status) {
-    fileio::File file;
+    files::File file;
     if (!file.open(path, "rb")) return false;
     char c = 0;
     bool more = file.read(&c, 1) == 1;
@@ -101,8 +101,8 @@ int callScaleEntry(RawScaleEntry entry, int argc, char** argv) {
 }
 
 unsigned peMachine(const std::string& path) {
-    fileio::File file;
-    if (!file.open(fileio::toPath(path), "rb")) return 0;
+    files::File file;
+    if (!file.open(files::toPath(path), "rb")) return 0;
     // The DOS header says where the PE signature is; the machine follows it.
     unsigned char dos[64];
     if (file.read(dos, sizeof dos) != sizeof dos || dos[0] != 'M' || dos[1] != 'Z') return 0;
@@ -142,14 +142,14 @@ LibraryBinding ScaleLibrary::bindNearExecutable(const std::string& relativeFolde
         binding.reason = "the program's own folder cannot be found";
         return binding;
     }
-    if (!relativeFolder.empty()) folder = (folder / fileio::toPath(relativeFolder)).lexically_normal();
-    return bindFile(fileio::toUtf8(folder / libraryFileName()));
+    if (!relativeFolder.empty()) folder = (folder / files::toPath(relativeFolder)).lexically_normal();
+    return bindFile(files::toUtf8(folder / libraryFileName()));
 }
 
 LibraryBinding ScaleLibrary::bindFile(const std::string& path) {
     LibraryBinding binding;
     binding.libraryPath = path;
-    const platform::LoadedEntry loaded = platform::loadScaleEntry(fileio::toPath(path));
+    const platform::LoadedEntry loaded = platform::loadScaleEntry(files::toPath(path));
     if (!loaded.entry) {
         // A 32-bit library cannot be loaded into a 64-bit program, nor the
         // other way round: say which build of the program fits the library.
