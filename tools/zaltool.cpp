@@ -18,6 +18,7 @@
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "ListJobs.h"
+#include "ReportPage.h"
 #include "ToolConsole.h"
 #include "ZaltoolRuns.h"
 #include "ZaltoolSafety.h"
@@ -174,6 +175,10 @@ int append(const Invocation& call) {
 
 int help(const Invocation& call);
 
+int report(const Invocation& call) {
+    return zaltoolReport(call.operands[0], call.value("list"), call.value("out"), call.value("stale-days"));
+}
+
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
         {"list", "ARCHIVE", 1, 1,
@@ -184,6 +189,9 @@ const std::vector<Command>& commands() {
          "store DATAFILE as member ID; creates a missing archive", {}, append},
         {"verify", "ARCHIVE", 1, 1,
          "check the header: every member inside the file, no overlaps", {}, verify},
+        {"report", "DIR", 1, 1, "write an HTML page on the backups in DIR (default DIR/prehled-zaloh.html)",
+         {{"list", "LIST", "only the scales of LIST, in its order"}, {"out", "FILE", "write the page to FILE ('-': stdout)"},
+          {"stale-days", "N", "mark backups older than N days (default 2)"}}, report},
         {"help", "[COMMAND]", 0, 1, "describe every command, or one", {}, help},
     };
     return table;
