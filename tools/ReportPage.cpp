@@ -261,13 +261,13 @@ void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& su
         out += "<td class=\"stav\" colspan=\"2\"><strong>Žádná úplná záloha</strong></td><td>–</td>";
     } else {
         const Generation& newest = scale.generations[static_cast<std::size_t>(scale.newest)];
-        out += "<td>" + html(newest.name) + "</td><td class=\"stav\">" + daysText(scale.ageDays);
+        out += "<td class=\"soubor\">" + html(newest.name) + "</td><td class=\"stav\">" + daysText(scale.ageDays);
         if (scale.stale) out += " <strong>(stará)</strong>";
         out += "</td><td>";
         for (std::size_t i = 0; i < scale.members.size(); ++i) {
             const DataKind* kind = kindById(scale.members[i].id);
-            out += (i ? "<br>" : "") + std::string(kind ? kind->backupCaption : "?") + " " +
-                   sizeText(scale.members[i].size);
+            out += (i ? ", " : "") + std::string("<span class=\"druh\">") + (kind ? kind->backupCaption : "?") +
+                   " " + sizeText(scale.members[i].size) + "</span>";
         }
         if (scale.members.empty()) out += "prázdná";
         out += "</td>";
@@ -316,6 +316,7 @@ thead { display: table-header-group; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 td.cislo { text-align: right; }
 svg.pas { display: block; }
+.druh, td.soubor { white-space: nowrap; }
 tr.stara td.stav { background: #ffd966; }
 tr.chybi td.vaha, tr.chybi td.stav { background: #f4a6a6; }
 .vadna, .beh-chyba { color: #b00000; }
