@@ -63,6 +63,8 @@ struct ScaleSurvey {
     int runsRecorded = 0;  // runs of this scale in the record
     int runsFailed = 0;    // of which did not end "ok"
 
+    // Generations found unsound. Only those inside the strip, and older ones
+    // until two sound ones are found, are checked.
     int unsoundGenerations() const;
 };
 

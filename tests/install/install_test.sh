@@ -338,6 +338,7 @@ case $part in
 package)
     check_layout
     check_package
+    check_nightly
     ;;
 layout)
     check_layout
