@@ -20,7 +20,9 @@
 ; current user, made from a task definition (schtasks /Create /XML), that runs
 ; zalohy-noc.cmd beside zaltool.exe in the working folder every day at the
 ; chosen time: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, then
-; zaltool report. The uninstaller removes the task.
+; zaltool report. The definition stays beside it as zalohy-noc.xml (a
+; technician can register it again with schtasks /Create /XML). The
+; uninstaller removes the task.
 
 Unicode true
 Target ${TARGET}
@@ -41,6 +43,7 @@ SetCompressor /SOLID lzma
 !define MENU_FOLDER "$SMPROGRAMS\Zalohy"
 !define DLL_NAME "TWSWTCP.DLL"
 !define NIGHT_JOB "zalohy-noc.cmd"
+!define NIGHT_TASK_XML "zalohy-noc.xml"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -476,8 +479,11 @@ Function WriteNightJob
   FileWrite $0 '@echo off$\r$\n'
   FileWrite $0 'rem Nightly backup of every scale of seznam.lst into Zalohy, then the page on the backups.$\r$\n'
   FileWrite $0 'setlocal$\r$\n'
-  FileWrite $0 'if not "%~1"=="" cd /d "%~1" || exit /b 1$\r$\n'
-  FileWrite $0 'if not exist Zalohy mkdir Zalohy || exit /b 1$\r$\n'
+  FileWrite $0 'if "%~1"=="" goto folder$\r$\n'
+  FileWrite $0 'cd /d "%~1"$\r$\n'
+  FileWrite $0 'if errorlevel 1 exit /b 1$\r$\n'
+  FileWrite $0 ':folder$\r$\n'
+  FileWrite $0 'if not exist Zalohy mkdir Zalohy$\r$\n'
   FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14 >Zalohy\posledni-noc.log 2>&1$\r$\n'
   FileWrite $0 'set stav=%errorlevel%$\r$\n'
   FileWrite $0 '"%~dp0zaltool.exe" report Zalohy --list=seznam.lst >>Zalohy\posledni-noc.log 2>&1$\r$\n'
@@ -542,10 +548,9 @@ Section "Program"
   ${If} $NightOn == 1
     ClearErrors
     Call WriteNightJob
-    InitPluginsDir
-    StrCpy $0 "$PLUGINSDIR\noc.xml"
+    StrCpy $0 "$INSTDIR\${NIGHT_TASK_XML}"
     Call WriteNightTask
-    nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Create /F /TN "$NightTask" /XML "$PLUGINSDIR\noc.xml"'
+    nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Create /F /TN "$NightTask" /XML "$INSTDIR\${NIGHT_TASK_XML}"'
     Pop $0
     Pop $1
     ${If} $0 != 0
@@ -564,6 +569,7 @@ Section "Program"
       Pop $1
     ${EndIf}
     Delete "$INSTDIR\${NIGHT_JOB}"
+    Delete "$INSTDIR\${NIGHT_TASK_XML}"
     DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTime"
     DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTask"
   ${EndIf}
@@ -605,6 +611,7 @@ Section "Uninstall"
     Pop $1
   ${EndIf}
   Delete "$INSTDIR\${NIGHT_JOB}"
+  Delete "$INSTDIR\${NIGHT_TASK_XML}"
   Delete "$INSTDIR\zalohy.exe"
   Delete "$INSTDIR\zaltool.exe"
   Delete "$INSTDIR\${DLL_NAME}"
