@@ -263,7 +263,7 @@ void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& su
         const Generation& newest = scale.generations[static_cast<std::size_t>(scale.newest)];
         out += "<td class=\"soubor\">" + html(newest.name) + "</td><td class=\"stav\">" + daysText(scale.ageDays);
         if (scale.stale) out += " <strong>(stará)</strong>";
-        out += "</td><td>";
+        out += "</td><td class=\"data\">";
         for (std::size_t i = 0; i < scale.members.size(); ++i) {
             const DataKind* kind = kindById(scale.members[i].id);
             out += (i ? ", " : "") + std::string("<span class=\"druh\">") + (kind ? kind->backupCaption : "?") +
@@ -317,6 +317,8 @@ tr { break-inside: avoid; page-break-inside: avoid; }
 td.cislo { text-align: right; }
 svg.pas { display: block; }
 .druh, td.soubor { white-space: nowrap; }
+td.data { max-width: 20em; }
+td.behy { min-width: 13em; }
 tr.stara td.stav { background: #ffd966; }
 tr.chybi td.vaha, tr.chybi td.stav { background: #f4a6a6; }
 .vadna, .beh-chyba { color: #b00000; }

@@ -48,9 +48,17 @@ two_days=$(date -d '-2 days' +%F)
 cp "Zalohy/$(part 2)-$today.zal" "Zalohy/$(part 2)-$two_days.zal"
 printf 'X' | dd of="Zalohy/$(part 2)-$two_days.zal" bs=1 seek=140 conv=notrunc status=none
 mv "Zalohy/$(part 4)-$today.zal" "Zalohy/$(part 4)-$(date -d '-5 days' +%F).zal"
-# The run record as the list runs write it.
-printf '{"time":"%sT02:00:05","command":"backup-list","address":"127.0.0.5:%s","status":"failed","library_status":5,"archive":""}\n' \
-  "$today" "$port" >Zalohy/zaltool-zaznam.jsonl
+# The run record as the list runs write it: 127.0.0.4 failed the last nights.
+record() {
+  printf '{"time":"%sT02:00:05","command":"backup-list","address":"127.0.0.%s:%s","status":"%s","library_status":%s,"archive":"%s"}\n' \
+    "$1" "$2" "$port" "$3" "$4" "$([ "$3" = ok ] && echo "$(part "$2")-$1.zal")" >>Zalohy/zaltool-zaznam.jsonl
+}
+record "$two_days" 2 ok 0
+record "$two_days" 4 failed 5
+record "$today" 2 ok 0
+record "$today" 3 ok 0
+record "$today" 4 failed 5
+record "$today" 5 failed 5
 
 # Wrong values and folders are refused before anything is written.
 status=0; "$ZALTOOL" report Zalohy --stale-days=dva >/dev/null 2>&1 || status=$?
@@ -76,7 +84,7 @@ browser dom --dump-dom >dom.html
 pdftotext -layout report.pdf report.txt
 text=$(tr -s ' \n' ' ' <report.txt)
 for expected in "Přehled záloh" "Vah: 4" "bez úplné zálohy: 1" "se starou zálohou: 1" \
-                "127.0.0.5:$port Žádná úplná záloha" "5 dní" "Formáty" "Rychloklávesy" "selhalo (stav 5)" "neúspěšných běhů: 1 z 1"; do
+                "127.0.0.5:$port Žádná úplná záloha" "5 dní" "Formáty" "Rychloklávesy" "selhalo (stav 5)" "neúspěšných běhů: 2 z 2"; do
   [[ "$text" == *"$expected"* ]] || fail "the printed page lacks '$expected': $text"
 done
 # Two scales backed up today, one stale.
