@@ -37,7 +37,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "night_task_test: $*" >&2; exit 1; }
 
-"$wine" wineboot -i >/dev/null 2>&1 || true
+[ -d "$WINEPREFIX/drive_c/users" ] || "$wine" wineboot -i >/dev/null 2>&1 || true
 users=$(echo "$WINEPREFIX"/drive_c/users/*/AppData/..)
 users=$(cd "$users" && pwd)
 installed=$users/AppData/Local/Programs/Zalohy
