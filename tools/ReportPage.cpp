@@ -80,6 +80,7 @@ std::int64_t memberSize(const ArchiveSlot& slot) { return static_cast<std::int64
 // block; nothing when a read fails.
 std::optional<bool> sameBytes(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB) {
     constexpr std::size_t kBlock = 64 * 1024;
+    // One pair of blocks for the whole survey (one thread, one comparison at a time).
     static std::vector<unsigned char> left(kBlock), right(kBlock);
     if (!a.file.seek(inA.first) || !b.file.seek(inB.first)) return std::nullopt;
     for (std::int64_t rest = memberSize(inA); rest > 0;) {
@@ -253,7 +254,7 @@ void strip(std::string& out, const ScaleSurvey& scale, int today) {
     out += "</svg>";
 }
 
-void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& survey, const ReportOptions& options) {
+void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& survey) {
     const bool missing = scale.newest < 0;
     out += missing ? "<tr class=\"chybi\">" : scale.stale ? "<tr class=\"stara\">" : "<tr class=\"ok\">";
     out += "<td class=\"vaha\">" + html(scale.address) + "</td>";
@@ -302,7 +303,6 @@ void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& su
         out += "<div class=\"souhrn\">neúspěšných běhů: " + std::to_string(scale.runsFailed) + " z " +
                std::to_string(scale.runsRecorded) + "</div>";
     out += "</td></tr>\n";
-    (void)options;
 }
 
 constexpr const char* kStyle = R"(<style>
@@ -473,7 +473,7 @@ std::string renderReportPage(const FolderSurvey& survey, const ReportOptions& op
         out += "<table>\n<thead><tr><th>Váha</th><th>Nejnovější úplná záloha</th><th>Stáří</th>"
                "<th>Uložená data</th><th>Generací</th><th>Posledních " +
                std::to_string(kStripDays) + " dní</th><th>Změny proti předchozí</th><th>Poslední běhy</th></tr></thead>\n<tbody>\n";
-        for (const ScaleSurvey& scale : survey.scales) scaleRow(out, scale, survey, options);
+        for (const ScaleSurvey& scale : survey.scales) scaleRow(out, scale, survey);
         out += "</tbody>\n</table>\n";
     }
     out += "</body>\n</html>\n";
