@@ -1,5 +1,7 @@
 #include "ScaleRuns.h"
 
+#include "ReportPage.h"
+
 #include "BackupArchive.h"
 #include "BackupDialog.h"
 #include "ConsolePort.h"
@@ -148,13 +150,7 @@ std::string localTime(const char* format) {
 std::string today() { return localTime("%Y-%m-%d"); }
 
 std::string archiveName(const std::string& address, const std::string& date) {
-    std::string name;
-    for (const char c : address) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '-' || c == '_';
-        name.push_back(plain ? c : '_');
-    }
-    return name + "-" + date + ".zal";
+    return archiveNamePart(address) + "-" + date + ".zal";
 }
 
 std::string safetyArchiveName(const std::string& address, const std::string& stamp) {

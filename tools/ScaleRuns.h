@@ -64,9 +64,7 @@ Placed backUpInPlace(const std::string& address, const std::filesystem::path& ta
 std::string communicationFailureLine(const std::string& address, int status);
 
 // The local time as strftime's `format` gives it; today's date as YYYY-MM-DD;
-// "<address>-<date>.zal", the address's characters that are not letters,
-// digits, dots, hyphens or underscores written as "_" (a name valid on
-// Windows too).
+// "<address>-<date>.zal", the address written as archiveNamePart writes it.
 std::string localTime(const char* format);
 std::string today();
 std::string archiveName(const std::string& address, const std::string& date);
