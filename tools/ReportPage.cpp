@@ -363,6 +363,32 @@ std::optional<int> dayNumber(std::string_view date) {
     return daysFromCivil(y, m, d);
 }
 
+int dayToday() {
+    const std::tm now = localTm(std::time(nullptr));
+    return daysFromCivil(now.tm_year + 1900, static_cast<unsigned>(now.tm_mon + 1), static_cast<unsigned>(now.tm_mday));
+}
+
+std::optional<std::map<std::string, std::vector<Generation>>> datedArchivesIn(const fs::path& folder) {
+    std::map<std::string, std::vector<Generation>> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = fileio::toUtf8(it->path().filename());
+        const auto dated = datedArchive(name);
+        std::error_code typeError;
+        if (dated && it->is_regular_file(typeError)) found[dated->first].push_back({name, dated->second});
+    }
+    if (ec) return std::nullopt;
+    for (auto& [part, generations] : found)
+        std::sort(generations.begin(), generations.end(),
+                  [](const Generation& a, const Generation& b) { return a.day > b.day; });
+    return found;
+}
+
+Generation::State checkGeneration(const fs::path& path) {
+    OpenArchive archive;
+    return openSound(path, archive);
+}
+
 std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::string& problem) {
     FolderSurvey survey;
     const std::tm now = localTm(options.now ? options.now : std::time(nullptr));

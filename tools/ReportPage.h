@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,6 +82,16 @@ struct FolderSurvey {
 std::string archiveNamePart(const std::string& address);
 // "YYYY-MM-DD" as days since 1970-01-01; nothing when it is no date.
 std::optional<int> dayNumber(std::string_view date);
+
+// Today as days since 1970-01-01, local time.
+int dayToday();
+// The dated archives "<name part>-YYYY-MM-DD.zal" in `folder` (the names
+// backup-list writes) by their name part, each scale's newest first, not yet
+// checked. Nothing when the folder cannot be read.
+std::optional<std::map<std::string, std::vector<Generation>>> datedArchivesIn(const std::filesystem::path& folder);
+// Whether the archive at `path` is sound: its header read and every member
+// inside the file, none overlapping, each in its own slot.
+Generation::State checkGeneration(const std::filesystem::path& path);
 
 // Reads the folder. Nothing, with a Czech sentence in `problem`, when the
 // folder or the list cannot be read.

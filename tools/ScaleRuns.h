@@ -77,6 +77,23 @@ std::string archiveName(const std::string& address, const std::string& date);
 // or `force` is given (then the failure is still reported).
 bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
                       JobOutput& out);
+// The send dialog's run to one scale, as a user would start it: the archive
+// chosen (which ticks the kinds it holds), the kinds of `kinds` ticked instead
+// when given (a kind the archive does not hold is refused, or with
+// `onlyHeld` left out), the address typed, the backup of `safetyFolder` made
+// first when given, and "Odeslat" pressed. Runs in the working folder with the
+// library bound; its lines go to `out`, the failure's line too. `status`
+// receives the library's status of the transfer that failed (0: none did).
+struct SendRequest {
+    std::string archive;  // absolute
+    std::string address;
+    std::optional<KindSet> kinds;
+    bool onlyHeld = false;
+    std::optional<std::string> safetyFolder;
+    bool force = false;
+};
+bool sendToScale(const SendRequest& request, JobOutput& out, int* status = nullptr);
+
 // The safety archive's name for `address` made at `stamp` ("YYYY-MM-DD-HHMMSS").
 std::string safetyArchiveName(const std::string& address, const std::string& stamp);
 
