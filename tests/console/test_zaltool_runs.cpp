@@ -489,6 +489,9 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
         {"backup-list", a},
         {"backup-list", a, a, "--jobs=0"},
         {"send-list", a, a, "--keep=2"},
+        {"restore-list", a},
+        {"restore-list", a, a, "--dry-run", "--json"},
+        {"check-list", a, "--record"},
         {"backup", "127.0.0.2", a, "--colour"},
     };
     for (const std::vector<std::string>& args : wrong) {
@@ -502,7 +505,7 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
 
     const Outcome help = zaltool({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR",
+    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR", "restore-list DIR LIST",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
