@@ -17,18 +17,26 @@ namespace zalohy {
 
 const char* const kRunOptionsHelp =
     "  --kinds=LIST   the kinds, comma-separated: formaty,texty,nazev,presety,plu,image\n"
-    "                 (default: all six; for send: those ARCHIVE holds)\n"
+    "                 (default: all six; send, restore-list: those the archive holds)\n"
     "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
     "  --work=DIR     the working folder, where the scale library's files live\n"
     "                 (default: the current folder)\n"
-    "  --jobs=N       backup-list, send-list: up to N scales at once (1 to 64, default 1);\n"
-    "                 a scale library that cannot take parallel transfers needs 1\n"
+    "  --jobs=N       backup-list, send-list, restore-list: up to N scales at once\n"
+    "                 (1 to 64, default 1); a scale library that cannot take parallel\n"
+    "                 transfers needs 1\n"
     "  --keep=K       backup-list: keep the K newest complete archives of each scale\n"
     "                 (default: keep all)\n"
-    "  --backup-first=DIR  send: first back up from the scale the kinds about to be\n"
-    "                 sent into DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
+    "  --backup-first=DIR  send, send-list, restore-list: first back up from the scale\n"
+    "                 the kinds about to be sent into\n"
+    "                 DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
     "                 when that fails nothing is sent\n"
-    "  --force        send: send even when the backup of --backup-first fails\n"
+    "  --force        send even when the backup of --backup-first fails\n"
+    "  --dry-run      restore-list: say which archive would go to which scale, send nothing\n"
+    "  --json         backup-list, send-list, restore-list: one line of the run record\n"
+    "                 per scale on stdout instead of the lines and the summary\n"
+    "  --record=DIR   send-list: append the run record to DIR/zaltool-zaznam.jsonl\n"
+    "                 (default: the --work folder); backup-list and restore-list append\n"
+    "                 it in their archive folder DIR\n"
     "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n";
 
 namespace {

@@ -29,6 +29,10 @@ public:
     virtual ~JobOutput() = default;
     // `text` holds whole lines with their line breaks; `error` for stderr.
     virtual void write(bool error, std::string_view text) = 0;
+    // What a list job hands back to the run that started it, besides its
+    // lines and exit status (e.g. the library's status); only a list job's
+    // record file keeps it.
+    virtual void result(std::string_view) {}
 };
 // The output of this process: stdout and stderr (stdout flushed before a
 // stderr line, so that the two keep their order in one log) unless a list

@@ -28,12 +28,18 @@ std::vector<std::pair<std::string, ScaleWork>>& works() {
     return table;
 }
 
-// A child's lines, each call one record "o<length>:<bytes>" or "e...".
+// A child's lines, each call one record "o<length>:<bytes>" or "e...", and
+// its result as "r...".
 class RecordOutput : public JobOutput {
 public:
     explicit RecordOutput(std::FILE* file) : file_(file) {}
     void write(bool error, std::string_view text) override {
         std::fprintf(file_, "%c%zu:", error ? 'e' : 'o', text.size());
+        std::fwrite(text.data(), 1, text.size(), file_);
+        std::fflush(file_);
+    }
+    void result(std::string_view text) override {
+        std::fprintf(file_, "r%zu:", text.size());
         std::fwrite(text.data(), 1, text.size(), file_);
         std::fflush(file_);
     }
@@ -43,9 +49,9 @@ private:
 };
 
 // Copies the whole records of `file` from `offset` on to this process's
-// output and moves `offset` past them. Returns false when what follows them
+// output (a result into `result`) and moves `offset` past them. Returns false when what follows them
 // is no record (a record may still be coming while the child runs).
-bool copyRecords(const fs::path& file, std::uintmax_t& offset) {
+bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& result) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return false;
     in.seekg(static_cast<std::streamoff>(offset));
@@ -56,14 +62,16 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset) {
         const char channel = rest[at];
         const std::size_t colon = rest.find(':', at);
         std::size_t size = 0;
-        whole = (channel == 'o' || channel == 'e') && colon != std::string::npos && colon > at + 1;
+        whole = (channel == 'o' || channel == 'e' || channel == 'r') && colon != std::string::npos && colon > at + 1;
         for (std::size_t i = at + 1; whole && i < colon; ++i) {
             whole = rest[i] >= '0' && rest[i] <= '9' && size < (std::size_t{1} << 40);
             size = size * 10 + static_cast<std::size_t>(rest[i] - '0');
         }
         whole = whole && rest.size() - colon - 1 >= size;
         if (!whole) break;
-        runOutput().write(channel == 'e', std::string_view(rest).substr(colon + 1, size));
+        const std::string_view text = std::string_view(rest).substr(colon + 1, size);
+        if (channel == 'r') result.assign(text);
+        else runOutput().write(channel == 'e', text);
         at = colon + 1 + size;
     }
     offset += at;
@@ -141,7 +149,7 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
             if (slot.child) {
                 if (reporting && !slot.job.work.empty()) {
                     const std::uintmax_t before = slot.copied;
-                    copyRecords(records, slot.copied);
+                    copyRecords(records, slot.copied, slot.job.result);
                     progress = progress || slot.copied != before;
                 }
                 return progress;
@@ -149,7 +157,7 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
             if (reporting) {
                 if (slot.job.work.empty()) {
                     runOutput().write(false, slot.job.lead);
-                } else if (!copyRecords(records, slot.copied) || slot.status < 0) {
+                } else if (!copyRecords(records, slot.copied, slot.job.result) || slot.status < 0) {
                     runOutput().write(false, slot.job.address + ": úloha skončila nečekaně\n");
                     slot.status = kFailed;
                 }

@@ -48,6 +48,8 @@ struct Job {
     std::string key;                // jobs with one key never run at once; empty: the address
     std::string lead;               // written to stdout before the job's own lines
     std::string address;            // the caller's own, e.g. for its summary
+    int tag = 0;                    // the caller's own, e.g. what a job without work stands for
+    std::string result;             // what the work handed back (JobOutput::result), when finished
 };
 
 class JobRunner {

@@ -3,6 +3,8 @@
 #include "FileIo.h"
 #include "ScaleRuns.h"
 
+#include <cstdlib>
+
 namespace zalohy {
 
 namespace {
@@ -25,27 +27,62 @@ bool openList(ScaleListReader& reader, const std::string& list) {
 
 }  // namespace
 
+// Adds an address to a summary's names, the first kNamedFailures of them.
+void name(std::string& names, int count, const std::string& address) {
+    if (count <= kNamedFailures) names += (count > 1 ? ", " : "") + address;
+    else if (count == kNamedFailures + 1) names += ", …";
+}
+
+// While the jobs run with --json: their stdout lines are left out, their
+// stderr lines pass.
+class ProblemsOnly : public JobOutput {
+public:
+    explicit ProblemsOnly(JobOutput& to) : to_(to) {}
+    void write(bool error, std::string_view text) override {
+        if (error) to_.write(true, text);
+    }
+
+private:
+    JobOutput& to_;
+};
+
 void Tally::count(const Job& job, int status) {
-    if (job.work.empty()) {
+    if (job.work.empty() && job.tag == kNothingFor) {
+        name(missed, ++missing, job.address);
+    } else if (job.work.empty() && job.tag == kShownOnly) {
+        ++done;
+    } else if (job.work.empty()) {
         ++skipped;
     } else if (status == 0) {
         ++done;
-    } else if (++failed <= kNamedFailures) {
-        failures += (failed > 1 ? ", " : "") + job.address;
-    } else if (failed == kNamedFailures + 1) {
-        failures += ", …";
+    } else {
+        name(failures, ++failed, job.address);
     }
 }
 
-std::string Tally::summary(const char* what) const {
-    std::string text =
-        std::string(what) + ": " + std::to_string(done) + " z " + std::to_string(done + failed) + " vah v pořádku";
+std::string Tally::summary(const char* what, const char* missingWords) const {
+    std::string text = std::string(what) + ": " + std::to_string(done) + " z " +
+                       std::to_string(done + failed + missing) + " vah v pořádku";
     if (failed > 0) text += "; selhaly " + failures;
+    if (missing > 0) text += "; " + std::string(missingWords) + ": " + std::to_string(missing) + " (" + missed + ")";
     if (skipped > 0) text += "; přeskočené řádky seznamu: " + std::to_string(skipped);
     return text;
 }
 
 int jobsOption(const Call& call) { return call.number("jobs", JobRunner::kMaxJobs, 1); }
+
+RunRecordLine recordLine(const ListRun& run, const Job& job, int status) {
+    RunRecordLine line;
+    line.time = runRecordTime();
+    line.command = run.command;
+    line.address = job.address;
+    line.status = job.tag == kNothingFor && job.work.empty() ? kRunMissing : status == 0 ? kRunOk : kRunFailed;
+    // The library's status as the job handed it back; none when it was not asked.
+    if (!job.result.empty() && job.result.find_first_not_of("-0123456789") == std::string::npos)
+        line.libraryStatus = std::atoi(job.result.c_str());
+    line.archive = run.archiveOf(job, status);
+    return line;
+}
 
 Exit runList(const ListRun& run) {
     const std::string list = absolutePath(run.listName);
@@ -57,6 +94,10 @@ Exit runList(const ListRun& run) {
 
     Tally tally;
     bool stopped = false;
+    bool recordFailed = false;
+    JobOutput& out = runOutput();
+    ProblemsOnly problemsOnly(out);
+    if (run.json) setRunOutput(&problemsOnly);
     runner.run(
         [&]() -> std::optional<Job> {
             std::optional<ScaleListEntry> entry = reader.next();
@@ -70,14 +111,28 @@ Exit runList(const ListRun& run) {
         [&](const Job& job, int status) {
             stopped = stopped || status == kJobStopsTheList;
             tally.count(job, status);
+            const bool scale = !job.work.empty() || job.tag != kSkippedLine;
+            if (run.json && !scale) out.write(true, job.lead);  // a skipped line is a problem
+            if (!scale) return;
+            const RunRecordLine line = recordLine(run, job, status);
+            if (run.json) out.write(false, formatRunRecord(line));
+            if (run.recordFolder && !recordFailed && !appendRunRecord(*run.recordFolder, line)) {
+                recordFailed = true;
+                complain("záznam běhů nelze zapsat do " + fileio::toUtf8(*run.recordFolder / kRunRecordFile), out);
+            }
         });
-    run.end(tally, stopped);
-
-    say(tally.summary(run.what));
+    if (run.json) setRunOutput(&out);
+    if (!run.json) {
+        run.end(tally, stopped);
+        say(tally.summary(run.what, run.missingWords));
+    }
     if (reader.hadReadError()) return complain("seznam " + list + " nelze dočíst");
-    if (tally.done + tally.failed + tally.skipped == 0) return complain(run.listName + " neuvádí žádnou váhu");
-    if (tally.failed + tally.skipped == 0) return Exit::Done;
+    if (tally.done + tally.failed + tally.skipped + tally.missing == 0)
+        return complain(run.listName + " neuvádí žádnou váhu");
+    if (tally.failed + tally.skipped + tally.missing == 0) return Exit::Done;
     return complain("vah, které selhaly: " + std::to_string(tally.failed) +
+                    (tally.missing > 0 ? "; vah " + std::string(run.missingWords) + ": " + std::to_string(tally.missing)
+                                       : std::string()) +
                     "; přeskočených řádků seznamu: " + std::to_string(tally.skipped));
 }
 

@@ -5,19 +5,28 @@
 
 #include "Command.h"
 #include "JobRunner.h"
+#include "RunRecord.h"
 #include "ScaleList.h"
 
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zalohy {
 
+// What a job without work stands for (Job::tag): a line of the list that
+// names no scale, a scale the run has nothing for (restore-list: no archive),
+// or a scale only shown (a dry run).
+enum ListJobTag { kSkippedLine = 0, kNothingFor = 1, kShownOnly = 2 };
+
 // "záloha: 3 z 4 vah v pořádku; selhaly 127.0.0.5; přeskočené řádky seznamu: 1"
 struct Tally {
-    int done = 0, failed = 0, skipped = 0;
+    int done = 0, failed = 0, skipped = 0, missing = 0;
     std::string failures;  // the first addresses that failed, comma-separated
+    std::string missed;    // the first addresses the run had nothing for
     void count(const Job& job, int status);
-    std::string summary(const char* what) const;
+    std::string summary(const char* what, const char* missingWords = "bez archivu") const;
 };
 
 struct ListRun {
@@ -25,6 +34,15 @@ struct ListRun {
     std::string work;      // the absolute folder the jobs' folders are made in
     int jobs = 1;
     const char* what = "";  // the summary's first word
+    const char* missingWords = "bez archivu";  // the summary's words before the scales it had nothing for
+    // The run record: the command's name in it, and the folder it is
+    // appended to (none: not appended). With `json`, the record's lines go to
+    // stdout instead of the Czech lines and the summary; stderr stays.
+    const char* command = "";
+    std::optional<std::filesystem::path> recordFolder;
+    bool json = false;
+    // The record's "archive" for a finished job.
+    std::function<std::string(const Job&, int status)> archiveOf = [](const Job&, int) { return std::string(); };
     // After the list was opened, before any job: false ends the run (it has
     // said why).
     std::function<bool()> prepare = [] { return true; };
@@ -36,6 +54,10 @@ struct ListRun {
 
 // --jobs of a list command.
 int jobsOption(const Call& call);
+inline const Option kJsonOption{"json"};
+inline const Option kRecordOption{"record", "DIR"};
+// The run record's line for a finished job.
+RunRecordLine recordLine(const ListRun& run, const Job& job, int status);
 // Runs the list: 0 when every line named a scale and every scale was done,
 // 1 otherwise (also for a list that names no scale or cannot be read to its end).
 Exit runList(const ListRun& run);

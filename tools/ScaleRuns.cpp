@@ -1,5 +1,7 @@
 #include "ScaleRuns.h"
 
+#include "ReportPage.h"
+
 #include "BackupArchive.h"
 #include "BackupDialog.h"
 #include "ConsolePort.h"
@@ -7,6 +9,7 @@
 #include "FileIo.h"
 #include "Platform.h"
 #include "ScaleCommand.h"
+#include "SendDialog.h"
 
 #include <algorithm>
 #include <ctime>
@@ -148,13 +151,7 @@ std::string localTime(const char* format) {
 std::string today() { return localTime("%Y-%m-%d"); }
 
 std::string archiveName(const std::string& address, const std::string& date) {
-    std::string name;
-    for (const char c : address) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '-' || c == '_';
-        name.push_back(plain ? c : '_');
-    }
-    return name + "-" + date + ".zal";
+    return archiveNamePart(address) + "-" + date + ".zal";
 }
 
 std::string safetyArchiveName(const std::string& address, const std::string& stamp) {
@@ -191,6 +188,39 @@ bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const st
     say(said, out);
     complain(said, out);
     return force;
+}
+
+bool sendToScale(const SendRequest& request, JobOutput& out, int* status) {
+    const ConsolePort::Sink sink = [&out](bool error, const std::string& text) { out.write(error, text); };
+    ConsolePort runnerPort(kBackupDialogForm);
+    runnerPort.setSink(sink);
+    ConsolePort port(kSendDialogForm);
+    port.setSink(sink);
+    port.setChosenFile(request.archive);
+    BackupDialog runner(runnerPort, std::string());  // the send dialog's transfers go through it
+    SendDialog dialog(port, runner);
+    dialog.FormActivate();
+    dialog.FileSelectBtnClick();
+    if (port.problemBoxes() > 0) return complain("nelze číst archiv " + request.archive, out), false;
+    if (request.kinds) {
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
+            if ((*request.kinds)[i] && !port.isEnabled(kDataKinds[i].checkBox) && !request.onlyHeld)
+                return complain(request.archive + " neobsahuje " + kKindWords[i], out), false;
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
+            port.setChecked(kDataKinds[i].checkBox,
+                            (*request.kinds)[i] && port.isEnabled(kDataKinds[i].checkBox));
+    }
+    port.setEditText(Control::EditScaleNumber, request.address);
+    if (request.safetyFolder) {
+        KindSet ticked{};
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i) ticked[i] = port.isChecked(kDataKinds[i].checkBox);
+        if (!backUpBeforeSend(request.address, ticked, *request.safetyFolder, request.force, out)) return false;
+    }
+    const RunResult run = dialog.SendFormatBtnClick();
+    if (status) *status = run.failedStatus();
+    if (run.complete && port.problemBoxes() + runnerPort.problemBoxes() == 0) return true;
+    complain("odeslání do váhy " + request.address + " není úplné", out);
+    return false;
 }
 
 ScaleCheck askShopName(const std::string& address) {

@@ -64,9 +64,7 @@ Placed backUpInPlace(const std::string& address, const std::filesystem::path& ta
 std::string communicationFailureLine(const std::string& address, int status);
 
 // The local time as strftime's `format` gives it; today's date as YYYY-MM-DD;
-// "<address>-<date>.zal", the address's characters that are not letters,
-// digits, dots, hyphens or underscores written as "_" (a name valid on
-// Windows too).
+// "<address>-<date>.zal", the address written as archiveNamePart writes it.
 std::string localTime(const char* format);
 std::string today();
 std::string archiveName(const std::string& address, const std::string& date);
@@ -79,6 +77,23 @@ std::string archiveName(const std::string& address, const std::string& date);
 // or `force` is given (then the failure is still reported).
 bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
                       JobOutput& out);
+// The send dialog's run to one scale, as a user would start it: the archive
+// chosen (which ticks the kinds it holds), the kinds of `kinds` ticked instead
+// when given (a kind the archive does not hold is refused, or with
+// `onlyHeld` left out), the address typed, the backup of `safetyFolder` made
+// first when given, and "Odeslat" pressed. Runs in the working folder with the
+// library bound; its lines go to `out`, the failure's line too. `status`
+// receives the library's status of the transfer that failed (0: none did).
+struct SendRequest {
+    std::string archive;  // absolute
+    std::string address;
+    std::optional<KindSet> kinds;
+    bool onlyHeld = false;
+    std::optional<std::string> safetyFolder;
+    bool force = false;
+};
+bool sendToScale(const SendRequest& request, JobOutput& out, int* status = nullptr);
+
 // The safety archive's name for `address` made at `stamp` ("YYYY-MM-DD-HHMMSS").
 std::string safetyArchiveName(const std::string& address, const std::string& stamp);
 

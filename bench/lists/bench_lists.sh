@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# backup-list over many emulated scales on loopback addresses only:
+# backup-list and restore-list over many emulated scales on loopback
+# addresses only:
 #  1. 50 scales, 10 of which accept a connection and never answer (a second
 #     emulator with --stall), with --jobs=1 and --jobs=8: wall times, their
-#     ratio (target <= 0.25), and the archives compared byte for byte;
+#     ratio (target <= 0.25), and the archives compared byte for byte; then
+#     the same 50 restored from those archives, --jobs=1 against --jobs=8;
 #  2. lists of 100 and 1,000 scales, formats only, --jobs=8: wall time and
 #     peak resident memory (the largest process of the run, GNU time), which
 #     must not grow with the list.
@@ -57,12 +59,29 @@ done
 t1=$(seconds "$tmp/time1"); t8=$(seconds "$tmp/time8")
 same=yes
 for f in "$tmp"/arch1/*.zal; do cmp -s "$f" "$tmp/arch8/$(basename "$f")" || same=no; done
-[ "$(ls "$tmp/arch1" | wc -l)" = 40 ] && [ "$(ls "$tmp/arch8" | wc -l)" = 40 ] || same=no
+[ "$(ls "$tmp"/arch1/*.zal | wc -l)" = 40 ] && [ "$(ls "$tmp"/arch8/*.zal | wc -l)" = 40 ] || same=no
 sed "s|$tmp/arch1|DIR|g" "$tmp/out1" >"$tmp/o1"; sed "s|$tmp/arch8|DIR|g" "$tmp/out8" >"$tmp/o8"
 cmp -s "$tmp/o1" "$tmp/o8" && cmp -s "$tmp/err1" "$tmp/err8" || same=no
 ratio=$(awk -v a="$t8" -v b="$t1" 'BEGIN{printf "%.3f", a / b}')
 echo "50 scales (10 stalled): --jobs=1 ${t1} s, --jobs=8 ${t8} s, ratio ${ratio} (target <= 0.25)"
 echo "  archives and lines the same: $same; last line: $(tail -1 "$tmp/out8")"
+
+# ---- 1b: the same 50 scales restored, each from its own archive of part 1;
+# the stalled ones get a copy of a live one's, so that they are tried too.
+first=$(cd "$tmp/arch1" && ls *.zal | head -1)
+date=$(echo "$first" | sed 's/.*-\([0-9-]\{10\}\)\.zal$/\1/')
+for a in $(addresses 10 10); do cp "$tmp/arch1/$first" "$tmp/arch1/${a}_$dead-$date.zal"; done
+for jobs in 1 8; do
+  mkdir -p "$tmp/rwork$jobs"
+  /usr/bin/time -f '%e %M' -o "$tmp/rtime$jobs" "$bin/zaltool" restore-list "$tmp/arch1" "$tmp/shop.lst" \
+    --work="$tmp/rwork$jobs" --jobs=$jobs >"$tmp/rout$jobs" 2>"$tmp/rerr$jobs" || true
+done
+r1=$(seconds "$tmp/rtime1"); r8=$(seconds "$tmp/rtime8")
+rsame=yes
+cmp -s "$tmp/rout1" "$tmp/rout8" && cmp -s "$tmp/rerr1" "$tmp/rerr8" || rsame=no
+rratio=$(awk -v a="$r8" -v b="$r1" 'BEGIN{printf "%.3f", a / b}')
+echo "restore-list, 50 scales (10 stalled): --jobs=1 ${r1} s, --jobs=8 ${r8} s, ratio ${rratio} (target <= 0.25)"
+echo "  lines the same: $rsame; last line: $(tail -1 "$tmp/rout8")"
 kill "${pids[@]}"; wait 2>/dev/null || true; pids=()
 
 # ---- 2: 100 and 1,000 scales, formats only
@@ -73,7 +92,7 @@ for count in 100 1000; do
   /usr/bin/time -f '%e %M' -o "$tmp/mtime$count" "$bin/zaltool" backup-list "$tmp/list$count" "$tmp/many$count" \
     --work="$tmp/mwork$count" --jobs=8 --kinds=formaty >"$tmp/mout$count" 2>"$tmp/merr$count" || true
   read -r secs kib < <(tail -1 "$tmp/mtime$count")
-  echo "$count scales, formats only, --jobs=8: ${secs} s, peak RSS ${kib} KiB, archives $(ls "$tmp/many$count" | wc -l);" \
+  echo "$count scales, formats only, --jobs=8: ${secs} s, peak RSS ${kib} KiB, archives $(ls "$tmp/many$count"/*.zal | wc -l);" \
     "last line: $(tail -1 "$tmp/mout$count")"
 done
-[ "$same" = yes ] && awk -v r="$ratio" 'BEGIN{exit !(r <= 0.25)}'
+[ "$same" = yes ] && [ "$rsame" = yes ] && awk -v r="$ratio" -v q="$rratio" 'BEGIN{exit !(r <= 0.25 && q <= 0.25)}'

@@ -10,7 +10,10 @@
 #   share/icons/hicolor/*/apps/<id>.*   icon, SVG and PNG sizes
 #   share/man/man1/*.1.gz               manual pages
 #   share/doc/zalohy/                   README, the documents in docs/, protocol, screenshots,
-#                                       copyright, changelog
+#                                       copyright, changelog, noc.env (the nightly job's
+#                                       settings, a sample)
+#   libexec/zalohy/zalohy-noc           the nightly job (zalohy-noc.sh.in)
+#   lib/systemd/user/zalohy-noc.*       its systemd user service and timer, not enabled
 #
 # <id> is the application id cz.zalohy.zalohy. Included from the top-level
 # CMakeLists.txt, so paths below are relative to this file's folder.
@@ -36,6 +39,24 @@ install(TARGETS twswtcp LIBRARY DESTINATION ${ZALOHY_INSTALL_PRIVATEDIR} NAMELIN
 file(RELATIVE_PATH ZALOHY_TOOL_TO_LIBRARY
   ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${ZALOHY_INSTALL_PRIVATEDIR})
 target_compile_definitions(zaltool PRIVATE ZALOHY_TOOL_TO_LIBRARY="${ZALOHY_TOOL_TO_LIBRARY}")
+
+# The nightly job: a script that backs up the scales of a list and writes the
+# page on the backups, and the systemd user service and timer that run it.
+# Nothing enables them: the user names the folder in ~/.config/zalohy/noc.env
+# and enables the timer (systemctl --user enable --now zalohy-noc.timer).
+file(RELATIVE_PATH ZALOHY_JOB_TO_TOOL
+  ${CMAKE_INSTALL_PREFIX}/${ZALOHY_INSTALL_PRIVATEDIR} ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zaltool)
+configure_file(${linux_src}/zalohy-noc.sh.in ${linux_out}/zalohy-noc @ONLY)
+install(PROGRAMS ${linux_out}/zalohy-noc DESTINATION ${ZALOHY_INSTALL_PRIVATEDIR})
+# The service names the script by its absolute path, so it is made when
+# installing, under the prefix of that install (cpack's /usr included).
+install(CODE "
+  set(ZALOHY_NOC_JOB \"\${CMAKE_INSTALL_PREFIX}/${ZALOHY_INSTALL_PRIVATEDIR}/zalohy-noc\")
+  configure_file(\"${linux_src}/zalohy-noc.service.in\" \"${linux_out}/service/zalohy-noc.service\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\" TYPE FILE
+       FILES \"${linux_out}/service/zalohy-noc.service\")")
+install(FILES ${linux_src}/zalohy-noc.timer DESTINATION lib/systemd/user)
+install(FILES ${linux_src}/noc.env DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages, gzip -9n so the packages are reproducible.
 set(man_pages zaltool scale-emulator)

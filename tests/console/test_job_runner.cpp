@@ -22,7 +22,8 @@ namespace {
 
 void pause(const std::string& ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms.c_str()))); }
 
-// "say NAME MS STATUS": a line on stdout, one on stderr after MS ms, STATUS.
+// "say NAME MS STATUS": a line on stdout, one on stderr after MS ms, a result
+// for the run ("NAME!"), STATUS.
 // "die": a line, then killed. "cut": a line, then a record that breaks off.
 // "wait GO": a line, then waits up to 3 s for the file GO.
 // "key NAME MARKS": holds MARKS/on for 100 ms; says "overlap" when another
@@ -33,6 +34,7 @@ int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
     if (kind == "say") {
         pause(args.at(2));
         out.write(true, args.at(1) + " done\n");
+        out.result(args.at(1) + "!");
         return std::atoi(args.at(3).c_str());
     }
     if (kind == "die") std::raise(SIGKILL);
@@ -66,11 +68,12 @@ public:
     }
 };
 
-Job fake(const std::vector<std::string>& args) { return Job{"fake", args, "", "-- " + args.at(1) + "\n", args.at(1)}; }
+Job fake(const std::vector<std::string>& args) { return Job{"fake", args, "", "-- " + args.at(1) + "\n", args.at(1), 0, ""}; }
 
 struct Ran {
     std::string output;
     std::vector<std::pair<std::string, int>> finished;
+    std::vector<std::string> results;
 };
 
 class JobRunnerTest : public ::testing::Test {
@@ -85,7 +88,10 @@ protected:
         setRunOutput(&capture);
         std::size_t next = 0;
         runner.run([&]() -> std::optional<Job> { return next < list.size() ? std::optional(list[next++]) : std::nullopt; },
-                   [&](const Job& job, int status) { ran.finished.emplace_back(job.address, status); });
+                   [&](const Job& job, int status) {
+                       ran.finished.emplace_back(job.address, status);
+                       ran.results.push_back(job.result);
+                   });
         setRunOutput(nullptr);
         ran.output = capture.text;
         return ran;
@@ -95,7 +101,7 @@ protected:
 TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderForOneOrFourAtOnce) {
     // The later jobs end first when four run at once.
     std::vector<Job> list{fake({"say", "a", "300", "0"}), fake({"die", "b"}),           fake({"say", "c", "150", "1"}),
-                          Job{"", {}, "", "skipped line\n", "x"}, fake({"cut", "d"}), fake({"say", "e", "0", "0"})};
+                          Job{"", {}, "", "skipped line\n", "x", 0, ""}, fake({"cut", "d"}), fake({"say", "e", "0", "0"})};
     const Ran one = runList(list, 1);
     EXPECT_EQ(one.output, "O -- a\nO say a started\nE a done\n"
                           "O -- b\nO die b started\nO b: úloha skončila nečekaně\n"
@@ -105,9 +111,12 @@ TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderF
                           "O -- e\nO say e started\nE e done\n");
     EXPECT_EQ(one.finished, (std::vector<std::pair<std::string, int>>{
                                 {"a", 0}, {"b", 1}, {"c", 1}, {"x", 0}, {"d", 1}, {"e", 0}}));
+    // The results reach the run, never its output.
+    EXPECT_EQ(one.results, (std::vector<std::string>{"a!", "", "c!", "", "", "e!"}));
     const Ran four = runList(list, 4);
     EXPECT_EQ(four.output, one.output);
     EXPECT_EQ(four.finished, one.finished);
+    EXPECT_EQ(four.results, one.results);
     EXPECT_EQ(work.entries(), std::set<std::string>{});  // the job folders went with the runs
 }
 

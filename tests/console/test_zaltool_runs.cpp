@@ -8,6 +8,7 @@
 #include "EmulatorProcess.h"
 #include "FolderLock.h"
 #include "FakePort.h"
+#include "RunRecord.h"
 #include "SameBytes.h"
 #include "ScaleCommand.h"
 #include "ScratchFolder.h"
@@ -172,8 +173,17 @@ TEST_F(ZaltoolRuns, backupListOfFourWithOneDead_threeArchivesAsTheDialogMakesThe
     EXPECT_TRUE(run.out.ends_with("\nzáloha: 3 z 4 vah v pořádku; selhaly " + dead + "\n")) << run.out;
     EXPECT_NE(run.err.find(kCommFailure + "\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("zaltool: " + dead + ": nezazálohováno\n"), std::string::npos) << run.err;
-    EXPECT_EQ(archives.entries().size(), 4u);  // no temporary file left behind
+    EXPECT_EQ(archives.entries().size(), 5u);  // and the run record; no temporary file left behind
     EXPECT_EQ(work.entries(), std::set<std::string>{});
+    const std::vector<RunRecordLine> record = readRunRecord(archives.path());
+    ASSERT_EQ(record.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const bool failed = i == 2;
+        EXPECT_EQ(record[i].command, "backup-list");
+        EXPECT_EQ(record[i].status, failed ? kRunFailed : kRunOk);
+        EXPECT_EQ(record[i].libraryStatus, failed ? 5 : 0);
+        EXPECT_EQ(record[i].archive, failed ? "" : listArchiveName(scale(i - (i > 2)), date));
+    }
 
     // The same list three at a time, into another folder: the same archives,
     // lines (but for the folder) and exit status.
@@ -287,7 +297,7 @@ TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKin
     Outcome run = zaltool({"backup-list", list.string(), archives.path().string(), workOption()});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.ends_with("\nzáloha: 1 z 1 vah v pořádku; přeskočené řádky seznamu: 1\n")) << run.out;
-    const std::set<std::string> done{listArchiveName(scale(0), today())};
+    const std::set<std::string> done{listArchiveName(scale(0), today()), kRunRecordFile};
 
     // The texts fail after the formats were stored.
     startEmulator({"--refuse", "38"});
@@ -326,7 +336,8 @@ TEST_F(ZaltoolRuns, keepTwo_leavesTheTwoNewestOfTheScale_andOnlyLeftoversNobodyH
     std::fclose(holder);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(archives.entries(), (std::set<std::string>{listArchiveName(scale(0), today()),
-                                                         listArchiveName(scale(0), "2020-01-03"), other, held}));
+                                                         listArchiveName(scale(0), "2020-01-03"), other, held,
+                                                         kRunRecordFile}));
 }
 
 TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunCompletesAndClearsUp) {
@@ -343,7 +354,9 @@ TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunComplete
     killed.kill();
     killed.wait();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the jobs die with it
-    EXPECT_EQ(archives.entries(), std::set<std::string>{listArchiveName(scale(1), date)});
+    std::set<std::string> left = archives.entries();
+    left.erase(kRunRecordFile);  // the scales done before the kill
+    EXPECT_EQ(left, std::set<std::string>{listArchiveName(scale(1), date)});
     EXPECT_EQ(readFile(older), "older");
 
     const Outcome next = zaltool(args);
@@ -351,7 +364,7 @@ TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunComplete
     EXPECT_EQ(next.status, 0) << next.err;
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_TRUE(sameBytes(readFile(archive(listArchiveName(scale(i), date))), dialogArchive(scale(i))));
-    EXPECT_EQ(archives.entries().size(), 3u);
+    EXPECT_EQ(archives.entries().size(), 4u);  // and the run record
     EXPECT_EQ(work.entries(), std::set<std::string>{});
 }
 
@@ -376,7 +389,78 @@ TEST_F(ZaltoolRuns, sendListWithADeadScale_liveScalesGetTheArchive_sameLinesWith
     EXPECT_EQ(three.status, one.status);
     EXPECT_EQ(three.out, one.out);
     EXPECT_EQ(three.err, one.err);
-    EXPECT_EQ(work.entries(), std::set<std::string>{"error"});  // of the backup before
+    // "error" of the backup before; the two runs' record
+    EXPECT_EQ(work.entries(), (std::set<std::string>{"error", kRunRecordFile}));
+    EXPECT_EQ(readRunRecord(work.path()).size(), 6u);
+}
+
+// The scales wiped, each gets its own newest archive back: a damaged newer
+// one is passed over with its line, a scale without any archive has its own
+// line and makes the exit status 1; the same with one job or three.
+TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped_missingCounted) {
+    startEmulator();
+    const std::string dead = "127.0.0.5:" + std::to_string(emulator->port());
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + "\n" + scale(1) + "\n" + dead + "\n" + scale(2) + "\n");
+    std::string saved[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        saved[i] = dialogArchive(scale(i));
+        writeFile(archive(listArchiveName(scale(i), "2026-01-02")), saved[i]);
+    }
+    writeFile(archive(listArchiveName(scale(1), "2026-01-01")), saved[2]);              // older
+    writeFile(archive(listArchiveName(scale(0), "2026-01-03")), saved[0].substr(0, 900));  // cut short
+    const auto wipe = [&] {
+        for (std::size_t i = 0; i < 3; ++i) writeFile(emulator->scaleFile(i, kDataKinds[kFormats].id), "wiped");
+    };
+    wipe();
+    const std::string dir = archives.path().string();
+    const std::string counts = ": 3 z 4 vah v pořádku; bez archivu: 1 (" + dead + ")\n";
+
+    Outcome dry = zaltool({"restore-list", dir, list.string(), workOption(), "--dry-run"});
+    EXPECT_EQ(dry.status, 1);
+    EXPECT_TRUE(hasLine(dry.out, scale(0) + ": " + listArchiveName(scale(0), "2026-01-03") +
+                                     " není úplný archiv, přeskočen")) << dry.out;
+    EXPECT_NE(dry.out.find(scale(1) + ": " + listArchiveName(scale(1), "2026-01-02") + " (stáří "),
+              std::string::npos) << dry.out;
+    EXPECT_TRUE(dry.out.ends_with("\nzkouška obnovy" + counts)) << dry.out;
+    EXPECT_EQ(readFile(emulator->scaleFile(0, kDataKinds[kFormats].id)), "wiped");
+
+    Outcome runs[2];
+    for (int jobs : {1, 3}) {
+        wipe();
+        Outcome& run = runs[jobs / 3];
+        run = zaltool({"restore-list", dir, list.string(), workOption(), "--jobs=" + std::to_string(jobs)});
+        EXPECT_EQ(run.status, 1) << run.err;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_TRUE(sameBytes(dialogArchive(scale(i)), saved[i])) << i;
+            EXPECT_TRUE(hasLine(run.out, scale(i) + ": obnoveno z " + listArchiveName(scale(i), "2026-01-02")));
+        }
+        EXPECT_TRUE(hasLine(run.out, dead + ": NEOBNOVENO, v " + dir + " není úplný archiv této váhy")) << run.out;
+        EXPECT_TRUE(run.out.ends_with("\nobnova" + counts)) << run.out;
+        EXPECT_NE(run.err.find("vah bez archivu: 1"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(runs[1].out, runs[0].out);
+    EXPECT_EQ(runs[1].err, runs[0].err);
+
+    // --json: the record's lines instead, the same ones the record gets.
+    const Outcome json = zaltool({"restore-list", dir, list.string(), workOption(), "--json", "--jobs=2"});
+    EXPECT_EQ(json.status, 1);
+    const std::vector<RunRecordLine> record = readRunRecord(archives.path());
+    ASSERT_EQ(record.size(), 12u);
+    std::string lines;
+    for (std::size_t i = 8; i < 12; ++i) lines += formatRunRecord(record[i]);
+    EXPECT_EQ(json.out, lines);
+    const char* statuses[] = {kRunOk, kRunOk, kRunMissing, kRunOk};
+    const std::string addresses[] = {scale(0), scale(1), dead, scale(2)};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(record[8 + i].command, "restore-list");
+        EXPECT_EQ(record[8 + i].address, addresses[i]);
+        EXPECT_EQ(record[8 + i].status, statuses[i]);
+        EXPECT_EQ(record[8 + i].libraryStatus, i == 2 ? std::nullopt : std::optional<int>(0));
+        EXPECT_EQ(record[8 + i].archive, i == 2 ? "" : listArchiveName(addresses[i], "2026-01-02"));
+        EXPECT_EQ(record[i], (RunRecordLine{record[i].time, "restore-list", addresses[i], statuses[i],
+                                            record[i].libraryStatus, record[i].archive}));
+    }
 }
 
 TEST_F(ZaltoolRuns, listThatIsNoRegularFile_isRefusedAtOnce) {
@@ -405,6 +489,9 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
         {"backup-list", a},
         {"backup-list", a, a, "--jobs=0"},
         {"send-list", a, a, "--keep=2"},
+        {"restore-list", a},
+        {"restore-list", a, a, "--dry-run", "--json"},
+        {"check-list", a, "--record"},
         {"backup", "127.0.0.2", a, "--colour"},
     };
     for (const std::vector<std::string>& args : wrong) {
@@ -418,7 +505,7 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
 
     const Outcome help = zaltool({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR",
+    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR", "restore-list DIR LIST",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }

@@ -4,6 +4,7 @@
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "KindArchive.h"
+#include "RunRecord.h"
 #include "SameBytes.h"
 #include "ScratchFolder.h"
 
@@ -195,13 +196,32 @@ TEST_F(ZaltoolSafety, check_ofALiveAStalledAndAnAbsentScale_exitCodesAndStatusNu
         lines += outcome.out;
     }
     writeFile(files / "seznam.lst", list + "127.0.0.6/x\n");
-    const Outcome run = zaltool({"check-list", (files / "seznam.lst").string(), "--jobs=3"});
+    const std::string record = "--record=" + files.path().string();
+    const Outcome run = zaltool({"check-list", (files / "seznam.lst").string(), "--jobs=3", record});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.starts_with(lines)) << run.out;
     EXPECT_TRUE(run.out.ends_with("kontrola: 1 z 3 vah v pořádku; selhaly " + silent + ", " + absent +
                                   "; přeskočené řádky seznamu: 1\n")) << run.out;
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with("zaltool-kontrola-")) << entry.path();
+
+    // --json: a record line per scale instead, the skipped line on stderr; the
+    // lines are those appended to the record.
+    const Outcome json = zaltool({"check-list", (files / "seznam.lst").string(), "--json", record});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.err.find("Řádek 4 souboru"), std::string::npos) << json.err;
+    const std::vector<RunRecordLine> recorded = readRunRecord(files.path());
+    ASSERT_EQ(recorded.size(), 6u);
+    std::string jsonLines;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int status[] = {0, 6, 5};
+        EXPECT_EQ(recorded[i + 3].address, expected[i].first);
+        EXPECT_EQ(recorded[i + 3].status, i == 0 ? kRunOk : kRunFailed);
+        EXPECT_EQ(recorded[i + 3].libraryStatus, status[i]);
+        EXPECT_EQ(recorded[i + 3].command, "check-list");
+        jsonLines += formatRunRecord(recorded[i + 3]);
+    }
+    EXPECT_EQ(json.out, jsonLines);
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #             pressed, no scale is dialled)
 #   metadata  (DESTDIR install) the desktop entry, AppStream metainfo, MIME
 #             type, icons, manual pages and changelog through their
-#             validators, and against each other and the tools' --help
+#             validators, and against each other and the tools' --help; the
+#             nightly job's systemd units through systemd-analyze verify, and
+#             the job itself
 #   package   the Debian package of this build (cpack -G DEB): its control
 #             fields and dependencies, the same files as above, and lintian
 #             with no error or warning
@@ -56,6 +58,8 @@ check_layout() {
         "$ZALOHY_DATADIR/icons/hicolor/scalable/apps/$id.svg"
         "$ZALOHY_DOCDIR/README.md" "$ZALOHY_DOCDIR/copyright" "$ZALOHY_DOCDIR/changelog.gz"
         "$ZALOHY_DOCDIR/emulator/PROTOCOL.md" "$ZALOHY_DOCDIR/scalelib/README.md"
+        "$ZALOHY_PRIVATEDIR/zalohy-noc" "$ZALOHY_DOCDIR/noc.env"
+        lib/systemd/user/zalohy-noc.service lib/systemd/user/zalohy-noc.timer
     )
     local size page picture
     for size in 16 32 48 64 128 256; do
@@ -81,9 +85,10 @@ check_layout() {
 
     local file
     for file in "$ZALOHY_BINDIR/zalohy" "$ZALOHY_BINDIR/zaltool" "$ZALOHY_BINDIR/scale-emulator" \
-        "$ZALOHY_PRIVATEDIR/zalohy"; do
+        "$ZALOHY_PRIVATEDIR/zalohy" "$ZALOHY_PRIVATEDIR/zalohy-noc"; do
         [ -x "$top/$file" ] || fail "$file is not executable"
     done
+    sh -n "$top/$ZALOHY_PRIVATEDIR/zalohy-noc" || fail "the nightly job has a syntax error"
     # A run path left from the build folder would load our libraries from
     # there instead of the installed ones.
     for file in "$ZALOHY_BINDIR/zaltool" "$ZALOHY_BINDIR/scale-emulator" "$ZALOHY_PRIVATEDIR/zalohy" \
@@ -270,6 +275,36 @@ check_metadata() {
         fail "copyright lacks the licence text"
 }
 
+# The nightly job: the systemd user units through systemd-analyze verify
+# (the service pointed at this install's copy of the job, the manual pages
+# of this install for their Documentation=), and the job itself.
+check_nightly() {
+    local units=$top/lib/systemd/user job=$top/$ZALOHY_PRIVATEDIR/zalohy-noc
+    expect_eq "the service's command" "ExecStart=$prefix/$ZALOHY_PRIVATEDIR/zalohy-noc" \
+        "$(grep '^ExecStart=' "$units/zalohy-noc.service")"
+    grep -qx 'EnvironmentFile=%h/.config/zalohy/noc.env' "$units/zalohy-noc.service" ||
+        fail "the service does not read ~/.config/zalohy/noc.env"
+    grep -qx 'WantedBy=timers.target' "$units/zalohy-noc.timer" || fail "the timer cannot be enabled"
+    mkdir -p "$scratch/units"
+    sed "s|^ExecStart=$prefix/|ExecStart=$top/|" "$units/zalohy-noc.service" >"$scratch/units/zalohy-noc.service"
+    cp "$units/zalohy-noc.timer" "$scratch/units/"
+    (cd "$scratch/units" && MANPATH=$top/$ZALOHY_MANDIR systemd-analyze verify zalohy-noc.service zalohy-noc.timer) \
+        >"$scratch/v.out" 2>&1 && [ ! -s "$scratch/v.out" ] || fail "systemd-analyze verify: $(cat "$scratch/v.out")"
+
+    # Without its folder the job says so; with one, a scale that does not
+    # answer (nothing listens on 127.0.0.9:1) fails the backup, and the page
+    # is written all the same.
+    if env -u ZALOHY_SLOZKA "$job" 2>"$scratch/v.out"; then fail "the job ran without ZALOHY_SLOZKA"; fi
+    grep -q 'ZALOHY_SLOZKA is not set' "$scratch/v.out" || fail "no word on ZALOHY_SLOZKA: $(cat "$scratch/v.out")"
+    mkdir -p "$scratch/noc"
+    echo '127.0.0.9:1' >"$scratch/noc/seznam.lst"
+    local status=0
+    ZALOHY_SLOZKA=$scratch/noc TWSWTCP_LOOPBACK_ONLY=1 "$job" >"$scratch/noc.out" 2>&1 || status=$?
+    expect_eq "the job's status with a failed scale" 1 "$status"
+    grep -q 'bez úplné zálohy: <strong>1</strong>' "$scratch/noc/Zalohy/prehled-zaloh.html" 2>/dev/null ||
+        fail "the job wrote no page: $(cat "$scratch/noc.out")"
+}
+
 check_package() {
     expect_eq "package name" zalohy "$(dpkg-deb -f "$deb" Package)"
     expect_eq "package version" "$ZALOHY_VERSION" "$(dpkg-deb -f "$deb" Version)"
@@ -303,13 +338,17 @@ case $part in
 package)
     check_layout
     check_package
+    check_nightly
     ;;
 layout)
     check_layout
     check_starts
     check_window
     ;;
-metadata) check_metadata ;;
+metadata)
+    check_metadata
+    check_nightly
+    ;;
 *)
     echo "unknown part $part" >&2
     exit 2

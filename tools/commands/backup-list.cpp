@@ -67,6 +67,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
         complete = false;
     }
     fileio::removeQuietly(archive);
+    out.result(std::to_string(status));
     if (complete) {
         say(address + ": zazálohováno do " + shown, out);
         if (const int keep = std::atoi(args[3].c_str()); keep > 0) {
@@ -94,6 +95,12 @@ Exit backupList(const Call& call) {
     run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
     run.jobs = jobsOption(call);
     run.what = "záloha";
+    run.command = "backup-list";
+    run.recordFolder = folder;
+    run.json = call.has("json");
+    run.archiveOf = [](const Job& job, int status) {
+        return status == 0 ? fileio::toUtf8(fileio::toPath(job.key).filename()) : std::string();
+    };
     if (!bindLibrary()) return Exit::Failed;
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
     // Temporary archives that no running job holds: left by killed runs.
@@ -102,15 +109,15 @@ Exit backupList(const Call& call) {
     run.job = [&](const ScaleListEntry& entry) {
         const std::string target = fileio::toUtf8(folder / fileio::toPath(archiveName(entry.address, date)));
         return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
-                   "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address};
+                   "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address, 0, ""};
     };
     return runList(run);
 }
 
 const CommandRegistration registered{
-    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K]",
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K] [--json]",
      "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}}, backupList, CommandGroup::Run, 30, kRunOptionsHelp}};
+     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}, kJsonOption}, backupList, CommandGroup::Run, 30, kRunOptionsHelp}};
 
 }  // namespace
 

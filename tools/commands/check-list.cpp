@@ -15,6 +15,7 @@ namespace {
 int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if (args.size() != 1 || !bindLibrary()) return 1;
     const ScaleCheck result = askShopName(args[0]);
+    if (result.problem.empty()) out.result(std::to_string(result.status));
     const std::string said = checkLine(args[0], result);
     say(said, out);
     if (result.answered) return 0;
@@ -29,7 +30,13 @@ Exit checkList(const Call& call) {
     run.listName = call.operands[0];
     run.jobs = jobsOption(call);
     run.what = "kontrola";
-    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address}; };
+    run.command = "check-list";
+    run.json = call.has("json");
+    std::error_code here;
+    // The record goes where --record says, or into the folder zaltool was started in.
+    run.recordFolder =
+        fileio::toPath(absolutePath(call.value("record").value_or(fileio::toUtf8(fs::current_path(here)))));
+    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address, 0, ""}; };
     if (!bindLibrary()) return Exit::Failed;
     std::error_code ec;
     const std::optional<files::HeldFolder> folder =
@@ -40,9 +47,12 @@ Exit checkList(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"check-list", "LIST [--jobs=N]",
-     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption},
-     checkList, CommandGroup::Safety, 30, "  --jobs=N  up to N scales at once (1 to 64, default 1)\n"}};
+    {"check-list", "LIST [--jobs=N] [--json] [--record=DIR]",
+     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption, kJsonOption, kRecordOption},
+     checkList, CommandGroup::Safety, 30,
+     "  --jobs=N      up to N scales at once (1 to 64, default 1)\n"
+     "  --json        one line of the run record per scale on stdout instead of the lines\n"
+     "  --record=DIR  append the run record to DIR/zaltool-zaznam.jsonl (default: the current folder)\n"}};
 
 }  // namespace
 

@@ -42,6 +42,7 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     BackupArchive container(archive, &report);
     const BusyScope busy(port);
     const RunResult result = dialog.SendToListedScale(address, container);
+    out.result(std::to_string(result.failedStatus()));
     if (result.stopsTheList) return kJobStopsTheList;
     if (result.complete) return 0;
     if (const int status = result.failedStatus()) say(communicationFailureLine(address, status), out);
@@ -60,6 +61,11 @@ Exit sendList(const Call& call) {
     run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
     run.jobs = jobsOption(call);
     run.what = "odeslání";
+    run.command = "send-list";
+    run.json = call.has("json");
+    // The record goes where --record says, or into the working folder.
+    run.recordFolder = fileio::toPath(call.has("record") ? absolutePath(*call.value("record")) : run.work);
+    run.archiveOf = [&archive](const Job&, int) { return fileio::toUtf8(fileio::toPath(archive).filename()); };
     if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
         return complain(*safetyFolder + " není složka");
     if (!bindLibrary()) return Exit::Failed;
@@ -82,7 +88,7 @@ Exit sendList(const Call& call) {
         return true;
     };
     run.job = [&](const ScaleListEntry& entry) {
-        Job job{"send", {archive, entry.address, kinds}, "", "", entry.address};
+        Job job{"send", {archive, entry.address, kinds}, "", "", entry.address, 0, ""};
         if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
         return job;
     };
@@ -95,9 +101,10 @@ Exit sendList(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]]",
+    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--json]"
+     " [--record=DIR]",
      "send ARCHIVE to every scale of the list file LIST, as the send dialog's list run does", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption}, sendList, CommandGroup::Run, 40,
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, kJsonOption, kRecordOption}, sendList, CommandGroup::Run, 40,
      kRunOptionsHelp}};
 
 }  // namespace

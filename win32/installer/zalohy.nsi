@@ -13,6 +13,16 @@
 ; scales, the scales' data) is Documents\Zalohy and stays when uninstalling.
 ; What was chosen is kept under HKCU\Software\Zalohy, so an update without a
 ; new library keeps the installed one.
+;
+; The nightly job, optional (page "Noční záloha", unticked on a first
+; install; silently /NOC=HH:MM sets it up, /NOC=ne removes it, and without
+; /NOC an update keeps what was chosen): a task of the Task Scheduler for the
+; current user, made from a task definition (schtasks /Create /XML), that runs
+; zalohy-noc.cmd beside zaltool.exe in the working folder every day at the
+; chosen time: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, then
+; zaltool report. The definition stays beside it as zalohy-noc.xml (a
+; technician can register it again with schtasks /Create /XML). The
+; uninstaller removes the task.
 
 Unicode true
 Target ${TARGET}
@@ -24,6 +34,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include nsDialogs.nsh
 !include x64.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Zálohování dat SM90/300/500 ETH"
 !define PUBLISHER "Servis vah, Praha"
@@ -31,6 +42,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zalohy"
 !define MENU_FOLDER "$SMPROGRAMS\Zalohy"
 !define DLL_NAME "TWSWTCP.DLL"
+!define NIGHT_JOB "zalohy-noc.cmd"
+!define NIGHT_TASK_XML "zalohy-noc.xml"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -45,6 +58,12 @@ Var Bits         ; 32 or 64: the build that fits the library
 Var DllError     ; why the library is refused, "" when it fits
 Var DataDir
 Var DllField
+Var NightOn      ; 1: the nightly job is wanted
+Var NightTime    ; its time, "HH:MM"
+Var NightError   ; why the time is refused, "" when it is sound
+Var NightTask    ; the task's name: one per user of the computer
+Var NightBox
+Var NightField
 ; The library reader's state.
 Var PeFile
 Var PeValue
@@ -61,6 +80,7 @@ Var PeRva
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom DllPage DllPageLeave
+Page custom NightPage NightPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
@@ -289,9 +309,68 @@ Function ReadDllOption
   StrCpy $DllSource $R0 $R4 $R1
 FunctionEnd
 
+; Checks $NightTime: "HH:MM", 00:00 to 23:59. Sets $NightError.
+Function CheckNightTime
+  StrCpy $NightError "Zadejte čas ve tvaru HH:MM, například 02:30."
+  StrLen $0 $NightTime
+  ${If} $0 != 5
+    Return
+  ${EndIf}
+  StrCpy $0 $NightTime 1 2
+  ${If} $0 != ":"
+    Return
+  ${EndIf}
+  ${ForEach} $1 0 4 + 1
+    ${If} $1 != 2
+      ; A digit is the digit at its own place in "0123456789" (anything
+      ; else counts as 0 there).
+      StrCpy $0 $NightTime 1 $1
+      StrCpy $2 "0123456789" 1 $0
+      ${If} $2 != $0
+        Return
+      ${EndIf}
+    ${EndIf}
+  ${Next}
+  StrCpy $0 $NightTime 2
+  StrCpy $1 $NightTime 2 3
+  IntOp $0 $0 + 0
+  IntOp $1 $1 + 0
+  ${If} $0 > 23
+  ${OrIf} $1 > 59
+    Return
+  ${EndIf}
+  StrCpy $NightError ""
+FunctionEnd
+
 Function .onInit
   ${GetParameters} $R0
   Call ReadDllOption
+  ; The nightly job: as an earlier installation left it, or off.
+  ReadEnvStr $0 USERNAME
+  StrCpy $NightTask "Zalohy - nocni zaloha ($0)"
+  ReadRegStr $NightTime HKCU "${SETTINGS_KEY}" "NightTime"
+  ${If} $NightTime == ""
+    StrCpy $NightOn 0
+    StrCpy $NightTime "02:30"
+  ${Else}
+    StrCpy $NightOn 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/NOC=" $1
+  ${IfNot} ${Errors}
+    ${If} $1 == "ne"
+      StrCpy $NightOn 0
+    ${Else}
+      StrCpy $NightOn 1
+      StrCpy $NightTime $1
+      Call CheckNightTime
+      ${If} $NightError != ""
+        MessageBox MB_ICONSTOP|MB_OK "$NightError" /SD IDOK
+        SetErrorLevel 2
+        Quit
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
   ${If} ${Silent}
     Call ResolveDll
     ${If} $DllError != ""
@@ -333,6 +412,84 @@ Function DllPageLeave
     MessageBox MB_ICONSTOP|MB_OK "$DllError"
     Abort
   ${EndIf}
+FunctionEnd
+
+Function NightPage
+  !insertmacro MUI_HEADER_TEXT "Noční záloha" "Zálohování všech vah ze seznamu každou noc."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateLabel} 0 0 100% 50u "Plánovač úloh Windows může každou noc zazálohovat všechny váhy ze souboru seznam.lst v pracovní složce do její složky Zalohy (14 posledních záloh každé váhy) a potom zapsat přehled záloh Zalohy\prehled-zaloh.html. Úloha běží pod vaším účtem, když jste přihlášeni."
+  Pop $0
+  ${NSD_CreateCheckbox} 0 54u 100% 12u "Zálohovat váhy každou noc"
+  Pop $NightBox
+  ${If} $NightOn == 1
+    ${NSD_Check} $NightBox
+  ${EndIf}
+  ${NSD_CreateLabel} 0 72u 30% 12u "Čas zálohy (HH:MM):"
+  Pop $0
+  ${NSD_CreateText} 30% 70u 20% 13u "$NightTime"
+  Pop $NightField
+  nsDialogs::Show
+FunctionEnd
+
+Function NightPageLeave
+  ${NSD_GetState} $NightBox $0
+  ${NSD_GetText} $NightField $NightTime
+  StrCpy $NightOn 0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $NightOn 1
+    Call CheckNightTime
+    ${If} $NightError != ""
+      MessageBox MB_ICONSTOP|MB_OK "$NightError"
+      Abort
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Writes the task definition for $NightTime into $0 (a file), UTF-16 as
+; schtasks reads it. The job runs in the working folder.
+!macro XmlText VAR
+  ${WordReplace} ${VAR} "&" "&amp;" "+" ${VAR}
+  ${WordReplace} ${VAR} "<" "&lt;" "+" ${VAR}
+  ${WordReplace} ${VAR} ">" "&gt;" "+" ${VAR}
+!macroend
+Function WriteNightTask
+  StrCpy $1 "$INSTDIR\${NIGHT_JOB}"
+  !insertmacro XmlText $1
+  StrCpy $2 $DataDir
+  !insertmacro XmlText $2
+  FileOpen $3 $0 w
+  FileWriteUTF16LE /BOM $3 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
+  FileWriteUTF16LE $3 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
+  FileWriteUTF16LE $3 '  <RegistrationInfo><Description>Noční záloha vah: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, potom zaltool report.</Description></RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $3 '  <Triggers><CalendarTrigger><StartBoundary>2020-01-01T$NightTime:00</StartBoundary><ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger></Triggers>$\r$\n'
+  FileWriteUTF16LE $3 '  <Principals><Principal id="Author"><LogonType>InteractiveToken</LogonType><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>$\r$\n'
+  FileWriteUTF16LE $3 '  <Settings><StartWhenAvailable>true</StartWhenAvailable><DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><ExecutionTimeLimit>PT6H</ExecutionTimeLimit><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy><Enabled>true</Enabled></Settings>$\r$\n'
+  FileWriteUTF16LE $3 '  <Actions Context="Author"><Exec><Command>$1</Command><WorkingDirectory>$2</WorkingDirectory></Exec></Actions>$\r$\n'
+  FileWriteUTF16LE $3 '</Task>$\r$\n'
+  FileClose $3
+FunctionEnd
+
+; zalohy-noc.cmd beside zaltool.exe: runs in the folder it is started in (the
+; task's working folder) or in the one given as its argument. The last
+; night's output stays in Zalohy\posledni-noc.log; the exit status is the
+; backup's, or 1 when only the page could not be written.
+Function WriteNightJob
+  FileOpen $0 "$INSTDIR\${NIGHT_JOB}" w
+  FileWrite $0 '@echo off$\r$\n'
+  FileWrite $0 'rem Nightly backup of every scale of seznam.lst into Zalohy, then the page on the backups.$\r$\n'
+  FileWrite $0 'setlocal$\r$\n'
+  FileWrite $0 'if "%~1"=="" goto folder$\r$\n'
+  FileWrite $0 'cd /d "%~1"$\r$\n'
+  FileWrite $0 'if errorlevel 1 exit /b 1$\r$\n'
+  FileWrite $0 ':folder$\r$\n'
+  FileWrite $0 'if not exist Zalohy mkdir Zalohy$\r$\n'
+  FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14 >Zalohy\posledni-noc.log 2>&1$\r$\n'
+  FileWrite $0 'set stav=%errorlevel%$\r$\n'
+  FileWrite $0 '"%~dp0zaltool.exe" report Zalohy --list=seznam.lst >>Zalohy\posledni-noc.log 2>&1$\r$\n'
+  FileWrite $0 'if errorlevel 1 if %stav%==0 set stav=1$\r$\n'
+  FileWrite $0 'exit /b %stav%$\r$\n'
+  FileClose $0
 FunctionEnd
 
 Function StartProgram
@@ -387,6 +544,36 @@ Section "Program"
     FileClose $0
   ${EndIf}
 
+  ; The nightly job: set up anew with the chosen time, or removed.
+  ${If} $NightOn == 1
+    ClearErrors
+    Call WriteNightJob
+    StrCpy $0 "$INSTDIR\${NIGHT_TASK_XML}"
+    Call WriteNightTask
+    nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Create /F /TN "$NightTask" /XML "$INSTDIR\${NIGHT_TASK_XML}"'
+    Pop $0
+    Pop $1
+    ${If} $0 != 0
+    ${OrIf} ${Errors}
+      MessageBox MB_ICONEXCLAMATION|MB_OK "Noční zálohu se nepodařilo naplánovat (schtasks: $0).$\r$\n$1" /SD IDOK
+      SetErrorLevel 2
+    ${Else}
+      WriteRegStr HKCU "${SETTINGS_KEY}" "NightTime" "$NightTime"
+      WriteRegStr HKCU "${SETTINGS_KEY}" "NightTask" "$NightTask"
+    ${EndIf}
+  ${Else}
+    ReadRegStr $0 HKCU "${SETTINGS_KEY}" "NightTask"
+    ${If} $0 != ""
+      nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Delete /F /TN "$0"'
+      Pop $1
+      Pop $1
+    ${EndIf}
+    Delete "$INSTDIR\${NIGHT_JOB}"
+    Delete "$INSTDIR\${NIGHT_TASK_XML}"
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTime"
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTask"
+  ${EndIf}
+
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; The shortcuts start in the working folder (SetOutPath names it).
   CreateDirectory "${MENU_FOLDER}"
@@ -417,6 +604,14 @@ SectionEnd
 ; the working folder in Documents stays with the user's data.
 Section "Uninstall"
   SetShellVarContext current
+  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "NightTask"
+  ${If} $0 != ""
+    nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Delete /F /TN "$0"'
+    Pop $1
+    Pop $1
+  ${EndIf}
+  Delete "$INSTDIR\${NIGHT_JOB}"
+  Delete "$INSTDIR\${NIGHT_TASK_XML}"
   Delete "$INSTDIR\zalohy.exe"
   Delete "$INSTDIR\zaltool.exe"
   Delete "$INSTDIR\${DLL_NAME}"

@@ -1,0 +1,206 @@
+// The run record (its lines survive a killed writer and stay bounded) and the
+// report's survey of a backup folder (which archive counts, its age, the
+// 30-day strip, the changed kinds, the runs), with the page's escaping.
+#include "ArchiveBytes.h"
+#include "ReportPage.h"
+#include "RunRecord.h"
+#include "ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace zalohy;
+using namespace zalohy::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+RunRecordLine record(std::string address, std::string status, std::optional<int> library = 0,
+                     std::string time = "2026-12-08T02:00:13") {
+    return {std::move(time), "backup-list", std::move(address), std::move(status), library, "a.zal"};
+}
+
+void appendRaw(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::app) << bytes;
+}
+
+TEST(RunRecord, linesReadBackAsWritten_andEveryCutOrForeignLineIsRefused) {
+    RunRecordLine awkward = record("127.0.0.2:\"5\\0\"\n\x01Váha", kRunFailed, std::nullopt);
+    awkward.archive = "";
+    for (const RunRecordLine& r : {awkward, record("127.0.0.3", kRunOk, -7)}) {
+        const std::string line = formatRunRecord(r);
+        ASSERT_EQ(line.find('\n'), line.size() - 1) << line;  // one line, control characters escaped
+        const std::string_view body(line.data(), line.size() - 1);
+        EXPECT_EQ(parseRunRecord(body), r) << line;
+        for (std::size_t cut = 0; cut < body.size(); ++cut)
+            EXPECT_FALSE(parseRunRecord(body.substr(0, cut))) << "cut at " << cut;
+    }
+    for (const char* foreign : {"", "[]", "{}", "{\"time\":\"t\",\"command\":\"c\",\"address\":\"a\"}",
+                                "{\"time\":1,\"command\":\"c\",\"address\":\"a\",\"status\":\"ok\"}",
+                                "{\"time\":\"t\",\"command\":\"c\",\"address\":\"a\",\"status\":\"ok\"} x",
+                                "{\"time\":\"t\",\"command\":\"c\",\"address\":\"a\",\"status\":\"ok\",\"library_status\":\"0\"}",
+                                "{\"time\":\"t\",\"command\":\"c\",\"address\":\"\\ud800\",\"status\":\"ok\"}"})
+        EXPECT_FALSE(parseRunRecord(foreign)) << foreign;
+    // Other writers' spellings: escaped slash and letters, no archive, extra keys.
+    const auto other = parseRunRecord(
+        R"({ "time":"t", "command":"c", "address":"a\/\u00e1\ud83d\ude00", "status":"ok", "library_status":null, "x":"y" })");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->address, "a/\xC3\xA1\xF0\x9F\x98\x80");
+    EXPECT_FALSE(other->libraryStatus);
+}
+
+TEST(RunRecord, aLineCutByAKilledRunCostsOnlyItself) {
+    ScratchFolder folder;
+    ASSERT_TRUE(appendRunRecord(folder.path(), record("127.0.0.2", kRunOk)));
+    const std::string third = formatRunRecord(record("127.0.0.4", kRunOk));
+    appendRaw(folder / kRunRecordFile, third.substr(0, third.size() / 2));  // killed in the middle of the line
+    ASSERT_TRUE(appendRunRecord(folder.path(), record("127.0.0.3", kRunFailed, 5)));
+    const std::vector<RunRecordLine> read = readRunRecord(folder.path());
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].address, "127.0.0.2");
+    EXPECT_EQ(read[1], record("127.0.0.3", kRunFailed, 5));
+    // A cut line at the very end is not read either.
+    appendRaw(folder / kRunRecordFile, third.substr(0, third.size() - 1));
+    EXPECT_EQ(readRunRecord(folder.path()).size(), 2u);
+    EXPECT_TRUE(readRunRecord(folder / "none").empty());
+}
+
+TEST(RunRecord, oldLinesGoPastTheLimit_theNewestStayInOrder) {
+    ScratchFolder folder;
+    const RunRecordLimits limits{4000};
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(appendRunRecord(folder.path(), record("127.0.0." + std::to_string(i), kRunOk), limits));
+    EXPECT_LE(fs::file_size(folder / kRunRecordFile), limits.maxBytes);
+    const std::vector<RunRecordLine> read = readRunRecord(folder.path(), limits);
+    ASSERT_GT(read.size(), 10u);
+    ASSERT_LT(read.size(), 300u);
+    for (std::size_t i = 0; i < read.size(); ++i)
+        EXPECT_EQ(read[i].address, "127.0.0." + std::to_string(300 - read.size() + i));
+    EXPECT_EQ(folder.entries(), std::set<std::string>{kRunRecordFile});  // no temporary file left
+}
+
+// A folder as backup-list leaves it, dated around "today" = 2026-12-08.
+class ReportSurvey : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+    ReportOptions options;
+    const int today = *dayNumber("2026-12-08");
+
+    void SetUp() override {
+        options.folder = folder.path();
+        std::tm noon{};
+        noon.tm_year = 126, noon.tm_mon = 11, noon.tm_mday = 8, noon.tm_hour = 12, noon.tm_isdst = -1;
+        options.now = std::mktime(&noon);
+    }
+    void archive(const std::string& name, const std::string& bytes) { writeFile(folder / name, bytes); }
+    FolderSurvey survey() {
+        std::string problem;
+        std::optional<FolderSurvey> result = surveyFolder(options, problem);
+        EXPECT_TRUE(result) << problem;
+        return result ? *result : FolderSurvey{};
+    }
+};
+
+TEST_F(ReportSurvey, newestSoundArchiveCounts_unsoundOnesAreSkipped_changesComparedByteForByte) {
+    const std::string formats = memberBytes(0, "formats"), texts = memberBytes(1, "texts");
+    std::string changed = formats;
+    changed[150] ^= 1;  // same size, one byte differs
+    archive("127.0.0.2_5000-2026-12-08.zal", expectedArchive({{34, changed}, {38, texts}}));
+    archive("127.0.0.2_5000-2026-12-07.zal", expectedArchive({{34, formats}, {38, texts}}));
+    archive("127.0.0.2_5000-2026-11-01.zal", expectedArchive({{34, formats}}));  // outside the strip
+    // 127.0.0.3: its newest archive is cut, so the one before counts, and is stale.
+    const std::string whole = expectedArchive({{38, texts}, {52, "shop"}});
+    archive("127.0.0.3-2026-12-08.zal", whole.substr(0, whole.size() - 1));
+    archive("127.0.0.3-2026-12-05.zal", whole);
+    archive("127.0.0.3-2026-12-04.zal", expectedArchive({{38, texts}}));
+    archive("127.0.0.10-2026-12-08.zal", expectedArchive({}));
+    archive("127.0.0.3-2026-13-01.zal", whole);  // no date: not a generation
+    archive("notes.zal", whole);
+    appendRaw(folder / kRunRecordFile, formatRunRecord(record("127.0.0.9", kRunFailed, 5)));  // never backed up
+
+    const FolderSurvey s = survey();
+    ASSERT_EQ(s.scales.size(), 4u);  // digits sorted as numbers
+    const ScaleSurvey &two = s.scales[0], &three = s.scales[1], &nine = s.scales[2], &ten = s.scales[3];
+    EXPECT_EQ(two.namePart, "127.0.0.2_5000");
+    EXPECT_EQ(nine.address, "127.0.0.9");
+    EXPECT_EQ(ten.namePart, "127.0.0.10");
+
+    EXPECT_EQ(two.ageDays, 0);
+    EXPECT_FALSE(two.stale);
+    ASSERT_EQ(two.members.size(), 2u);
+    EXPECT_EQ(two.members[0].size, static_cast<std::int64_t>(formats.size()));
+    EXPECT_EQ(two.compared, ScaleSurvey::Compared::Done);
+    EXPECT_EQ(two.changed, std::vector<int>{34});
+    EXPECT_EQ(std::count(two.strip.begin(), two.strip.end(), true), 2);
+    EXPECT_TRUE(two.strip[kStripDays - 1] && two.strip[kStripDays - 2]);
+
+    EXPECT_EQ(three.generations[static_cast<std::size_t>(three.newest)].name, "127.0.0.3-2026-12-05.zal");
+    EXPECT_EQ(three.ageDays, 3);
+    EXPECT_TRUE(three.stale);
+    EXPECT_EQ(three.unsoundGenerations(), 1);
+    EXPECT_FALSE(three.strip[kStripDays - 1]);
+    EXPECT_EQ(three.changed, std::vector<int>{52});  // held now, not the day before
+
+    EXPECT_EQ(nine.newest, -1);
+    EXPECT_TRUE(nine.stale);
+    EXPECT_EQ(nine.runsFailed, 1);
+    EXPECT_EQ(ten.compared, ScaleSurvey::Compared::NoPrevious);
+    EXPECT_TRUE(ten.members.empty());
+
+    options.staleDays = 3;
+    EXPECT_FALSE(survey().scales[1].stale);
+}
+
+TEST_F(ReportSurvey, aListNamesTheScalesInItsOrder_andTheLastRunsComeNewestFirst) {
+    archive("127.0.0.2-2026-12-08.zal", expectedArchive({{34, "f"}}));
+    archive("127.0.0.5-2026-12-08.zal", expectedArchive({{34, "f"}}));  // not on the list
+    writeFile(folder / "seznam.lst", "127.0.0.4 pult\n127.0.0.2\na/b.c\n");
+    options.list = (folder / "seznam.lst").string();
+    options.runsShown = 2;
+    for (const char* status : {kRunOk, kRunFailed, kRunOk, kRunMissing})
+        appendRunRecord(folder.path(), record("127.0.0.2", status));
+    appendRunRecord(folder.path(), record("127.0.0.5", kRunFailed));
+
+    const FolderSurvey s = survey();
+    ASSERT_EQ(s.scales.size(), 2u);
+    EXPECT_EQ(s.scales[0].address, "127.0.0.4");
+    EXPECT_EQ(s.scales[0].newest, -1);
+    EXPECT_EQ(s.scales[0].runsRecorded, 0);
+    const ScaleSurvey& two = s.scales[1];
+    EXPECT_EQ(two.runsRecorded, 4);
+    EXPECT_EQ(two.runsFailed, 2);
+    ASSERT_EQ(two.lastRuns.size(), 2u);
+    EXPECT_EQ(two.lastRuns[0].status, kRunMissing);
+    EXPECT_EQ(two.lastRuns[1].status, kRunOk);
+    EXPECT_EQ(s.notes.size(), 1u);  // the line "a/b.c"
+
+    options.list = (folder / "none.lst").string();
+    std::string problem;
+    EXPECT_FALSE(surveyFolder(options, problem));
+    EXPECT_FALSE(problem.empty());
+}
+
+TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
+    archive("127.0.0.2-2026-12-01.zal", expectedArchive({{34, "f"}}));
+    appendRunRecord(folder.path(), record("<script>alert(1)</script>", kRunFailed, 5));
+    RunRecordLine odd = record("127.0.0.2", "<img src=x>", 5);
+    odd.command = "\"><a href=\"http://x\">";
+    appendRunRecord(folder.path(), odd);
+    const std::string page = renderReportPage(survey(), options);
+    for (const char* absent : {"<script", "<img", "<a ", "src=\"", "href=\"", "url(", "@import"})
+        EXPECT_EQ(page.find(absent), std::string::npos) << absent;
+    EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
+    EXPECT_NE(page.find("7&nbsp;dní <strong>(stará)</strong>"), std::string::npos);
+    EXPECT_NE(page.find("<svg"), std::string::npos);
+}
+
+TEST(ReportDates, onlyRealDatesAreDates) {
+    EXPECT_EQ(dayNumber("1970-01-01"), 0);
+    EXPECT_EQ(*dayNumber("2024-03-01") - *dayNumber("2024-02-28"), 2);
+    EXPECT_EQ(*dayNumber("2023-03-01") - *dayNumber("2023-02-28"), 1);
+    for (const char* wrong : {"2023-02-29", "2026-00-10", "2026-04-31", "2026-1-010", "2026/01/01", "２026-01-01"})
+        EXPECT_FALSE(dayNumber(wrong)) << wrong;
+}
+
+}  // namespace

@@ -1,0 +1,348 @@
+#include "RunRecord.h"
+
+#include "FileIo.h"
+
+#include <charconv>
+#include <cstring>
+#include <ctime>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+void putString(std::string& out, std::string_view text) {
+    static const char* const hex = "0123456789abcdef";
+    out.push_back('"');
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (u < 0x20 || u == 0x7f) {
+                out += "\\u00";
+                out.push_back(hex[u >> 4]);
+                out.push_back(hex[u & 15]);
+            } else {
+                out.push_back(c);
+            }
+        }
+    }
+    out.push_back('"');
+}
+
+void putUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xc0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xe0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+    } else {
+        out.push_back(static_cast<char>(0xf0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3f)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+    }
+}
+
+// A reader of one flat JSON object: string, integer and null values only,
+// which is all a record holds.
+class FlatJson {
+public:
+    explicit FlatJson(std::string_view text) : text_(text) {}
+
+    struct Value {
+        enum class Type { String, Integer, Null } type = Type::Null;
+        std::string text;
+        long long number = 0;
+    };
+
+    // Calls take(key, value) for each member; false when the text is not one
+    // flat object (or take refuses).
+    template <typename Take>
+    bool read(Take&& take) {
+        skipSpace();
+        if (!eat('{')) return false;
+        skipSpace();
+        if (eat('}')) return atEnd();
+        for (;;) {
+            std::string key;
+            Value value;
+            skipSpace();
+            if (!string(key)) return false;
+            skipSpace();
+            if (!eat(':')) return false;
+            skipSpace();
+            if (!this->value(value) || !take(key, value)) return false;
+            skipSpace();
+            if (eat('}')) return atEnd();
+            if (!eat(',')) return false;
+        }
+    }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+
+    bool atEnd() {
+        skipSpace();
+        return at_ == text_.size();
+    }
+    void skipSpace() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\r')) ++at_;
+    }
+    bool eat(char c) {
+        if (at_ < text_.size() && text_[at_] == c) return ++at_, true;
+        return false;
+    }
+    bool hex4(std::uint32_t& code) {
+        if (text_.size() - at_ < 4) return false;
+        code = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = text_[at_++];
+            code <<= 4;
+            if (c >= '0' && c <= '9') code |= static_cast<std::uint32_t>(c - '0');
+            else if (c >= 'a' && c <= 'f') code |= static_cast<std::uint32_t>(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F') code |= static_cast<std::uint32_t>(c - 'A' + 10);
+            else return false;
+        }
+        return true;
+    }
+    bool string(std::string& out) {
+        if (!eat('"')) return false;
+        while (at_ < text_.size()) {
+            const char c = text_[at_++];
+            if (c == '"') return true;
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            if (c != '\\') {
+                out.push_back(c);
+                continue;
+            }
+            if (at_ == text_.size()) return false;
+            const char e = text_[at_++];
+            switch (e) {
+            case '"': case '\\': case '/': out.push_back(e); break;
+            case 'b': out.push_back('\b'); break;
+            case 'f': out.push_back('\f'); break;
+            case 'n': out.push_back('\n'); break;
+            case 'r': out.push_back('\r'); break;
+            case 't': out.push_back('\t'); break;
+            case 'u': {
+                std::uint32_t code = 0;
+                if (!hex4(code)) return false;
+                if (code >= 0xd800 && code < 0xdc00) {  // a surrogate pair
+                    std::uint32_t low = 0;
+                    if (!eat('\\') || !eat('u') || !hex4(low) || low < 0xdc00 || low > 0xdfff) return false;
+                    code = 0x10000 + ((code - 0xd800) << 10) + (low - 0xdc00);
+                } else if (code >= 0xdc00 && code <= 0xdfff) {
+                    return false;
+                }
+                putUtf8(out, code);
+                break;
+            }
+            default: return false;
+            }
+        }
+        return false;
+    }
+    bool value(Value& out) {
+        if (at_ < text_.size() && text_[at_] == '"') {
+            out.type = Value::Type::String;
+            return string(out.text);
+        }
+        if (text_.substr(at_, 4) == "null") {
+            at_ += 4;
+            out.type = Value::Type::Null;
+            return true;
+        }
+        const char* begin = text_.data() + at_;
+        const auto [end, ec] = std::from_chars(begin, text_.data() + text_.size(), out.number);
+        if (ec != std::errc() || end == begin) return false;
+        at_ += static_cast<std::size_t>(end - begin);
+        out.type = Value::Type::Integer;
+        return true;
+    }
+};
+
+fs::path recordPath(const fs::path& folder) { return folder / kRunRecordFile; }
+
+// The last `limit` bytes of the file (all of it when shorter), starting at a
+// line's beginning; nothing when it cannot be read.
+std::optional<std::string> readTail(const fs::path& path, std::uint64_t limit) {
+    fileio::File file;
+    if (!file.open(path, "rb")) return std::nullopt;
+    const std::int64_t length = file.length();
+    if (length < 0) return std::nullopt;
+    const std::int64_t from = length > static_cast<std::int64_t>(limit) ? length - static_cast<std::int64_t>(limit) : 0;
+    // One byte before the window tells whether the window starts a line.
+    const std::int64_t start = from > 0 ? from - 1 : 0;
+    if (!file.seek(start)) return std::nullopt;
+    std::string text(static_cast<std::size_t>(length - start), '\0');
+    if (file.read(text.data(), text.size()) != text.size()) return std::nullopt;
+    if (from > 0) {
+        const std::size_t lineStart = text.find('\n');
+        text.erase(0, lineStart == std::string::npos ? text.size() : lineStart + 1);
+    }
+    return text;
+}
+
+// Keeps the newest lines, about half the limit, through a temporary file.
+bool shorten(const fs::path& path, const RunRecordLimits& limits) {
+    std::optional<std::string> tail = readTail(path, limits.maxBytes / 2);
+    if (!tail) return false;
+    // A cut line at the end is not carried over.
+    tail->erase(tail->rfind('\n') == std::string::npos ? 0 : tail->rfind('\n') + 1);
+    fileio::File out;
+    const std::optional<fs::path> temp = fileio::createTempBeside(path, out);
+    if (!temp) return false;
+    const bool written = out.write(tail->data(), tail->size()) && out.sync() && out.close();
+    if (written && fileio::replaceFile(*temp, path)) return true;
+    out.close();
+    fileio::removeQuietly(*temp);
+    return false;
+}
+
+// Appends the line in one write, after a line break when the file ends in a
+// cut line. Returns the file's length afterwards, or -1.
+std::int64_t appendLine(const fs::path& path, std::string line) {
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(h, &size) != 0;
+    if (ok && size.QuadPart > 0) {
+        LARGE_INTEGER last{};
+        last.QuadPart = size.QuadPart - 1;
+        char c = '\n';
+        DWORD got = 0;
+        if (SetFilePointerEx(h, last, nullptr, FILE_BEGIN) && ReadFile(h, &c, 1, &got, nullptr) && got == 1 && c != '\n')
+            line.insert(0, 1, '\n');
+    }
+    DWORD written = 0;
+    ok = ok && WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) && written == line.size();
+    LARGE_INTEGER after{};
+    ok = ok && GetFileSizeEx(h, &after);
+    CloseHandle(h);
+    return ok ? after.QuadPart : -1;
+#else
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && st.st_size > 0) {
+        char c = '\n';
+        if (::pread(fd, &c, 1, st.st_size - 1) == 1 && c != '\n') line.insert(0, 1, '\n');
+    }
+    // One write for the whole line; a short write (a full disk) goes on with
+    // the rest, so the line ends up whole or cut at its end, never mixed.
+    for (std::size_t done = 0; ok && done < line.size();) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    return ok ? static_cast<std::int64_t>(st.st_size) : -1;
+#endif
+}
+
+}  // namespace
+
+std::string formatRunRecord(const RunRecordLine& record) {
+    std::string out = "{\"time\":";
+    putString(out, record.time);
+    out += ",\"command\":";
+    putString(out, record.command);
+    out += ",\"address\":";
+    putString(out, record.address);
+    out += ",\"status\":";
+    putString(out, record.status);
+    out += ",\"library_status\":";
+    out += record.libraryStatus ? std::to_string(*record.libraryStatus) : "null";
+    out += ",\"archive\":";
+    putString(out, record.archive);
+    out += "}\n";
+    return out;
+}
+
+std::optional<RunRecordLine> parseRunRecord(std::string_view line) {
+    RunRecordLine record;
+    unsigned seen = 0;
+    using Type = FlatJson::Value::Type;
+    const bool parsed = FlatJson(line).read([&](const std::string& key, FlatJson::Value& value) {
+        static const char* const strings[] = {"time", "command", "address", "status", "archive"};
+        std::string* const fields[] = {&record.time, &record.command, &record.address, &record.status,
+                                       &record.archive};
+        for (std::size_t i = 0; i < 5; ++i) {
+            if (key != strings[i]) continue;
+            if (value.type != Type::String) return false;
+            *fields[i] = std::move(value.text);
+            seen |= 1u << i;
+            return true;
+        }
+        if (key == "library_status") {
+            if (value.type == Type::String) return false;
+            if (value.type == Type::Integer) {
+                if (value.number < INT32_MIN || value.number > INT32_MAX) return false;
+                record.libraryStatus = static_cast<int>(value.number);
+            }
+        }
+        return true;
+    });
+    // time, command, address and status are required; archive may be left out.
+    if (!parsed || (seen & 0xf) != 0xf) return std::nullopt;
+    return record;
+}
+
+std::string runRecordTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+bool appendRunRecord(const fs::path& folder, const RunRecordLine& record, const RunRecordLimits& limits) {
+    const fs::path path = recordPath(folder);
+    const std::int64_t length = appendLine(path, formatRunRecord(record));
+    if (length < 0) return false;
+    if (static_cast<std::uint64_t>(length) > limits.maxBytes) shorten(path, limits);
+    return true;
+}
+
+std::vector<RunRecordLine> readRunRecord(const fs::path& folder, const RunRecordLimits& limits) {
+    std::vector<RunRecordLine> records;
+    const std::optional<std::string> text = readTail(recordPath(folder), limits.maxBytes);
+    if (!text) return records;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text->find('\n', at)) != std::string::npos; at = end + 1)
+        if (std::optional<RunRecordLine> record = parseRunRecord(std::string_view(*text).substr(at, end - at)))
+            records.push_back(std::move(*record));
+    return records;
+}
+
+}  // namespace zalohy

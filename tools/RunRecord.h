@@ -1,0 +1,77 @@
+// The run record: one JSON line per scale and run of the list commands,
+// appended to "zaltool-zaznam.jsonl" in the backup folder, so that the report
+// page (and any monitoring system) can tell how the last nights went.
+//
+// A line is one flat JSON object with the keys time, command, address,
+// status, library_status and archive, e.g.
+//   {"time":"2026-12-08T02:00:13","command":"backup-list","address":"127.0.0.2",
+//    "status":"ok","library_status":0,"archive":"127.0.0.2-2026-12-08.zal"}
+// time is local time; library_status is null when the scale library was not
+// asked; archive is "" when the run left none.
+//
+// Appending is one write() of the whole line to a file opened for appending,
+// so runs never interleave within a line. A run killed in the middle of a
+// write can leave a cut line without its line break: the next append starts
+// on a fresh line, and the reader skips any line that does not parse or has
+// no line break. The file is bounded: once it grows past a limit, its oldest
+// lines are dropped by writing the newest ones to a temporary file that takes
+// the record's name (an append by another run in that moment can be lost;
+// the record is a view of the runs, never their only account).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zalohy {
+
+inline constexpr const char* kRunRecordFile = "zaltool-zaznam.jsonl";
+
+// The values of "status".
+inline constexpr const char* kRunOk = "ok";            // the scale is done completely
+inline constexpr const char* kRunFailed = "failed";    // the scale failed, or in part
+inline constexpr const char* kRunMissing = "missing";  // no archive to restore from
+inline constexpr const char* kRunSkipped = "skipped";  // not run (the list run stopped)
+
+struct RunRecordLine {
+    std::string time;     // local time, "YYYY-MM-DDTHH:MM:SS"
+    std::string command;  // "backup-list", "send-list", ...
+    std::string address;  // the scale's address as the list gives it
+    std::string status;   // one of the values above
+    std::optional<int> libraryStatus;  // the library's last status; none when not asked
+    std::string archive;  // the archive written or sent (its name in the folder); may be empty
+
+    bool operator==(const RunRecordLine&) const = default;
+};
+
+// The line for one record, with its line break. Strings are escaped as JSON
+// needs (quotes, backslashes, control characters); UTF-8 passes unchanged.
+std::string formatRunRecord(const RunRecordLine& record);
+// One line without its line break; nothing when it is no record (not a flat
+// JSON object, a key missing or of the wrong type). Unknown keys are ignored.
+std::optional<RunRecordLine> parseRunRecord(std::string_view line);
+
+// The local time now, as "time" holds it.
+std::string runRecordTime();
+
+struct RunRecordLimits {
+    // Past this size the oldest lines go, down to about half of it.
+    std::uint64_t maxBytes = 2 * 1024 * 1024;
+};
+
+// Appends one record to DIR/zaltool-zaznam.jsonl (created when missing),
+// then drops old lines when the file has grown past the limit. False when the
+// line could not be written; a failed shortening leaves the file as it was.
+bool appendRunRecord(const std::filesystem::path& folder, const RunRecordLine& record,
+                     const RunRecordLimits& limits = {});
+
+// The records of DIR/zaltool-zaznam.jsonl, oldest first; lines that are cut,
+// do not parse or lie before the newest maxBytes of the file are left out.
+// Nothing (no error) when the file is missing.
+std::vector<RunRecordLine> readRunRecord(const std::filesystem::path& folder, const RunRecordLimits& limits = {});
+
+}  // namespace zalohy

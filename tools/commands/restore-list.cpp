@@ -1,0 +1,132 @@
+// zaltool restore-list DIR LIST: every scale of the list gets its own newest
+// complete archive of DIR back (the archives backup-list writes there), each
+// scale a job of the job runner.
+#include "FileIo.h"
+#include "ListRun.h"
+#include "ReportPage.h"
+#include "ScaleRuns.h"
+
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace zalohy {
+
+namespace {
+
+// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send dialog's run
+// to this one scale with the kinds of KINDS the archive holds, after a backup
+// of what it replaces when a folder for that is given.
+int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
+    if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;
+    SendRequest request;
+    request.archive = args[0];
+    request.address = args[1];
+    request.kinds = kindsFromArgument(args[2]);
+    request.onlyHeld = true;
+    if (args.size() == 5) {
+        request.safetyFolder = args[3];
+        request.force = args[4] == "1";
+    }
+    int status = 0;
+    const bool sent = sendToScale(request, out, &status);
+    out.result(std::to_string(status));
+    const std::string name = fileio::toUtf8(fileio::toPath(request.archive).filename());
+    if (sent) {
+        say(request.address + ": obnoveno z " + name, out);
+        return 0;
+    }
+    if (status != 0) say(communicationFailureLine(request.address, status), out);
+    say(request.address + ": NEOBNOVENO z " + name, out);
+    return 1;
+}
+
+const WorkRegistration work{"restore", restoreScaleWork};
+
+// "dnes", "1 den", "3 dny", "12 dní"
+std::string ageText(int days) {
+    if (days <= 0) return "dnes";
+    return std::to_string(days) + (days == 1 ? " den" : days <= 4 ? " dny" : " dní");
+}
+
+Exit restoreList(const Call& call) {
+    const KindSet kinds = kindsOption(call).value_or(kAllKinds);
+    const std::optional<std::string> safetyFolder = backupFirstOption(call);
+    const bool dryRun = call.has("dry-run");
+    const std::string dir = absolutePath(call.operands[0]);
+    const fs::path folder = fileio::toPath(dir);
+    ListRun run;
+    run.listName = call.operands[1];
+    std::error_code ec;
+    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.jobs = jobsOption(call);
+    run.what = dryRun ? "zkouška obnovy" : "obnova";
+    run.command = "restore-list";
+    run.json = call.has("json");
+    if (run.json && dryRun) throw UsageError{"--json reports what was sent; --dry-run sends nothing"};
+    if (!dryRun) run.recordFolder = folder;
+    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
+    if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
+        return complain(*safetyFolder + " není složka");
+    if (!dryRun && !bindLibrary()) return Exit::Failed;
+
+    std::map<std::string, std::vector<Generation>> archives;
+    run.prepare = [&] {
+        auto found = datedArchivesIn(folder);
+        if (!found) return complain("složku " + dir + " nelze přečíst"), false;
+        archives = std::move(*found);
+        return true;
+    };
+    const int today = dayToday();
+    // The newest archive of the scale that verifies; each newer one that does
+    // not is said and passed over.
+    run.job = [&](const ScaleListEntry& entry) {
+        Job job;
+        job.address = entry.address;
+        job.lead = "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n";
+        const Generation* chosen = nullptr;
+        if (const auto found = archives.find(archiveNamePart(entry.address)); found != archives.end()) {
+            for (const Generation& generation : found->second) {
+                const Generation::State state = checkGeneration(folder / fileio::toPath(generation.name));
+                if (state == Generation::State::Sound) {
+                    chosen = &generation;
+                    break;
+                }
+                job.lead += entry.address + ": " + generation.name +
+                            (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
+                            ", přeskočen\n";
+            }
+        }
+        if (!chosen) {
+            job.tag = kNothingFor;
+            job.lead += entry.address + ": NEOBNOVENO, v " + dir + " není úplný archiv této váhy\n";
+            return job;
+        }
+        const std::string age = "(stáří " + ageText(today - chosen->day) + ")";
+        if (dryRun) {
+            job.tag = kShownOnly;
+            job.lead += entry.address + ": " + chosen->name + " " + age + " by se odeslal do váhy\n";
+            return job;
+        }
+        job.lead += entry.address + ": odesílá se " + chosen->name + " " + age + "\n";
+        job.work = "restore";
+        job.args = {fileio::toUtf8(folder / fileio::toPath(chosen->name)), entry.address, kindsArgument(kinds)};
+        if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
+        return job;
+    };
+    run.archiveOf = [](const Job& job, int) {
+        return job.args.empty() ? std::string() : fileio::toUtf8(fileio::toPath(job.args[0]).filename());
+    };
+    return runList(run);
+}
+
+const CommandRegistration registered{
+    {"restore-list",
+     "DIR LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--dry-run] [--json]",
+     "send every scale of the list file LIST its own newest complete archive of DIR", 2, 2,
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, {"dry-run"}, kJsonOption},
+     restoreList, CommandGroup::Run, 45, kRunOptionsHelp}};
+
+}  // namespace
+
+}  // namespace zalohy
