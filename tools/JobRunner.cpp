@@ -1,6 +1,8 @@
 #include "JobRunner.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "Platform.h"
 
@@ -107,7 +109,7 @@ JobRunner::~JobRunner() {
 
 bool JobRunner::start(std::string& problem) {
     held_ = std::make_unique<Held>();
-    const std::string folder = fileio::toUtf8(workFolder_);
+    const std::string folder = files::toUtf8(workFolder_);
     if (!held_->lock.acquire(folder)) {
         problem = held_->lock.problem();
         return false;
@@ -186,8 +188,8 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
             slot.folder = jobsFolder_ / std::to_string(++counter);
             std::error_code ec;
             fs::create_directories(slot.folder, ec);
-            std::vector<std::string> args{kJobCommand, slot.job.work, fileio::toUtf8(slot.folder),
-                                          fileio::toUtf8(slot.folder / kRecordFile), parent, slot.job.lead};
+            std::vector<std::string> args{kJobCommand, slot.job.work, files::toUtf8(slot.folder),
+                                          files::toUtf8(slot.folder / kRecordFile), parent, slot.job.lead};
             args.insert(args.end(), slot.job.args.begin(), slot.job.args.end());
             slot.child = ec ? std::nullopt : children.start(program_, args);
             if (!slot.child) slot.status = -1;
@@ -218,10 +220,10 @@ int runJobChild(int argc, char** argv, WorkFinder find) {
     const ScaleWork work = find(argv[1]);
     if (!work) return 2;
     std::error_code ec;
-    fs::current_path(fileio::toPath(argv[2]), ec);
+    fs::current_path(files::toPath(argv[2]), ec);
     if (ec) return kFailed;
-    fileio::File records;
-    if (!records.open(fileio::toPath(argv[3]), "wb")) return kFailed;
+    files::File records;
+    if (!records.open(files::toPath(argv[3]), "wb")) return kFailed;
     RecordOutput output(records.stream());
     setRunOutput(&output);
     output.write(false, argv[5]);
@@ -242,7 +244,7 @@ int sweepLeftovers(const fs::path& folder, const std::function<bool(const std::s
     int removed = 0;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-        if (isLeftover(fileio::toUtf8(it->path().filename())) && removeUnlessHeld(it->path())) ++removed;
+        if (isLeftover(files::toUtf8(it->path().filename())) && removeUnlessHeld(it->path())) ++removed;
     return removed;
 }
 

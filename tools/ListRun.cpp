@@ -1,6 +1,8 @@
 #include "ListRun.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScaleRuns.h"
 
 #include <cstdlib>
@@ -88,7 +90,7 @@ Exit runList(const ListRun& run) {
     const std::string list = absolutePath(run.listName);
     ScaleListReader reader;
     if (!openList(reader, list) || !run.prepare()) return Exit::Failed;
-    JobRunner runner(run.jobs, fileio::toPath(run.work), ownProgram());
+    JobRunner runner(run.jobs, files::toPath(run.work), ownProgram());
     std::string problem;
     if (!runner.start(problem)) return complain(problem);
 
@@ -118,7 +120,7 @@ Exit runList(const ListRun& run) {
             if (run.json) out.write(false, formatRunRecord(line));
             if (run.recordFolder && !recordFailed && !appendRunRecord(*run.recordFolder, line)) {
                 recordFailed = true;
-                complain("záznam běhů nelze zapsat do " + fileio::toUtf8(*run.recordFolder / kRunRecordFile), out);
+                complain("záznam běhů nelze zapsat do " + files::toUtf8(*run.recordFolder / kRunRecordFile), out);
             }
         });
     if (run.json) setRunOutput(&out);

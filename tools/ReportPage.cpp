@@ -2,7 +2,9 @@
 
 #include "BackupArchive.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScaleList.h"
 
 #include <algorithm>
@@ -32,13 +34,7 @@ int daysFromCivil(int y, unsigned m, unsigned d) {
 }
 
 std::tm localTm(std::time_t when) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
-    return local;
+    return platform::localTime(when);
 }
 
 // "ADDRESS-YYYY-MM-DD.zal": its name part and date, or nothing.
@@ -54,7 +50,7 @@ std::optional<std::pair<std::string, int>> datedArchive(const std::string& name)
 // An archive opened and its header checked as `zaltool diff` checks it:
 // every member inside the file, none overlapping, each in its own slot.
 struct OpenArchive {
-    fileio::File file;
+    files::File file;
     ArchiveHeader header;
 };
 
@@ -126,7 +122,7 @@ void surveyArchives(ScaleSurvey& scale, const fs::path& folder, int today, const
         // Past the strip only the two newest sound ones are of interest.
         if (!inStrip && found == 2) break;
         OpenArchive candidate;
-        generation.state = openSound(folder / fileio::toPath(generation.name), candidate);
+        generation.state = openSound(folder / files::toPath(generation.name), candidate);
         if (generation.state != Generation::State::Sound) continue;
         if (inStrip) scale.strip[static_cast<std::size_t>(kStripDays - 1 - (today - generation.day))] = true;
         if (found < 2) {
@@ -372,7 +368,7 @@ std::optional<std::map<std::string, std::vector<Generation>>> datedArchivesIn(co
     std::map<std::string, std::vector<Generation>> found;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = fileio::toUtf8(it->path().filename());
+        const std::string name = files::toUtf8(it->path().filename());
         const auto dated = datedArchive(name);
         std::error_code typeError;
         if (dated && it->is_regular_file(typeError)) found[dated->first].push_back({name, dated->second});
@@ -400,7 +396,7 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
 
     std::error_code ec;
     if (!fs::is_directory(options.folder, ec)) {
-        problem = fileio::toUtf8(options.folder) + " není složka";
+        problem = files::toUtf8(options.folder) + " není složka";
         return std::nullopt;
     }
     // The scales: the list's, in its order, or those the folder tells of.
@@ -433,7 +429,7 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
         }
     }
     for (fs::directory_iterator it(options.folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = fileio::toUtf8(it->path().filename());
+        const std::string name = files::toUtf8(it->path().filename());
         const auto dated = datedArchive(name);
         std::error_code typeError;
         if (!dated || !it->is_regular_file(typeError)) continue;
@@ -443,7 +439,7 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
         scale.generations.push_back({name, dated->second});
     }
     if (ec) {
-        problem = "složku " + fileio::toUtf8(options.folder) + " nelze přečíst";
+        problem = "složku " + files::toUtf8(options.folder) + " nelze přečíst";
         return std::nullopt;
     }
     // The runs, newest last in the record. A scale whose every backup failed
@@ -473,7 +469,7 @@ std::string renderReportPage(const FolderSurvey& survey, const ReportOptions& op
         if (scale.newest < 0) ++missing;
         else if (scale.stale) ++stale;
     }
-    const std::string folder = fileio::toUtf8(options.folder);
+    const std::string folder = files::toUtf8(options.folder);
     std::string out;
     out.reserve(1024 + survey.scales.size() * 1500);
     out += "<!DOCTYPE html>\n<html lang=\"cs\">\n<head>\n<meta charset=\"utf-8\">\n<title>Přehled záloh – " +
@@ -509,7 +505,7 @@ std::string renderReportPage(const FolderSurvey& survey, const ReportOptions& op
 int zaltoolReport(const std::string& folder, const std::optional<std::string>& list,
                   const std::optional<std::string>& out, const std::optional<std::string>& staleDays) {
     ReportOptions options;
-    options.folder = fileio::toPath(folder);
+    options.folder = files::toPath(folder);
     options.list = list;
     if (staleDays) {
         const std::string& text = *staleDays;
@@ -534,17 +530,9 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
     }
     // Written beside its final name and renamed into place, so a reader (or a
     // browser left open on it) never sees half a page.
-    const fs::path target = out ? fileio::toPath(*out) : options.folder / kReportPageFile;
-    fileio::File file;
-    const std::optional<fs::path> temp = fileio::createTempBeside(target, file);
-    const bool written = temp && file.write(page.data(), page.size()) && file.sync() && file.close() &&
-                         fileio::replaceFile(*temp, target);
-    if (!written) {
-        if (temp) {
-            file.close();
-            fileio::removeQuietly(*temp);
-        }
-        std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", fileio::toUtf8(target).c_str());
+    const fs::path target = out ? files::toPath(*out) : options.folder / kReportPageFile;
+    if (files::writeFileAtomically(target, page) != files::WriteResult::Written) {
+        std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", files::toUtf8(target).c_str());
         return 1;
     }
     int missing = 0, stale = 0;
@@ -553,7 +541,7 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
         else if (scale.stale) ++stale;
     }
     std::printf("Přehled záloh zapsán do %s (vah: %zu, se starou zálohou: %d, bez úplné zálohy: %d)\n",
-                fileio::toUtf8(target).c_str(), survey->scales.size(), stale, missing);
+                files::toUtf8(target).c_str(), survey->scales.size(), stale, missing);
     return 0;
 }
 

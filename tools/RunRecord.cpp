@@ -1,18 +1,13 @@
 #include "RunRecord.h"
 
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 
 #include <charconv>
 #include <cstring>
 #include <ctime>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -186,7 +181,7 @@ fs::path recordPath(const fs::path& folder) { return folder / kRunRecordFile; }
 // The last `limit` bytes of the file (all of it when shorter), starting at a
 // line's beginning; nothing when it cannot be read.
 std::optional<std::string> readTail(const fs::path& path, std::uint64_t limit) {
-    fileio::File file;
+    files::File file;
     if (!file.open(path, "rb")) return std::nullopt;
     const std::int64_t length = file.length();
     if (length < 0) return std::nullopt;
@@ -209,60 +204,7 @@ bool shorten(const fs::path& path, const RunRecordLimits& limits) {
     if (!tail) return false;
     // A cut line at the end is not carried over.
     tail->erase(tail->rfind('\n') == std::string::npos ? 0 : tail->rfind('\n') + 1);
-    fileio::File out;
-    const std::optional<fs::path> temp = fileio::createTempBeside(path, out);
-    if (!temp) return false;
-    const bool written = out.write(tail->data(), tail->size()) && out.sync() && out.close();
-    if (written && fileio::replaceFile(*temp, path)) return true;
-    out.close();
-    fileio::removeQuietly(*temp);
-    return false;
-}
-
-// Appends the line in one write, after a line break when the file ends in a
-// cut line. Returns the file's length afterwards, or -1.
-std::int64_t appendLine(const fs::path& path, std::string line) {
-#ifdef _WIN32
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
-    LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(h, &size) != 0;
-    if (ok && size.QuadPart > 0) {
-        LARGE_INTEGER last{};
-        last.QuadPart = size.QuadPart - 1;
-        char c = '\n';
-        DWORD got = 0;
-        if (SetFilePointerEx(h, last, nullptr, FILE_BEGIN) && ReadFile(h, &c, 1, &got, nullptr) && got == 1 && c != '\n')
-            line.insert(0, 1, '\n');
-    }
-    DWORD written = 0;
-    ok = ok && WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) && written == line.size();
-    LARGE_INTEGER after{};
-    ok = ok && GetFileSizeEx(h, &after);
-    CloseHandle(h);
-    return ok ? after.QuadPart : -1;
-#else
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (ok && st.st_size > 0) {
-        char c = '\n';
-        if (::pread(fd, &c, 1, st.st_size - 1) == 1 && c != '\n') line.insert(0, 1, '\n');
-    }
-    // One write for the whole line; a short write (a full disk) goes on with
-    // the rest, so the line ends up whole or cut at its end, never mixed.
-    for (std::size_t done = 0; ok && done < line.size();) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fstat(fd, &st) == 0;
-    ::close(fd);
-    return ok ? static_cast<std::int64_t>(st.st_size) : -1;
-#endif
+    return files::writeFileAtomically(path, *tail) == files::WriteResult::Written;
 }
 
 }  // namespace
@@ -315,12 +257,7 @@ std::optional<RunRecordLine> parseRunRecord(std::string_view line) {
 
 std::string runRecordTime() {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(now);
     char text[32] = {};
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     return text;
@@ -328,7 +265,7 @@ std::string runRecordTime() {
 
 bool appendRunRecord(const fs::path& folder, const RunRecordLine& record, const RunRecordLimits& limits) {
     const fs::path path = recordPath(folder);
-    const std::int64_t length = appendLine(path, formatRunRecord(record));
+    const std::int64_t length = platform::appendLine(path, formatRunRecord(record));
     if (length < 0) return false;
     if (static_cast<std::uint64_t>(length) > limits.maxBytes) shorten(path, limits);
     return true;

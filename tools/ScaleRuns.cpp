@@ -6,7 +6,9 @@
 #include "BackupDialog.h"
 #include "ConsolePort.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "Platform.h"
 #include "ScaleCommand.h"
 #include "SendDialog.h"
@@ -60,15 +62,15 @@ std::optional<std::string> backupFirstOption(const Call& call) {
 
 std::string absolutePath(const std::string& given) {
     std::error_code ec;
-    const fs::path path = fs::absolute(fileio::toPath(given), ec);
-    return ec ? given : fileio::toUtf8(path.lexically_normal());
+    const fs::path path = fs::absolute(files::toPath(given), ec);
+    return ec ? given : files::toUtf8(path.lexically_normal());
 }
 
 bool enterWorkFolder(const Call& call) {
     const std::optional<std::string> work = call.value("work");
     if (!work) return true;
     std::error_code ec;
-    fs::current_path(fileio::toPath(*work), ec);
+    fs::current_path(files::toPath(*work), ec);
     if (ec) complain("cannot work in " + *work + ": " + ec.message());
     return !ec;
 }
@@ -130,8 +132,8 @@ Placed backUpInPlace(const std::string& address, const fs::path& target, const K
                      int* status, JobOutput& out) {
     const std::optional<fs::path> temp = files::temporaryNameBeside(target);
     if (!temp) return Placed::NoTemporary;
-    if (!backUpScale(address, fileio::toUtf8(*temp), kinds, status, out)) {
-        fileio::removeQuietly(*temp);
+    if (!backUpScale(address, files::toUtf8(*temp), kinds, status, out)) {
+        files::removeQuietly(*temp);
         return Placed::Incomplete;
     }
     return files::placeFile(*temp, target, {replace}) ? Placed::Done : Placed::NotPlaced;
@@ -163,14 +165,14 @@ bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const st
     if (std::none_of(kinds.begin(), kinds.end(), [](bool kind) { return kind; })) return true;  // nothing replaced
 
     const fs::path target =
-        fileio::toPath(folder) / fileio::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
-    const std::string shown = fileio::toUtf8(target);
+        files::toPath(folder) / files::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
+    const std::string shown = files::toUtf8(target);
     say(address + ": záloha před odesláním do " + shown, out);
 
     int status = 0;
     std::string why;
     Placed placed = Placed::Incomplete;
-    if (fileio::exists(shown)) {
+    if (files::exists(target)) {
         why = "soubor " + shown + " už existuje";
     } else {
         placed = backUpInPlace(address, target, kinds, files::Replace::No, &status, out);
@@ -230,7 +232,7 @@ ScaleCheck askShopName(const std::string& address) {
     // library in use (a vendor's numbers are not ours), and a dead scale must
     // never pass for a live one.
     result.answered = result.status == 0;
-    fileio::removeQuietly(fileio::toPath(scaleFileName(address, kDataKinds[kShopName].downloadedSuffix)));
+    files::removeQuietly(files::toPath(scaleFileName(address, kDataKinds[kShopName].downloadedSuffix)));
     return result;
 }
 

@@ -35,7 +35,9 @@ bool isTempNameOf(const std::string& name, const std::string& targetName) {
     return true;
 }
 
-std::optional<fs::path> createTempBeside(const fs::path& target, File& file) {
+// The temporary file itself, held and open for writing. Nothing when none can
+// be made or `target` is read-only.
+static std::optional<fs::path> createTempBeside(const fs::path& target, File& file) {
     if (isReadOnly(target)) return std::nullopt;
     const fs::path folder = target.parent_path();
     const std::string base = toUtf8(target.filename());

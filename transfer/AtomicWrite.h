@@ -64,11 +64,6 @@ bool placeFile(const std::filesystem::path& finished, const std::filesystem::pat
 // True for the names of temporary files of a target named `targetName`.
 bool isTempNameOf(const std::string& name, const std::string& targetName);
 
-// The temporary file itself, held and open for writing, for callers that
-// rename it themselves (FileIo's createTempBeside). Nothing when none can be
-// made or `target` is read-only.
-std::optional<std::filesystem::path> createTempBeside(const std::filesystem::path& target, File& file);
-
 // Renames `from` onto `to` as `replace` says; a read-only `to` is never
 // replaced. With `durable`, the folder is synced afterwards.
 bool renameInto(const std::filesystem::path& from, const std::filesystem::path& to, Replace replace,

@@ -56,6 +56,11 @@ bool truncateFile(const std::filesystem::path& path, std::int64_t size);
 // Renames `from` to `to`; fails when `to` exists, leaving both as they are
 // (also when it appears meanwhile, where the file system can tell).
 bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Appends `line` to the file (made when missing) in one write with the
+// system's append mode, so lines of runs appending at once never mix; a
+// line break goes first when the file ends in a cut line. The file's length
+// afterwards, or -1.
+std::int64_t appendLine(const std::filesystem::path& path, std::string line);
 // Two names of one folder compared as the file system does (Windows does not
 // tell letter case apart).
 bool sameFileName(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -286,4 +286,25 @@ void prepareConsole(int&, char**&) {}
 
 void prepareConsoleOutput() {}
 
+std::int64_t appendLine(const fs::path& path, std::string line) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && st.st_size > 0) {
+        char c = '\n';
+        if (::pread(fd, &c, 1, st.st_size - 1) == 1 && c != '\n') line.insert(0, 1, '\n');
+    }
+    // One write for the whole line; a short write (a full disk) goes on with
+    // the rest, so the line ends up whole or cut at its end, never mixed.
+    for (std::size_t done = 0; ok && done < line.size();) {
+        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n <= 0) ok = false;
+        else done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    return ok ? static_cast<std::int64_t>(st.st_size) : -1;
+}
+
 }  // namespace zalohy::platform

@@ -358,4 +358,27 @@ void prepareConsoleOutput() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
+std::int64_t appendLine(const fs::path& path, std::string line) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(h, &size) != 0;
+    if (ok && size.QuadPart > 0) {
+        LARGE_INTEGER last{};
+        last.QuadPart = size.QuadPart - 1;
+        char c = '\n';
+        DWORD got = 0;
+        if (SetFilePointerEx(h, last, nullptr, FILE_BEGIN) && ReadFile(h, &c, 1, &got, nullptr) && got == 1 && c != '\n')
+            line.insert(0, 1, '\n');
+    }
+    DWORD written = 0;
+    ok = ok && WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) && written == line.size();
+    LARGE_INTEGER after{};
+    ok = ok && GetFileSizeEx(h, &after);
+    CloseHandle(h);
+    return ok ? after.QuadPart : -1;
+}
+
 }  // namespace zalohy::platform

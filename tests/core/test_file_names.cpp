@@ -2,7 +2,9 @@
 // reach every file the core opens, and zaltool's arguments and output, intact
 // on every platform: UTF-8 inside, wide characters at the Windows file layer.
 #include "BackupArchive.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "IniFile.h"
 #include "ScaleAddress.h"
 #include "ScaleCommand.h"
@@ -19,7 +21,7 @@ using namespace testsupport;
 
 namespace {
 
-using fileio::toPath;
+using files::toPath;
 
 class CzechNames : public InTempDir {
 protected:
@@ -58,7 +60,7 @@ TEST_F(CzechNames, ArchiveSettingsAndLibraryFilesAreFoundUnderTheirOwnNames) {
 
     // Nothing was made under a name mangled on the way.
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(toPath(folder))) names.insert(fileio::toUtf8(entry.path().filename()));
+    for (const auto& entry : fs::directory_iterator(toPath(folder))) names.insert(files::toUtf8(entry.path().filename()));
     EXPECT_EQ(names, (std::set<std::string>{"formáty.dat", "váha-č1.zal", "zpět.dat", "Skladex.ini"}));
 
 #ifdef FAKE_ENTRY_LIBRARY

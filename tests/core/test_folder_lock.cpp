@@ -1,4 +1,6 @@
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScratchFolders.h"
 #include "TestSupport.h"

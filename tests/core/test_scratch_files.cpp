@@ -3,7 +3,9 @@
 // same target when a killed run left them; and an archive is never its own
 // output or input.
 #include "BackupArchive.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "IniFile.h"
 #include "TestSupport.h"
 #include "TrimDownloadedFile.h"
@@ -61,8 +63,8 @@ TEST_F(ScratchFiles, appendingTheArchiveToItselfIsRefusedAndKeepsIt) {
 // under its name with no temporary file left beside it.
 TEST_F(ScratchFiles, renameNeverReplaces_workingCopyLeavesOnlyItself) {
     writeFile("x.dat", "x");
-    EXPECT_FALSE(fileio::renameFile("m.dat", "x.dat"));
-    EXPECT_FALSE(fileio::renameFile("missing.dat", "y.dat"));
+    EXPECT_FALSE(files::renameFile("m.dat", "x.dat"));
+    EXPECT_FALSE(files::renameFile("missing.dat", "y.dat"));
     EXPECT_EQ(readFile("m.dat"), member);
     EXPECT_EQ(readFile("x.dat"), "x");
 
@@ -99,10 +101,10 @@ TEST_F(ScratchFiles, temporaryFilesLeftByAKilledRunGoWithTheNextOperationOnTheSa
 }
 
 TEST(TempNames, onlyTheNamesGivenToTemporaryFilesOfThatTargetMatch) {
-    EXPECT_TRUE(fileio::isTempNameOf("a.zal.0123abcd.tmp", "a.zal"));
+    EXPECT_TRUE(files::isTempNameOf("a.zal.0123abcd.tmp", "a.zal"));
     for (const char* name : {"a.zal.0123abcd.tm", "a.zal.0123abcg.tmp", "a.zal0123abcd.tmp", "a.zal.tmp",
                              "b.zal.0123abcd.tmp", "a.zal.0123abcde.tmp", ""})
-        EXPECT_FALSE(fileio::isTempNameOf(name, "a.zal")) << name;
+        EXPECT_FALSE(files::isTempNameOf(name, "a.zal")) << name;
 }
 
 #ifndef _WIN32
@@ -125,15 +127,15 @@ TEST_F(ScratchFiles, trimmingNeverWritesThroughALinkPlantedAsItsScratchFile) {
 TEST_F(ScratchFiles, freshFileReplacesALinkButNotAReadOnlyFile) {
     writeFile("victim.dat", "must stay as it is");
     fs::create_symlink("victim.dat", "scratch.dat");
-    fileio::File file;
-    ASSERT_TRUE(fileio::createFresh("scratch.dat", file));
+    files::File file;
+    ASSERT_TRUE(files::createFresh("scratch.dat", file));
     ASSERT_TRUE(file.write("new", 3) && file.close());
     EXPECT_FALSE(fs::is_symlink("scratch.dat"));
     EXPECT_EQ(readFile("scratch.dat"), "new");
     EXPECT_EQ(readFile("victim.dat"), "must stay as it is");
 
     makeReadOnly("scratch.dat");
-    EXPECT_FALSE(fileio::createFresh("scratch.dat", file));
+    EXPECT_FALSE(files::createFresh("scratch.dat", file));
     EXPECT_EQ(readFile("scratch.dat"), "new");
 }
 #endif

@@ -5,7 +5,9 @@
 // takes, measured first; no new round starts 15 s after the test began, so
 // it takes about 20 s at most.
 #include "BackupArchive.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +133,7 @@ std::string headerOf(const std::string& archive) {
 std::vector<std::string> tempFilesOf(const std::string& name) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator("."))
-        if (fileio::isTempNameOf(entry.path().filename().string(), name)) found.push_back(entry.path().string());
+        if (files::isTempNameOf(entry.path().filename().string(), name)) found.push_back(entry.path().string());
     return found;
 }
 

@@ -3,7 +3,9 @@
 // input dropped during a run, and the boxes. The runs themselves are the run
 // core's tests. Message boxes and file dialogs are answered through their
 // seam; nothing here reaches a scale.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScaleCommand.h"
 #include "ScratchFolder.h"
 #include "WindowCases.h"
@@ -368,7 +370,7 @@ TEST_F(Windows, archiveChoice_offersBothFiltersFromTheWorkingFolder) {
     EXPECT_EQ(call.owner, send->hwnd());
     EXPECT_EQ(call.request.mode, FileDialogRequest::Open);
     EXPECT_EQ(call.request.filterIndex, 0);
-    EXPECT_EQ(fileio::toPath(call.request.directory), std::filesystem::current_path());
+    EXPECT_EQ(files::toPath(call.request.directory), std::filesystem::current_path());
     // Label and pattern of each, NUL after each, one more NUL at the end.
     const wchar_t expected[] = L"Soubory zaloh (*.zal)\0*.zal\0V\x0161" L"echny soubory (*.*)\0*.*\0";
     EXPECT_EQ(fileDialogFilter(call.request.filters), std::wstring(expected, std::size(expected)));

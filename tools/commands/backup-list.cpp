@@ -1,6 +1,8 @@
 // zaltool backup-list LIST DIR: every scale of the list backed up into
 // DIR/ADDRESS-YYYY-MM-DD.zal, each a job of the job runner.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ListArchive.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
@@ -33,7 +35,7 @@ bool isListTemp(const std::string& name) {
     const std::size_t zal = name.rfind(".zal.");
     if (zal == std::string::npos || zal < 11 || name.size() != zal + 5 + 8 + 4 || !name.ends_with(".tmp")) return false;
     return isGeneration(name.substr(0, zal + 4), name.substr(0, zal - 10)) &&
-           fileio::isTempNameOf(name, name.substr(0, zal + 4));
+           files::isTempNameOf(name, name.substr(0, zal + 4));
 }
 
 // The archives of one address that backup-list made, addressPart +
@@ -42,31 +44,31 @@ void pruneGenerations(const fs::path& folder, const std::string& addressPart, in
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = fileio::toUtf8(it->path().filename());
+        const std::string name = files::toUtf8(it->path().filename());
         std::error_code typeError;
         if (isGeneration(name, addressPart) && it->is_regular_file(typeError)) names.push_back(name);
     }
     std::sort(names.begin(), names.end(), std::greater<>());  // the newest date first
     for (std::size_t i = static_cast<std::size_t>(keep); i < names.size(); ++i)
-        fileio::removeFile(fileio::toUtf8(folder / fileio::toPath(names[i])));
+        files::removeFile(folder / files::toPath(names[i]));
 }
 
 // One scale: ADDRESS TARGET KINDS KEEP.
 int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if (args.size() != 4 || !bindLibrary()) return 1;
     const std::string& address = args[0];
-    const fs::path target = fileio::toPath(args[1]);
+    const fs::path target = files::toPath(args[1]);
     const std::string& shown = args[1];
     std::error_code ec;
     const fs::path archive = fs::current_path(ec) / kJobArchive;
-    fileio::removeQuietly(archive);
+    files::removeQuietly(archive);
     int status = 0;
-    bool complete = backUpScale(address, fileio::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
+    bool complete = backUpScale(address, files::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
     if (complete && !placeListArchive(archive, target)) {
         complain("nelze zapsat " + shown, out);
         complete = false;
     }
-    fileio::removeQuietly(archive);
+    files::removeQuietly(archive);
     out.result(std::to_string(status));
     if (complete) {
         say(address + ": zazálohováno do " + shown, out);
@@ -90,16 +92,16 @@ Exit backupList(const Call& call) {
     ListRun run;
     run.listName = call.operands[0];
     const std::string dir = absolutePath(call.operands[1]);
-    const fs::path folder = fileio::toPath(dir);
+    const fs::path folder = files::toPath(dir);
     std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
     run.jobs = jobsOption(call);
     run.what = "záloha";
     run.command = "backup-list";
     run.recordFolder = folder;
     run.json = call.has("json");
     run.archiveOf = [](const Job& job, int status) {
-        return status == 0 ? fileio::toUtf8(fileio::toPath(job.key).filename()) : std::string();
+        return status == 0 ? files::toUtf8(files::toPath(job.key).filename()) : std::string();
     };
     if (!bindLibrary()) return Exit::Failed;
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
@@ -107,7 +109,7 @@ Exit backupList(const Call& call) {
     run.prepare = [&] { return sweepLeftovers(folder, isListTemp), true; };
     const std::string date = today();
     run.job = [&](const ScaleListEntry& entry) {
-        const std::string target = fileio::toUtf8(folder / fileio::toPath(archiveName(entry.address, date)));
+        const std::string target = files::toUtf8(folder / files::toPath(archiveName(entry.address, date)));
         return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
                    "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address, 0, ""};
     };

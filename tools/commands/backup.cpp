@@ -1,5 +1,7 @@
 // zaltool backup ADDRESS ARCHIVE: the backup dialog's run for one scale.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScaleRuns.h"
 
 namespace zalohy {
@@ -10,7 +12,7 @@ Exit backup(const Call& call) {
     const std::string archive = absolutePath(call.operands[1]);
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const bool overwrite = call.has("overwrite");
-    if (fileio::exists(archive) && !overwrite) return complain(archive + " už existuje; nahradí ho jen --overwrite");
+    if (files::exists(files::toPath(archive)) && !overwrite) return complain(archive + " už existuje; nahradí ho jen --overwrite");
     if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
     if (!overwrite) {
         if (backUpScale(address, archive, kinds)) return Exit::Done;
@@ -18,14 +20,14 @@ Exit backup(const Call& call) {
     }
     // The older archive is replaced only by a complete one: the run writes a
     // temporary file beside it, renamed over it at the end.
-    switch (backUpInPlace(address, fileio::toPath(archive), kinds, files::Replace::Yes)) {
+    switch (backUpInPlace(address, files::toPath(archive), kinds, files::Replace::Yes)) {
     case Placed::Done: return Exit::Done;
     case Placed::NoTemporary: return complain("vedle " + archive + " nelze vytvořit soubor");
     case Placed::NotPlaced: complain(archive + " nelze nahradit"); break;
     case Placed::Incomplete: break;
     }
     return complain("záloha váhy " + address + " není úplná" +
-                    (fileio::exists(archive) ? "; původní " + archive + " zůstává" : std::string()));
+                    (files::exists(files::toPath(archive)) ? "; původní " + archive + " zůstává" : std::string()));
 }
 
 const CommandRegistration registered{{"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",

@@ -1,6 +1,8 @@
 // zaltool check-list LIST: every scale of the list checked, each a job of the
 // job runner, whose job folders live in a scratch folder of this run.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
 #include "ScratchFolders.h"
@@ -35,14 +37,14 @@ Exit checkList(const Call& call) {
     std::error_code here;
     // The record goes where --record says, or into the folder zaltool was started in.
     run.recordFolder =
-        fileio::toPath(absolutePath(call.value("record").value_or(fileio::toUtf8(fs::current_path(here)))));
+        files::toPath(absolutePath(call.value("record").value_or(files::toUtf8(fs::current_path(here)))));
     run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address, 0, ""}; };
     if (!bindLibrary()) return Exit::Failed;
     std::error_code ec;
     const std::optional<files::HeldFolder> folder =
         files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
     if (!folder) return complain("nelze vytvořit pomocnou složku");
-    run.work = fileio::toUtf8(folder->path());
+    run.work = files::toUtf8(folder->path());
     return runList(run);
 }
 

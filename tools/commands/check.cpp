@@ -1,6 +1,8 @@
 // zaltool check ADDRESS: does the scale answer? Asked for its shop name in a
 // scratch folder of its own.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScaleAddress.h"
 #include "ScaleRuns.h"
@@ -47,10 +49,10 @@ ScaleCheck checkScale(const std::string& address) {
     }
     FolderLock lock;
     WorkingFolderScope inside(folder->path());
-    if (!lock.acquire(fileio::toUtf8(folder->path()))) {
+    if (!lock.acquire(files::toUtf8(folder->path()))) {
         result.problem = lock.problem();
     } else if (!inside.entered()) {
-        result.problem = "nelze pracovat ve složce " + fileio::toUtf8(folder->path());
+        result.problem = "nelze pracovat ve složce " + files::toUtf8(folder->path());
     } else {
         result = askShopName(address);
     }

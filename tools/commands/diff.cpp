@@ -2,7 +2,9 @@
 #include "BackupArchive.h"
 #include "Command.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,13 +24,13 @@ constexpr Exit kCannotCompare = Exit::Usage;
 // One archive opened for the comparison, its header checked.
 struct OpenArchive {
     std::string name;
-    fileio::File file;
+    files::File file;
     ArchiveHeader header;
 };
 
 // Opens and checks an archive; on failure says why on stderr.
 bool openArchive(OpenArchive& archive) {
-    if (!archive.file.open(fileio::toPath(archive.name), "rb")) {
+    if (!archive.file.open(files::toPath(archive.name), "rb")) {
         complain("nelze otevřít archiv " + archive.name);
         return false;
     }

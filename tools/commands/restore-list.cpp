@@ -1,7 +1,9 @@
 // zaltool restore-list DIR LIST: every scale of the list gets its own newest
 // complete archive of DIR back (the archives backup-list writes there), each
 // scale a job of the job runner.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ListRun.h"
 #include "ReportPage.h"
 #include "ScaleRuns.h"
@@ -31,7 +33,7 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     int status = 0;
     const bool sent = sendToScale(request, out, &status);
     out.result(std::to_string(status));
-    const std::string name = fileio::toUtf8(fileio::toPath(request.archive).filename());
+    const std::string name = files::toUtf8(files::toPath(request.archive).filename());
     if (sent) {
         say(request.address + ": obnoveno z " + name, out);
         return 0;
@@ -54,11 +56,11 @@ Exit restoreList(const Call& call) {
     const std::optional<std::string> safetyFolder = backupFirstOption(call);
     const bool dryRun = call.has("dry-run");
     const std::string dir = absolutePath(call.operands[0]);
-    const fs::path folder = fileio::toPath(dir);
+    const fs::path folder = files::toPath(dir);
     ListRun run;
     run.listName = call.operands[1];
     std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
     run.jobs = jobsOption(call);
     run.what = dryRun ? "zkouška obnovy" : "obnova";
     run.command = "restore-list";
@@ -66,7 +68,7 @@ Exit restoreList(const Call& call) {
     if (run.json && dryRun) throw UsageError{"--json reports what was sent; --dry-run sends nothing"};
     if (!dryRun) run.recordFolder = folder;
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
-    if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
+    if (safetyFolder && !fs::is_directory(files::toPath(*safetyFolder), ec))
         return complain(*safetyFolder + " není složka");
     if (!dryRun && !bindLibrary()) return Exit::Failed;
 
@@ -87,7 +89,7 @@ Exit restoreList(const Call& call) {
         const Generation* chosen = nullptr;
         if (const auto found = archives.find(archiveNamePart(entry.address)); found != archives.end()) {
             for (const Generation& generation : found->second) {
-                const Generation::State state = checkGeneration(folder / fileio::toPath(generation.name));
+                const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
                 if (state == Generation::State::Sound) {
                     chosen = &generation;
                     break;
@@ -110,12 +112,12 @@ Exit restoreList(const Call& call) {
         }
         job.lead += entry.address + ": odesílá se " + chosen->name + " " + age + "\n";
         job.work = "restore";
-        job.args = {fileio::toUtf8(folder / fileio::toPath(chosen->name)), entry.address, kindsArgument(kinds)};
+        job.args = {files::toUtf8(folder / files::toPath(chosen->name)), entry.address, kindsArgument(kinds)};
         if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
         return job;
     };
     run.archiveOf = [](const Job& job, int) {
-        return job.args.empty() ? std::string() : fileio::toUtf8(fileio::toPath(job.args[0]).filename());
+        return job.args.empty() ? std::string() : files::toUtf8(files::toPath(job.args[0]).filename());
     };
     return runList(run);
 }

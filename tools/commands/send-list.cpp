@@ -4,7 +4,9 @@
 #include "BackupDialog.h"
 #include "ConsolePort.h"
 #include "DataKind.h"
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
 #include "SendDialog.h"
@@ -58,15 +60,15 @@ Exit sendList(const Call& call) {
     ListRun run;
     run.listName = call.operands[1];
     std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(fileio::toUtf8(fs::current_path(ec))));
+    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
     run.jobs = jobsOption(call);
     run.what = "odeslání";
     run.command = "send-list";
     run.json = call.has("json");
     // The record goes where --record says, or into the working folder.
-    run.recordFolder = fileio::toPath(call.has("record") ? absolutePath(*call.value("record")) : run.work);
-    run.archiveOf = [&archive](const Job&, int) { return fileio::toUtf8(fileio::toPath(archive).filename()); };
-    if (safetyFolder && !fs::is_directory(fileio::toPath(*safetyFolder), ec))
+    run.recordFolder = files::toPath(call.has("record") ? absolutePath(*call.value("record")) : run.work);
+    run.archiveOf = [&archive](const Job&, int) { return files::toUtf8(files::toPath(archive).filename()); };
+    if (safetyFolder && !fs::is_directory(files::toPath(*safetyFolder), ec))
         return complain(*safetyFolder + " není složka");
     if (!bindLibrary()) return Exit::Failed;
 

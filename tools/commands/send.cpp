@@ -1,5 +1,7 @@
 // zaltool send ARCHIVE ADDRESS: the send dialog's run to one scale.
-#include "FileIo.h"
+#include "AtomicWrite.h"
+#include "Platform.h"
+#include "WorkingFiles.h"
 #include "ScaleRuns.h"
 
 namespace fs = std::filesystem;
@@ -15,7 +17,7 @@ Exit send(const Call& call) {
     request.safetyFolder = backupFirstOption(call);
     request.force = call.has("force");
     std::error_code ec;
-    if (request.safetyFolder && !fs::is_directory(fileio::toPath(*request.safetyFolder), ec))
+    if (request.safetyFolder && !fs::is_directory(files::toPath(*request.safetyFolder), ec))
         return complain(*request.safetyFolder + " není složka");
     if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
     return sendToScale(request, runOutput()) ? Exit::Done : Exit::Failed;
