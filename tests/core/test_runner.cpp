@@ -302,6 +302,21 @@ TEST_P(PeEntryConvention, FiftyCallsReachTheEntryAndLeaveTheStackAsItWas) {
     EXPECT_EQ(readFile("argv.txt"), expected);
     // Words the entry does not take as a command get its own status back.
     EXPECT_EQ(RunScaleCommand("twswtcp F74 no-address"), 98);
+
+    // The entry called straight from here: no frame of the runner's lies in
+    // between to put a moved stack pointer back unnoticed.
+    HMODULE module = LoadLibraryA(GetParam().library);
+    ASSERT_NE(module, nullptr);
+    const auto entry = reinterpret_cast<RawScaleEntry>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2))));
+    ASSERT_NE(entry, nullptr);
+    char w0[] = "twswtcp", w1[] = "T34", w2[] = "127.0.0.3";
+    char* argv[3] = {w0, w1, w2};
+    const std::uintptr_t direct = stackPointer();
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(callScaleEntry(entry, 3, argv), 0) << i;
+        ASSERT_EQ(stackPointer(), direct) << i;
+    }
+    FreeLibrary(module);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32, PeEntryConvention, ::testing::Values(
