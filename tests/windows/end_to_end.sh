@@ -90,17 +90,17 @@ left=$(cd "$work/windows" && ls | tr '\n' ' ')
 # three at a time.
 mkdir "$work/zaltool" "$work/list"
 rm -f "$work/scales/$target"/*.dat
-(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" backup "$source" scale.zal) ||
+(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" backup "$source" scale.zal >zaltool.log) ||
   fail "zaltool.exe backup failed"
 cmp "$work/linux/scale.zal" "$work/zaltool/scale.zal" || fail "zaltool.exe's archive differs from the Linux one"
 keep zaltool.zal "$work/zaltool/scale.zal"
-(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" send scale.zal "$target") ||
+(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" send scale.zal "$target" >>zaltool.log) ||
   fail "zaltool.exe send failed"
 for id in "${ids[@]}"; do
   cmp "$work/scales/$target/$id.dat" "$work/scales/$source/$id.dat" || fail "zaltool.exe did not send $id"
 done
 printf '%s zdroj\r\n%s pokladna 1\r\n%s pokladna 2\r\n' "$source" "$listed1" "$listed2" >"$work/zaltool/seznam.lst"
-(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" backup-list seznam.lst "Z:$work/list" --jobs=3) ||
+(cd "$work/zaltool" && "$wine_run" "$windows/bin/zaltool.exe" backup-list seznam.lst "Z:$work/list" --jobs=3 >>zaltool.log) ||
   fail "zaltool.exe backup-list failed"
 for scale in "$source" "$listed1" "$listed2"; do
   archive=$(ls "$work/list/$scale"-*.zal 2>/dev/null | head -1)
@@ -120,7 +120,7 @@ if [ "$bits" = 32 ]; then
     mkdir -p "$kit/run"
     cp "$windows/bin/zaltool.exe" "$windows/tests/core/$convention/TWSWTCP.DLL" "$kit/"
     cp "$windows/bin/TWSWTCP.DLL" "$kit/standin.dll"
-    (cd "$kit/run" && "$wine_run" "$kit/zaltool.exe" backup "$source" scale.zal) ||
+    (cd "$kit/run" && "$wine_run" "$kit/zaltool.exe" backup "$source" scale.zal >zaltool.log) ||
       fail "the backup through the $convention library failed: $(cat "$kit/run/error" 2>/dev/null)"
     cmp "$work/linux/scale.zal" "$kit/run/scale.zal" || fail "the archive through the $convention library differs"
   done

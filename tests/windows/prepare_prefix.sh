@@ -13,6 +13,7 @@ bits=${1:-64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 prefix=$WINEPREFIX
 [ "$bits" = 64 ] || prefix=${WINEPREFIX32:-$WINEPREFIX/win32}
+mkdir -p "$prefix"
 fonts=$prefix/drive_c/windows/Fonts
 [ -d "$fonts" ] || "$(dirname "${BASH_SOURCE[0]}")/../../cmake/wine-run.sh" "--$bits" wineboot -i >/dev/null 2>&1
 wine_fonts=/usr/share/wine/fonts
