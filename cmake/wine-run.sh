@@ -46,7 +46,7 @@ export WINEARCH=win32
 export WINEDLLPATH=$root/usr/lib/i386-linux-gnu/wine
 export LD_LIBRARY_PATH=$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 loader=$root/usr/lib/wine/wine
-if [ -z "${ZALOHY_WINE32_QEMU:-}" ] && "$here/../scripts/wine32.sh" --native >/dev/null; then
+if "$here/../scripts/wine32.sh" --native >/dev/null; then
   export WINELOADER=$loader WINESERVER=$root/usr/lib/wine/wineserver32
   [ -z "$server" ] || exec "$WINESERVER" "$@"
   exec "$loader" "$@"

@@ -24,9 +24,10 @@ wine32_packages=(wine32 libwine libfreetype6 libfontconfig1 libx11-6 libxext6 li
 
 # wine32_native: whether the kernel executes 32-bit x86 programs. The loader
 # of the system's 32-bit C library (package libc6-i386) is one, and Wine's
-# 32-bit loader needs it anyway.
+# 32-bit loader needs it anyway. ZALOHY_WINE32_QEMU=1 takes the answer no, to
+# try the qemu-i386 way on a machine that does not need it.
 wine32_native() {
-  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+  [ -z "${ZALOHY_WINE32_QEMU:-}" ] && [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
 wine32_build() {
