@@ -105,7 +105,11 @@ set -euo pipefail
 case "${1:-}" in
   --native)
     wine32_native && exit 0
-    echo "This kernel cannot execute 32-bit x86 programs: 32-bit Windows programs run under qemu-i386, console only."
+    if [ -n "${ZALOHY_WINE32_QEMU:-}" ]; then
+      echo "ZALOHY_WINE32_QEMU is set: 32-bit Windows programs run under qemu-i386, console only."
+    else
+      echo "This kernel cannot execute 32-bit x86 programs: 32-bit Windows programs run under qemu-i386, console only."
+    fi
     exit 1 ;;
   --root)
     wine32_build
@@ -118,7 +122,7 @@ case "${1:-}" in
 or, after 'source scripts/wine32.sh', with
   WINEPREFIX=\$HOME/.wine32 \$WINELOADER PROGRAM.exe
 EOF
-    wine32_native || echo "This kernel cannot execute 32-bit x86 programs: only console programs run, under qemu-i386."
+    wine32_native || "$0" --native || true
     ;;
   *) echo "usage: $0 [--root|--native]" >&2; exit 2 ;;
 esac
