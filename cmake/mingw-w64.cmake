@@ -24,7 +24,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Runs a built program under wine64 (see wine-run.sh for the environment).
+# Runs a built program under the Wine of its bits: wine64, or the private
+# 32-bit Wine (see wine-run.sh for the environment).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
 
 # GoogleTest is built from Debian's sources with this same toolchain.

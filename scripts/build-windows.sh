@@ -4,14 +4,16 @@
 # version in CMakeLists.txt):
 #   zalohy-VERSION-win64.zip, -win32.zip   the programs, read-me and licence,
 #                                          without any scale library
-#   zalohy-VERSION-demo-win64.zip          the 64-bit programs with our stand-in
-#                                          library, the scale emulator and demo.cmd
+#   zalohy-VERSION-demo-win64.zip, -demo-win32.zip
+#                                          the programs with our stand-in library
+#                                          of the same bits, the scale emulator
+#                                          and demo.cmd
 #   zalohy-VERSION-setup.exe, -setup-x64.exe  the installer (NSIS), for x86 and
 #                                          for x64 Windows, each with both builds
 # Installs what is missing; safe to run again.
 #
 #   scripts/build-windows.sh               the programs and dist/
-#   scripts/build-windows.sh --with-tests  also the 64-bit tests (scripts/test.sh)
+#   scripts/build-windows.sh --with-tests  also both builds' tests (scripts/test.sh)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -23,7 +25,9 @@ scripts/install-deps.sh
 
 # build ARCH FOLDER TESTS: configures and builds one architecture.
 build() {
-  cmake -S . -B "$2" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$1.cmake" \
+  local launcher=()
+  if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+  cmake -S . -B "$2" -G Ninja "${launcher[@]}" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$1.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DZALOHY_GUI=OFF -DZALOHY_TESTS="$3" --no-warn-unused-cli >/dev/null
   cmake --build "$2" -j 2
 }
@@ -52,7 +56,7 @@ pack() {
 }
 
 build x86_64 build-win64 "$tests"
-build i686 build-win32 OFF
+build i686 build-win32 "$tests"
 # The one version: CMake's project(zalohy VERSION ...).
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-win64/CMakeCache.txt)
 [ -n "$version" ] || { echo "no project version in build-win64/CMakeCache.txt" >&2; exit 1; }
@@ -65,10 +69,14 @@ for arch in 64:x86_64 32:i686; do
   pack "build-win$bits/stage" "zalohy-$version-win$bits.zip"
 done
 
-# The demo kit: the 64-bit programs, the stand-in library and the emulator.
-stage x86_64-w64-mingw32 build-win64 build-win64/demo zalohy.exe zaltool.exe TWSWTCP.DLL scale-emulator.exe
-sed 's/$/\r/' scripts/windows/demo.cmd >build-win64/demo/demo.cmd
-pack build-win64/demo "zalohy-$version-demo-win64.zip"
+# The demo kits: the programs, the stand-in library and the emulator, each
+# build with its own bits.
+for arch in 64:x86_64 32:i686; do
+  bits=${arch%%:*} triple=${arch#*:}-w64-mingw32
+  stage "$triple" "build-win$bits" "build-win$bits/demo" zalohy.exe zaltool.exe TWSWTCP.DLL scale-emulator.exe
+  sed 's/$/\r/' scripts/windows/demo.cmd >"build-win$bits/demo/demo.cmd"
+  pack "build-win$bits/demo" "zalohy-$version-demo-win$bits.zip"
+done
 
 # The installers: one script, each with both builds' staged programs.
 vi_version=$version

@@ -22,10 +22,12 @@ packages+=(python3)
 
 # Windows cross builds (scripts/build-windows.sh) and the Windows test leg:
 # MinGW-w64 for 64- and 32-bit, and Wine's 64-bit loader. Never add the i386
-# architecture for wine32: it upgrades many system packages and 32-bit
-# programs cannot run on these machines anyway.
+# architecture for wine32: it upgrades many system packages. 32-bit Wine comes
+# from a private folder instead (scripts/wine32.sh), which needs the system's
+# 32-bit C library loader (libc6-i386, a package of this architecture) and
+# perl for the installer test's texts.
 packages+=(
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine64 libc6-i386 perl
 )
 # Wine's own "MS Sans Serif" (code page 1250 too) and Tahoma, so that the
 # Windows program's forms look under Wine as on a Czech Windows.

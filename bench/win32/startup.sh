@@ -5,6 +5,7 @@
 # looked for with xdotool every 10 ms (its own --sync looks only every half
 # second, coarser than what is measured).
 #   bench/win32/startup.sh [WINDOWS_BUILD [RUNS]]     (default build-win64, 7)
+# A 32-bit build runs under the private 32-bit Wine (cmake/wine-run.sh).
 # Runs under its own Xvfb and a temporary, prepared Wine prefix. The program
 # starts in an empty folder; it dials nothing.
 set -euo pipefail
@@ -14,17 +15,20 @@ fi
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 bin=$(cd "${1:-$top/build-win64}/bin" && pwd)
 runs=${2:-7}
+wine=$top/cmake/wine-run.sh
+bits=64
+[ "$(od -An -tx2 -j$(($(od -An -tu4 -j60 -N4 "$bin/zalohy.exe") + 4)) -N2 "$bin/zalohy.exe" | tr -d ' ')" != 014c ] || bits=32
 work=$(mktemp -d /tmp/zalohy-bench-win32.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  "$wine" "--$bits" --server -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-"$top/tests/windows/prepare_prefix.sh"
+"$top/tests/windows/prepare_prefix.sh" "$bits"
 mkdir "$work/run"
 # Keep one Wine server for all runs, as on a desktop where Wine is running.
-/usr/lib/wine/wineserver -p >/dev/null 2>&1 &  # stays until the clean-up ends it
+"$wine" "--$bits" --server -p >/dev/null 2>&1 &  # stays until the clean-up ends it
 sleep 1
 
 # once EXE TITLE [X Y]: milliseconds from start to the window on screen.
@@ -33,7 +37,7 @@ sleep 1
 once() {
   local begin end pid w
   begin=$(date +%s%N)
-  (cd "$work/run" && exec /usr/lib/wine/wine64 "$1" >/dev/null 2>&1) &
+  (cd "$work/run" && exec "$wine" "$1" >/dev/null 2>&1) &
   pid=$!
   for _ in $(seq 6000); do
     xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 && break

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the headers of Windows programs and of the scale library without
-# running them (the 32-bit ones cannot run on these machines):
+# running them:
 #   check_pe.sh TRIPLE MACHINE FILE...
 # TRIPLE is the MinGW-w64 triple whose objdump reads the files, MACHINE the
 # PE machine every file must have (0x14c for 32-bit x86, 0x8664 for x64).

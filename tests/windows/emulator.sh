@@ -9,7 +9,7 @@ start_emulator() {
   "$program" "$@" >"$log" 2>&1 &
   emulator=$!
   for _ in $(seq 100); do
-    grep -q '^ready' "$log" && return 0
+    grep -qs '^ready' "$log" && return 0
     kill -0 "$emulator" 2>/dev/null || break
     sleep 0.1
   done

@@ -6,7 +6,8 @@
 # for byte with the one zaltool makes of the same scale data, a send to one
 # scale and to every scale of seznam.lst, both dialogs opened and closed, and
 # a screenshot of each window; then the start without the scale library and
-# the main window's size on a 150 % screen.
+# the main window's size on a 150 % screen. The 64-bit and the 32-bit build
+# alike, each under its own Wine (cmake/wine-run.sh).
 #   window_test.sh LINUX_BUILD WINDOWS_BUILD [SCREENSHOT_FOLDER]
 # Uses WINEPREFIX when ZALOHY_TEST_DISPLAY=1 says DISPLAY is the tests' own X
 # server, on which that prefix's Wine server runs (the Windows leg); else an
@@ -27,19 +28,22 @@ wine_run=$top/cmake/wine-run.sh
 source "$top/tests/windows/emulator.sh"
 export TWSWTCP_LOOPBACK_ONLY=1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 start=$SECONDS
+machine() { od -An -tx2 -j$(($(od -An -tu4 -j60 -N4 "$1") + 4)) -N2 "$1" | tr -d ' '; }
+bits=64
+[ "$(machine "$windows/bin/zalohy.exe")" != 014c ] || bits=32
 
 work=$(mktemp -d /tmp/zalohy-windows-gui.XXXXXX)
 emulator='' program='' own_prefix='' dpi_changed=''
 # dpi DPI: the screen's DPI for the programs started next.
 dpi() {
   dpi_changed=1
-  /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || true
-  timeout 30 /usr/lib/wine/wineserver -w || true  # the next program starts a server that reads it
+  "$wine_run" "--$bits" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || true
+  timeout 30 "$wine_run" "--$bits" --server -w || true  # the next program starts a server that reads it
 }
 cleanup() {
   if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
   if [ -n "$dpi_changed" ]; then dpi 96; fi
-  if [ -n "$own_prefix" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+  if [ -n "$own_prefix" ]; then "$wine_run" "--$bits" --server -k 2>/dev/null || true; fi
   if [ -n "$emulator" ]; then kill "$emulator" 2>/dev/null || true; wait "$emulator" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -53,7 +57,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
   own_prefix=1
   export WINEPREFIX=$work/prefix
 fi
-"$top/tests/windows/prepare_prefix.sh"
+"$top/tests/windows/prepare_prefix.sh" "$bits"
 
 # Four emulated scales: the one backed up, the one sent to, and two in the list.
 for n in 71 75 79 83 87; do
@@ -235,6 +239,6 @@ wait "$program" || fail "the program ended with status $? at 144 DPI"
 program=''
 dpi 96
 dpi_changed=''
-echo "window_test: backed up six kinds through the windows byte for byte like zaltool, sent them to" \
+echo "window_test: the $bits-bit build backed up six kinds through the windows byte for byte like zaltool, sent them to" \
   "one scale and to a list of two, ended with 1 without the library, 527x324 at 144 DPI;" \
   "$((SECONDS - start)) s"
