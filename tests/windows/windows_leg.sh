@@ -17,7 +17,8 @@
 #    the 32-bit windows were not tested;
 #  - both builds' headers, imports and exports checked;
 #  - dist/: what each zip holds, both demo kits, and both installers
-#    (setup-x64.exe under wine64, setup.exe under 32-bit Wine).
+#    (setup-x64.exe under wine64, setup.exe under 32-bit Wine), and the
+#    x64 installer's nightly job (tests/windows/night_task_test.sh).
 # Not tested here: a real Windows 10 or 11.
 set -euo pipefail
 if [ -z "${ZALOHY_TEST_DISPLAY:-}" ]; then
@@ -109,6 +110,8 @@ done
 dist_start=$SECONDS
 tests/windows/dist_test.sh build build-win64/screenshots
 echo "dist_test.sh took $((SECONDS - dist_start)) s"
+# The installer's optional nightly job, as far as Wine's Task Scheduler goes.
+tests/windows/night_task_test.sh "dist/zalohy-$version-setup-x64.exe" build
 
 echo "Windows leg passed in $((SECONDS - start)) s: build $((built - start)) s," \
   "64-bit build $((win64_done - built)) s, 32-bit Wine ready in $((wine32_ready - win64_done)) s," \
