@@ -110,7 +110,11 @@ for scale in "$source" "$listed1" "$listed2"; do
   cmp "$archive" "$work/linux/$scale.zal" || fail "backup-list's archive of $scale differs from the Linux one"
   keep "list-$scale.zal" "$archive"
 done
-[ "$(ls "$work/list" | wc -l)" -eq 3 ] || fail "backup-list left: $(ls "$work/list")"
+# The three archives and the run record, with a line per scale, nothing else.
+[ "$(ls "$work/list" | wc -l)" -eq 4 ] && [ "$(ls "$work/list"/*.zal | wc -l)" -eq 3 ] ||
+  fail "backup-list left: $(ls "$work/list")"
+[ "$(grep -c '"status":"ok"' "$work/list/zaltool-zaznam.jsonl")" -eq 3 ] ||
+  fail "backup-list's run record: $(cat "$work/list/zaltool-zaznam.jsonl")"
 
 # The 32-bit build: a backup through libraries of each entry convention.
 conventions=''
