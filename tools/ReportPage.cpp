@@ -1,5 +1,6 @@
 #include "ReportPage.h"
 
+#include "ArchiveCompare.h"
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "AtomicWrite.h"
@@ -47,45 +48,14 @@ std::optional<std::pair<std::string, int>> datedArchive(const std::string& name)
     return std::make_pair(name.substr(0, dash), *day);
 }
 
-// An archive opened and its header checked as `zaltool diff` checks it:
-// every member inside the file, none overlapping, each in its own slot.
-struct OpenArchive {
-    files::File file;
-    ArchiveHeader header;
-};
-
+// The state of a generation as its archive opens.
 Generation::State openSound(const fs::path& path, OpenArchive& archive) {
-    if (!archive.file.open(path, "rb")) return Generation::State::Gone;  // pruned meanwhile, or locked
-    const std::int64_t length = archive.file.length();
-    HeaderBytes bytes{};
-    if (length < kArchiveHeaderSize || !archive.file.seek(0) || archive.file.read(bytes.data(), bytes.size()) != bytes.size())
-        return Generation::State::Unsound;
-    archive.header = decodeHeader(bytes);
-    if (!headerProblem(archive.header, length).empty() || !overlapProblem(archive.header).empty())
-        return Generation::State::Unsound;
-    for (std::size_t i = 0; i < archive.header.slots.size(); ++i) {
-        const std::int32_t id = archive.header.slots[i].id;
-        if (id != 0 && archiveSlotOf(id) != static_cast<int>(i)) return Generation::State::Unsound;
+    switch (openSoundArchive(path, archive)) {
+    case ArchiveState::Sound: return Generation::State::Sound;
+    case ArchiveState::Unopenable: return Generation::State::Gone;  // pruned meanwhile, or locked
+    case ArchiveState::Unsound: break;
     }
-    return Generation::State::Sound;
-}
-
-std::int64_t memberSize(const ArchiveSlot& slot) { return static_cast<std::int64_t>(slot.last) - slot.first + 1; }
-
-// Whether two members of equal size hold the same bytes, compared block by
-// block; nothing when a read fails.
-std::optional<bool> sameBytes(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB) {
-    constexpr std::size_t kBlock = 64 * 1024;
-    // One pair of blocks for the whole survey (one thread, one comparison at a time).
-    static std::vector<unsigned char> left(kBlock), right(kBlock);
-    if (!a.file.seek(inA.first) || !b.file.seek(inB.first)) return std::nullopt;
-    for (std::int64_t rest = memberSize(inA); rest > 0;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(rest, kBlock));
-        if (a.file.read(left.data(), n) != n || b.file.read(right.data(), n) != n) return std::nullopt;
-        if (std::memcmp(left.data(), right.data(), n) != 0) return false;
-        rest -= static_cast<std::int64_t>(n);
-    }
-    return true;
+    return Generation::State::Unsound;
 }
 
 // Compares what the two newest sound generations hold, kind by kind.
@@ -97,17 +67,13 @@ void compareNewest(ScaleSurvey& scale, OpenArchive& newest, OpenArchive& previou
         const ArchiveSlot& b = previous.header.slots[slot];
         const bool inA = a.id == kind.id, inB = b.id == kind.id;
         if (!inA && !inB) continue;
-        bool differ = inA != inB || memberSize(a) != memberSize(b);
-        if (!differ) {
-            const std::optional<bool> same = sameBytes(newest, a, previous, b);
-            if (!same) {
-                scale.compared = ScaleSurvey::Compared::Unreadable;
-                scale.changed.clear();
-                return;
-            }
-            differ = !*same;
+        const Compared compared = inA != inB ? Compared::Different : compareMembers(newest, a, previous, b);
+        if (compared == Compared::Unreadable) {
+            scale.compared = ScaleSurvey::Compared::Unreadable;
+            scale.changed.clear();
+            return;
         }
-        if (differ) scale.changed.push_back(kind.id);
+        if (compared == Compared::Different) scale.changed.push_back(kind.id);
     }
 }
 

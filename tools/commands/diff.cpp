@@ -1,4 +1,5 @@
 // zaltool diff A.zal B.zal: two archives compared kind by kind.
+#include "ArchiveCompare.h"
 #include "BackupArchive.h"
 #include "Command.h"
 #include "DataKind.h"
@@ -21,66 +22,25 @@ namespace {
 constexpr Exit kDiffer = Exit::Failed;
 constexpr Exit kCannotCompare = Exit::Usage;
 
-// One archive opened for the comparison, its header checked.
-struct OpenArchive {
-    std::string name;
-    files::File file;
-    ArchiveHeader header;
-};
-
 // Opens and checks an archive; on failure says why on stderr.
-bool openArchive(OpenArchive& archive) {
-    if (!archive.file.open(files::toPath(archive.name), "rb")) {
-        complain("nelze otevřít archiv " + archive.name);
-        return false;
-    }
-    const std::int64_t length = archive.file.length();
-    HeaderBytes bytes{};
+bool openArchive(const std::string& name, OpenArchive& archive) {
     std::string problem;
-    if (length < kArchiveHeaderSize || !archive.file.seek(0) ||
-        archive.file.read(bytes.data(), bytes.size()) != bytes.size()) {
-        problem = "shorter than the 128-byte header";
-    } else {
-        archive.header = decodeHeader(bytes);
-        problem = headerProblem(archive.header, length);
-        if (problem.empty()) problem = overlapProblem(archive.header);
-        // Every member must lie in the slot of its own kind: the send run
-        // looks for a kind only there.
-        for (std::size_t i = 0; problem.empty() && i < archive.header.slots.size(); ++i) {
-            const std::int32_t id = archive.header.slots[i].id;
-            if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
-                problem = "slot " + std::to_string(i) + " holds id " + std::to_string(id);
-        }
+    switch (openSoundArchive(files::toPath(name), archive, &problem)) {
+    case ArchiveState::Sound: return true;
+    case ArchiveState::Unopenable: complain("nelze otevřít archiv " + name); return false;
+    case ArchiveState::Unsound: break;
     }
-    if (problem.empty()) return true;
-    complain(archive.name + " není platný archiv záloh: " + problem);
+    complain(name + " není platný archiv záloh: " + problem);
     return false;
-}
-
-std::int64_t memberSize(const ArchiveSlot& slot) { return static_cast<std::int64_t>(slot.last) - slot.first + 1; }
-
-enum class Compared { Same, Different, Unreadable };
-
-// Compares two members of equal size block by block, never holding more than
-// one block of each.
-Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB) {
-    constexpr std::size_t kBlock = 64 * 1024;
-    std::vector<unsigned char> left(kBlock), right(kBlock);
-    if (!a.file.seek(inA.first) || !b.file.seek(inB.first)) return Compared::Unreadable;
-    for (std::int64_t rest = memberSize(inA); rest > 0;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(rest, kBlock));
-        if (a.file.read(left.data(), n) != n || b.file.read(right.data(), n) != n) return Compared::Unreadable;
-        if (std::memcmp(left.data(), right.data(), n) != 0) return Compared::Different;
-        rest -= static_cast<std::int64_t>(n);
-    }
-    return Compared::Same;
 }
 
 std::string bytes(std::int64_t size) { return std::to_string(size) + " B"; }
 
 Exit diff(const Call& call) {
-    OpenArchive a{call.operands[0], {}, {}}, b{call.operands[1], {}, {}};
-    if (!openArchive(a) || !openArchive(b)) return kCannotCompare;
+    const std::string& nameA = call.operands[0];
+    const std::string& nameB = call.operands[1];
+    OpenArchive a, b;
+    if (!openArchive(nameA, a) || !openArchive(nameB, b)) return kCannotCompare;
     bool differ = false;
     for (const DataKind& kind : kDataKinds) {
         const std::size_t slot = static_cast<std::size_t>(archiveSlotOf(kind.id));
@@ -94,10 +54,9 @@ Exit diff(const Call& call) {
         } else if (!hasA) {
             verdict = "jen v B (" + bytes(memberSize(inB)) + ")";
         } else {
-            Compared compared = Compared::Different;
-            if (memberSize(inA) == memberSize(inB)) compared = compareMembers(a, inA, b, inB);
+            const Compared compared = compareMembers(a, inA, b, inB);
             if (compared == Compared::Unreadable) {
-                complain("nelze číst archivy " + a.name + " a " + b.name);
+                complain("nelze číst archivy " + nameA + " a " + nameB);
                 return kCannotCompare;
             }
             verdict = compared == Compared::Same

@@ -1,0 +1,46 @@
+#include "ArchiveCompare.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace zalohy {
+
+ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive, std::string* problem) {
+    if (!archive.file.open(path, "rb")) return ArchiveState::Unopenable;
+    const std::int64_t length = archive.file.length();
+    HeaderBytes bytes{};
+    std::string why;
+    if (length < kArchiveHeaderSize || !archive.file.seek(0) ||
+        archive.file.read(bytes.data(), bytes.size()) != bytes.size()) {
+        why = "shorter than the 128-byte header";
+    } else {
+        archive.header = decodeHeader(bytes);
+        why = headerProblem(archive.header, length);
+        if (why.empty()) why = overlapProblem(archive.header);
+        for (std::size_t i = 0; why.empty() && i < archive.header.slots.size(); ++i) {
+            const std::int32_t id = archive.header.slots[i].id;
+            if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
+                why = "slot " + std::to_string(i) + " holds id " + std::to_string(id);
+        }
+    }
+    if (why.empty()) return ArchiveState::Sound;
+    if (problem) *problem = why;
+    return ArchiveState::Unsound;
+}
+
+Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB) {
+    if (memberSize(inA) != memberSize(inB)) return Compared::Different;
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::vector<unsigned char> left(kBlock), right(kBlock);
+    if (!a.file.seek(inA.first) || !b.file.seek(inB.first)) return Compared::Unreadable;
+    for (std::int64_t rest = memberSize(inA); rest > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(rest, kBlock));
+        if (a.file.read(left.data(), n) != n || b.file.read(right.data(), n) != n) return Compared::Unreadable;
+        if (std::memcmp(left.data(), right.data(), n) != 0) return Compared::Different;
+        rest -= static_cast<std::int64_t>(n);
+    }
+    return Compared::Same;
+}
+
+}  // namespace zalohy

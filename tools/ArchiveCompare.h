@@ -1,0 +1,39 @@
+// Archives opened for reading side by side, as `diff`, the report page and
+// restore-list need them: the header checked strictly (every member inside
+// the file, none overlapping, each in the slot of its own kind, where the
+// send run looks for it) and members compared block by block, never read
+// whole into memory.
+#pragma once
+
+#include "BackupArchive.h"
+#include "File.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace zalohy {
+
+struct OpenArchive {
+    files::File file;
+    ArchiveHeader header;
+};
+
+enum class ArchiveState { Sound, Unopenable, Unsound };
+
+// Opens the archive at `path` and checks its header; for an unsound one,
+// `problem` (when given) says what is wrong with it.
+ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive,
+                              std::string* problem = nullptr);
+
+inline std::int64_t memberSize(const ArchiveSlot& slot) {
+    return static_cast<std::int64_t>(slot.last) - slot.first + 1;
+}
+
+enum class Compared { Same, Different, Unreadable };
+
+// Compares a member of `a` with one of `b`: different sizes differ, equal
+// ones are compared block by block.
+Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB);
+
+}  // namespace zalohy
