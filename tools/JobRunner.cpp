@@ -1,8 +1,6 @@
 #include "JobRunner.h"
 
-#include "AtomicWrite.h"
-#include "Platform.h"
-#include "WorkingFiles.h"
+#include "File.h"
 #include "FolderLock.h"
 #include "Platform.h"
 
@@ -11,7 +9,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -54,10 +51,14 @@ private:
 // output (a result into `result`) and moves `offset` past them. Returns false when what follows them
 // is no record (a record may still be coming while the child runs).
 bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& result) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    in.seekg(static_cast<std::streamoff>(offset));
-    const std::string rest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Through the file layer, as every file of the program: wide names on
+    // Windows, where the 32-bit C++ streams could not open the record.
+    files::File in;
+    if (!in.open(file, "rb") || !in.seek(static_cast<std::int64_t>(offset))) return false;
+    std::string rest;
+    char block[4096];
+    for (std::size_t got; (got = in.read(block, sizeof block)) > 0;) rest.append(block, got);
+    if (in.hadReadError()) return false;
     std::size_t at = 0;
     bool whole = true;
     while (whole && at < rest.size()) {
@@ -66,7 +67,9 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& resu
         std::size_t size = 0;
         whole = (channel == 'o' || channel == 'e' || channel == 'r') && colon != std::string::npos && colon > at + 1;
         for (std::size_t i = at + 1; whole && i < colon; ++i) {
-            whole = rest[i] >= '0' && rest[i] <= '9' && size < (std::size_t{1} << 40);
+            // No record is near 1 GiB; the bound also keeps size from
+            // overflowing a 32-bit size_t.
+            whole = rest[i] >= '0' && rest[i] <= '9' && size < (std::size_t{1} << 30) / 10;
             size = size * 10 + static_cast<std::size_t>(rest[i] - '0');
         }
         whole = whole && rest.size() - colon - 1 >= size;
