@@ -9,9 +9,7 @@
 //
 // Exit status 0 when both zaltool commands stay within 1.05 x the median time
 // of cp and sync and under 16 MiB peak memory, 1 otherwise.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "RunProgram.h"
 
 #include <algorithm>
 #include <chrono>
@@ -27,32 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Sample {
-    double seconds = 0;
-    long peakKiB = 0;
-};
+using bench::Sample;
 
-// Runs one program to its end; exits the benchmark if it fails.
-Sample runProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const auto end = std::chrono::steady_clock::now();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench_archive: %s failed\n", args[0].c_str());
-        std::exit(2);
-    }
-    return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
-}
+Sample runProgram(const std::vector<std::string>& args) { return bench::runProgram("bench_archive", args); }
 
 double median(std::vector<Sample> samples) {
     std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.seconds < b.seconds; });

@@ -8,9 +8,7 @@
 //   bench_report [--scales N] [--generations N] [--reps N] [--dir FOLDER] [--zaltool PATH]
 //
 // Exit status 0 when the median stays under 2 s, 1 otherwise.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "RunProgram.h"
 
 #include <algorithm>
 #include <chrono>
@@ -28,32 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Sample {
-    double seconds = 0;
-    long peakKiB = 0;
-};
+using bench::Sample;
 
-Sample runProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const auto end = std::chrono::steady_clock::now();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench_report: %s failed\n", args[0].c_str());
-        std::exit(2);
-    }
-    return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
-}
+Sample runProgram(const std::vector<std::string>& args) { return bench::runProgram("bench_report", args, true); }
 
 void put32(std::string& bytes, std::size_t at, std::int32_t value) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF);
