@@ -47,6 +47,7 @@ def seeds():
         "member_ends_before_start": bytes([3, 1]) + b"q" + archive({2: (41, 150, 140)}, bytes(50)),
         "id_in_unused_slot": bytes([4, 2]) + b"qq" + archive({7: (34, 128, 135), 0: (38, 136, 140)}, bytes(13)),
         "overlapping_members": bytes([5 | 0x20, 2]) + b"qq" + archive({0: (34, 128, 140), 1: (38, 130, 150)}, texts),
+        "id_twice": bytes([APPEND_SELECTOR[38], 2]) + b"qq" + archive({0: (34, 128, 131), 1: (34, 132, 135)}, bytes(8)),
     }
 
     ini = (b"; settings\r\n[OTHER]\r\nIP_ADDRESS=9.9.9.9\r\n\r\n[SOUBOR_ZALOHY]\r\nTEXTY=1\r\n"
