@@ -4,8 +4,8 @@
 #
 #   scripts/fuzz.sh TARGET SECONDS [more libFuzzer options]
 #
-# TARGET is one of archive, settings, scalelist, trim, scalelib, emulator
-# (tests/fuzz/fuzz_TARGET.cpp). It builds into build-fuzz/, starts from the
+# TARGET is one of archive, settings, scalelist, trim, record, scalelib,
+# emulator (tests/fuzz/fuzz_TARGET.cpp). It builds into build-fuzz/, starts from the
 # committed seeds in tests/fuzz/corpus/TARGET/ and keeps what it finds in
 # build-fuzz/corpus/TARGET/ (not committed); an input that breaks a property
 # is saved as build-fuzz/crashes/TARGET-*. Replay one with
@@ -13,7 +13,7 @@
 # thread on 127.0.0.1 only; the emulator's uses a socket pair.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-targets=(archive settings scalelist trim scalelib emulator)
+targets=(archive settings scalelist trim record scalelib emulator)
 
 if [ $# -lt 2 ] || [[ ! " ${targets[*]} " =~ " $1 " ]] || ! [[ $2 =~ ^[0-9]+$ ]]; then
   echo "usage: scripts/fuzz.sh TARGET SECONDS [libFuzzer options]; TARGET: ${targets[*]}" >&2

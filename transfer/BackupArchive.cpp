@@ -76,6 +76,15 @@ std::string overlapProblem(const ArchiveHeader& header) {
     return {};
 }
 
+std::string placementProblem(const ArchiveHeader& header) {
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+        const std::int32_t id = header.slots[i].id;
+        if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
+            return "slot " + std::to_string(i) + " holds id " + std::to_string(id);
+    }
+    return {};
+}
+
 // Reads the header of an open archive and checks it against the file's
 // length. On failure `problem` says why and `header` is not touched.
 static bool loadHeader(File& file, ArchiveHeader& header, std::int64_t& length, std::string& problem) {
@@ -141,6 +150,10 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
             return kAppendFailed;
         }
         header_ = read;
+        if (const std::string problem = placementProblem(read); !problem.empty()) {
+            lastError_ = fileName_ + ": damaged archive: " + problem;
+            return kDamagedArchive;
+        }
     } else {
         // Only a missing archive is created: an existing one that cannot be
         // opened (read-only, locked) must stay exactly as it is.

@@ -41,6 +41,9 @@ ArchiveHeader decodeHeader(const HeaderBytes& bytes);
 std::string headerProblem(const ArchiveHeader& header, std::int64_t fileLength);
 // What makes two members of a sound header share bytes, or an empty string.
 std::string overlapProblem(const ArchiveHeader& header);
+// Which slot holds an id that belongs elsewhere (a kind outside its own slot,
+// a second copy of an id, any id in slots 6 to 9), or an empty string.
+std::string placementProblem(const ArchiveHeader& header);
 
 // The fixed directory slot of each member id the archive knows: formats (34)
 // in slot 0, texts (38) in 1, preset keys (41) in 2, shop name (52) in 3, the
@@ -55,6 +58,10 @@ public:
     static constexpr int kAlreadyStored = -1;
     static constexpr int kUnknownId = 0;     // nothing appended
     static constexpr int kAppendFailed = -3; // nothing stored, archive unchanged
+    // The archive is damaged (see placementProblem): a reader looking in the
+    // kind's slot and one taking the first slot with the id would disagree,
+    // so nothing is stored and the archive stays unchanged.
+    static constexpr int kDamagedArchive = -4;
     // Results of ExtractMember.
     static constexpr int kExtracted = 1;
     static constexpr int kCannotOpen = -1;   // also an unsound archive or unwritable output

@@ -93,6 +93,8 @@ TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
         archiveHeader({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
         archiveHeader({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
         archiveHeader({{34, 128, 427}, {38, 427, 467}}) + body,          // one boundary byte shared
+        archiveHeader({{38, 128, 427}, {34, 428, 467}}) + body,          // kinds in each other's slots
+        archiveHeader({{34, 128, 427}, {}, {}, {}, {}, {}, {34, 428, 467}}) + body,  // an id twice
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         writeFile("bad.zal", bad[i]);
@@ -107,10 +109,13 @@ TEST_F(Zaltool, FailuresSayWhatIsWrongAndLeaveNoOutput) {
     ASSERT_EQ(run("append a.zal 34 d.dat").status, 0);
     const std::string archive = readFile("a.zal");
     writeFile("short.zal", archive.substr(0, 100));
+    // The formats in the texts' slot: storing the texts there would lose them.
+    const std::string damaged = archiveHeader({{}, {34, 128, 131}}) + "data";
+    writeFile("damaged.zal", damaged);
     for (const char* args : {"extract a.zal 41 out.dat", "extract missing.zal 34 out.dat",
                              "extract short.zal 34 out.dat", "extract a.zal 34 no/such/folder/out.dat",
                              "append a.zal 34 d.dat", "append a.zal 99 d.dat", "append a.zal 41 missing.dat",
-                             "append short.zal 41 d.dat", "list short.zal"}) {
+                             "append short.zal 41 d.dat", "list short.zal", "append damaged.zal 38 d.dat"}) {
         SCOPED_TRACE(args);
         expectFailure(args);
     }
@@ -122,9 +127,10 @@ TEST_F(Zaltool, FailuresSayWhatIsWrongAndLeaveNoOutput) {
         expectUsageError(args);
     }
     EXPECT_EQ(readFile("a.zal"), archive);
+    EXPECT_EQ(readFile("damaged.zal"), damaged);
     // An unknown id is refused before a missing archive would be created.
     expectFailure("append new.zal 99 d.dat");
-    EXPECT_EQ(dir.entries(), (std::set<std::string>{"a.zal", "d.dat", "short.zal"}));
+    EXPECT_EQ(dir.entries(), (std::set<std::string>{"a.zal", "d.dat", "damaged.zal", "short.zal"}));
 }
 
 TEST_F(Zaltool, HelpAndVersionGoToStdoutAndSucceed) {

@@ -17,11 +17,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const std::int32_t kSlotIds[] = {34, 38, 41, 52, 25, 67};
+
 // The fixed slot of each member id, as the format has it; -1 for any other id.
 int slotOf(std::int32_t id) {
-    const std::int32_t ids[] = {34, 38, 41, 52, 25, 67};
     for (int slot = 0; slot < 6; ++slot)
-        if (ids[slot] == id) return slot;
+        if (kSlotIds[slot] == id) return slot;
     return -1;
 }
 
@@ -54,6 +55,14 @@ std::optional<std::array<Slot, 10>> soundDirectory(const std::string& file) {
             return std::nullopt;
     }
     return slots;
+}
+
+// A sound directory is damaged when a slot holds any id but the one fixed for
+// it (slots 6 to 9 hold none): a kind in a foreign slot, or an id twice.
+bool damaged(const std::array<Slot, 10>& slots) {
+    for (std::size_t i = 0; i < 10; ++i)
+        if (slots[i].id != 0 && (i >= 6 || slots[i].id != kSlotIds[i])) return true;
+    return false;
 }
 
 const std::array<std::int32_t, 8> kAppendIds = {34, 38, 52, 41, 25, 67, 0, 99};
@@ -140,7 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const int slot = slotOf(id);
     int expected = BackupArchive::kAppendFailed;
     std::string after = missingArchive ? before : archive;
-    if (base && slot < 0) {
+    if (base && damaged(*base)) {
+        expected = BackupArchive::kDamagedArchive;
+    } else if (base && slot < 0) {
         expected = BackupArchive::kUnknownId;
     } else if (base && (*base)[static_cast<std::size_t>(slot)].id == id) {
         expected = BackupArchive::kAlreadyStored;

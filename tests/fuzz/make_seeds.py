@@ -3,10 +3,10 @@
 
 Each seed is a small, hand-chosen input that reaches one path of its target
 (see the head of each fuzz_*.cpp for the input's layout). Run it again after
-changing a layout; the files are committed.
+changing a layout; the files are committed. Other files in a corpus folder
+(inputs a fuzzer found, committed under a name of their own) are left alone.
 """
 import os
-import shutil
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -47,6 +47,7 @@ def seeds():
         "member_ends_before_start": bytes([3, 1]) + b"q" + archive({2: (41, 150, 140)}, bytes(50)),
         "id_in_unused_slot": bytes([4, 2]) + b"qq" + archive({7: (34, 128, 135), 0: (38, 136, 140)}, bytes(13)),
         "overlapping_members": bytes([5 | 0x20, 2]) + b"qq" + archive({0: (34, 128, 140), 1: (38, 130, 150)}, texts),
+        "id_twice": bytes([APPEND_SELECTOR[38], 2]) + b"qq" + archive({0: (34, 128, 131), 1: (34, 132, 135)}, bytes(8)),
     }
 
     ini = (b"; settings\r\n[OTHER]\r\nIP_ADDRESS=9.9.9.9\r\n\r\n[SOUBOR_ZALOHY]\r\nTEXTY=1\r\n"
@@ -81,6 +82,38 @@ def seeds():
         "empty": b"\x00", "empty_with_link": b"\x01",
         "link_planted_as_temp": b"\x01data with markers E2 insideE2",
         "older_temp": b"\x02binary\x00\xff\x00E2",
+    }
+
+    def record_input(selector, limit, fields=(b"2026-12-08T02:00:13", b"backup-list", b"127.0.0.2", b"ok", b"a.zal"),
+                     library_status=None, file=b""):
+        out = bytes([selector, limit])
+        for field in fields:
+            out += bytes([len(field)]) + field
+        out += b"\x00" if library_status is None else b"\x01" + struct.pack(">i", library_status)
+        return out + file
+
+    def line(address, status=b"ok", library=b"0"):
+        return (b'{"time":"2026-12-08T02:00:13","command":"backup-list","address":"' + address
+                + b'","status":"' + status + b'","library_status":' + library + b',"archive":""}\n')
+
+    three = line(b"127.0.0.2") + line(b"127.0.0.3", b"failed", b"6") + line(b"127.0.0.4", b"skipped", b"null")
+    yield "record", {
+        "three_lines": record_input(0, 255, file=three),
+        "cut_last_line_then_append": record_input(1, 255, library_status=-1, file=three[:-20]),
+        "window_starts_inside_a_line": record_input(0, 40, file=three),
+        "window_starts_at_a_line": record_input(0, (len(three) - len(line(b"127.0.0.2"))) // 4, file=three),
+        "append_past_the_limit": record_input(1, 60, file=three * 2),
+        "append_to_missing_file": record_input(3, 255, library_status=14),
+        "escapes_and_odd_values": record_input(0, 255, file=(
+            b'{"time":"t\\u00e9\\ud83d\\ude00","command":"c\\/\\"","address":"a\\n","status":"ok","x":[1]}\n'
+            b'{"time":"t","command":"c","address":"a","status":"ok","library_status":"0"}\n'
+            b'{"time":"t","command":"c","address":"a","status":"ok","library_status":99999999999}\n'
+            b'{"time":"t","command":"c","address":"a","status":"ok","library_status":-7,"archive":""} \r\n'
+            b'{"time":"t","command":"c","address":"a","status":"ok","archive":"\\udc00"}\n'
+            b'{"time":"t","command":"c","address":"a"}\n'
+            b'{}\n\n not json\n')),
+        "record_with_control_bytes": record_input(
+            1, 255, (b"\x00\x1f\x7f", b'"\\', b"\xff\xfe", b"\r\n\t", b"\xc3\xa9"), 0x7fffffff),
     }
 
     def sel(kind, upload=False, extra=0):
@@ -133,8 +166,7 @@ def seeds():
 def main():
     for target, files in seeds():
         folder = os.path.join(HERE, "corpus", target)
-        shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(folder)
+        os.makedirs(folder, exist_ok=True)
         for name, data in files.items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(data)

@@ -7,13 +7,14 @@ namespace {
 Exit verify(const Call& call) {
     BackupArchive archive(call.operands[0]);
     if (!readDirectory(archive)) return Exit::Failed;
-    const std::string overlap = overlapProblem(archive.header());
-    if (!overlap.empty()) return complain(archive.fileName() + ": not a sound archive: " + overlap);
+    std::string problem = overlapProblem(archive.header());
+    if (problem.empty()) problem = placementProblem(archive.header());
+    if (!problem.empty()) return complain(archive.fileName() + ": not a sound archive: " + problem);
     return Exit::Done;
 }
 
 const CommandRegistration registered{{"verify", "ARCHIVE",
-                                      "check the header: every member inside the file, no overlaps", 1, 1, {}, verify,
+                                      "check the header: every member inside the file, no overlaps, each in its slot", 1, 1, {}, verify,
                                       CommandGroup::Archive, 40}};
 
 }  // namespace
