@@ -23,6 +23,10 @@ ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& ar
             if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
                 why = "slot " + std::to_string(i) + " holds id " + std::to_string(id);
         }
+        // An archive without members restores nothing: it is no backup.
+        if (why.empty() && std::all_of(archive.header.slots.begin(), archive.header.slots.end(),
+                                       [](const ArchiveSlot& slot) { return slot.id == 0; }))
+            why = "neobsahuje žádná data";
     }
     if (why.empty()) return ArchiveState::Sound;
     if (problem) *problem = why;

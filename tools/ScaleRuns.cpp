@@ -1,6 +1,6 @@
 #include "ScaleRuns.h"
 
-#include "ReportPage.h"
+#include "DatedArchives.h"
 
 #include "BackupArchive.h"
 #include "BackupDialog.h"
@@ -212,6 +212,11 @@ bool sendToScale(const SendRequest& request, JobOutput& out, int* status) {
             port.setChecked(kDataKinds[i].checkBox,
                             (*request.kinds)[i] && port.isEnabled(kDataKinds[i].checkBox));
     }
+    // An archive that holds none of the kinds asked for has nothing to send:
+    // the run must not report a send that sent nothing.
+    if (std::none_of(kDataKinds.begin(), kDataKinds.end(), [&](const DataKind& kind) { return port.isChecked(kind.checkBox); }))
+        return complain(request.archive + " neobsahuje žádný z vybraných druhů dat; do váhy nebylo nic odesláno", out),
+               false;
     port.setEditText(Control::EditScaleNumber, request.address);
     if (request.safetyFolder) {
         KindSet ticked{};

@@ -93,6 +93,8 @@ TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
         archiveHeader({{34, 128, 427}, {38, 400, 467}}) + body,          // overlapping members
         archiveHeader({{34, 128, 427}, {38, 128, 128}}) + body,          // one byte shared
         archiveHeader({{34, 128, 427}, {38, 427, 467}}) + body,          // one boundary byte shared
+        std::string(128, '\0') + body,                                  // no member: no backup
+        archiveHeader({{0, 0, 0}, {34, 128, 427}}) + body,               // a kind outside its slot
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         writeFile("bad.zal", bad[i]);
