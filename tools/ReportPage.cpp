@@ -311,7 +311,7 @@ void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& su
         out += " <span class=\"vadna\">(poškozených:&nbsp;" + std::to_string(unsound) + ")</span>";
     out += "</td><td>";
     strip(out, scale, survey.today);
-    out += "</td><td>";
+    out += "</td><td class=\"zmeny\">";
     switch (scale.compared) {
     case ScaleSurvey::Compared::NoPrevious: out += scale.newest < 0 ? "–" : "jen jedna generace"; break;
     case ScaleSurvey::Compared::Unreadable: out += "nelze porovnat"; break;
@@ -350,7 +350,7 @@ thead { display: table-header-group; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 td.cislo { text-align: right; }
 svg.pas { display: block; margin-top: 2px; }
-td.vaha, td.stav, td.datum { white-space: nowrap; }
+td.vaha, td.stav, td.datum, td.behy { white-space: nowrap; }
 td.data { max-width: 18em; }
 .pozn, .souhrn, .pocet { color: #555; font-size: 9pt; }
 tr.stara td { background: #fff3c4; }
