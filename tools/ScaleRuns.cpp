@@ -60,6 +60,21 @@ std::optional<std::string> backupFirstOption(const Call& call) {
     return std::nullopt;
 }
 
+bool prepareSafetyFolder(const std::string& folder, bool dryRun, bool tell) {
+    const fs::path path = files::toPath(folder);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return true;
+    if (fs::exists(fs::symlink_status(path, ec))) return complain(folder + " není složka"), false;
+    if (dryRun) {
+        if (tell) say("složka " + folder + " pro zálohy před odesláním bude vytvořena");
+        return true;
+    }
+    if (!fs::create_directory(path, ec) || ec)
+        return complain("složku " + folder + " pro zálohy před odesláním nelze vytvořit"), false;
+    if (tell) say("složka " + folder + " pro zálohy před odesláním vytvořena");
+    return true;
+}
+
 std::string absolutePath(const std::string& given) {
     std::error_code ec;
     const fs::path path = fs::absolute(files::toPath(given), ec);

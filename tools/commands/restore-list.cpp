@@ -62,8 +62,7 @@ Exit restoreList(const Call& call) {
     if (run.json && dryRun) throw UsageError{"--json reports what was sent; --dry-run sends nothing"};
     if (!dryRun) run.recordFolder = folder;
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
-    if (safetyFolder && !fs::is_directory(files::toPath(*safetyFolder), ec))
-        return complain(*safetyFolder + " není složka");
+    if (safetyFolder && !prepareSafetyFolder(*safetyFolder, dryRun, !run.json)) return Exit::Failed;
     if (!dryRun && !bindLibrary()) return Exit::Failed;
 
     const Day today = localDay();
