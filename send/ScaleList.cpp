@@ -9,12 +9,17 @@ namespace {
 // White space as the C library's "%s" sees it in the "C" locale.
 bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-std::string firstWord(std::string_view piece) {
+// The piece's first word, and what follows it without the white space around.
+void splitPiece(std::string_view piece, std::string& word, std::string& rest) {
     std::size_t begin = 0;
     while (begin < piece.size() && isWhiteSpace(piece[begin])) ++begin;
     std::size_t end = begin;
     while (end < piece.size() && !isWhiteSpace(piece[end])) ++end;
-    return std::string(piece.substr(begin, end - begin));
+    word = piece.substr(begin, end - begin);
+    while (end < piece.size() && isWhiteSpace(piece[end])) ++end;
+    std::size_t restEnd = piece.size();
+    while (restEnd > end && isWhiteSpace(piece[restEnd - 1])) --restEnd;
+    rest = piece.substr(end, restEnd - end);
 }
 
 // Opens a regular file for reading and nothing else (platform::openRegularFile).
@@ -99,7 +104,7 @@ std::optional<ScaleListEntry> ScaleListReader::next() {
     }
     ScaleListEntry entry;
     entry.line = line_;
-    entry.address = firstWord(std::string_view(piece, length));
+    splitPiece(std::string_view(piece, length), entry.address, entry.note);
     entry.problem = checkScaleAddress(entry.address);
     if (piece[length - 1] == '\n') ++line_;
     return entry;

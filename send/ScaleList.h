@@ -28,6 +28,7 @@ inline constexpr std::size_t kShortestListEntry = 5;
 struct ScaleListEntry {
     int line = 0;               // the line of the file the piece comes from, from 1
     std::string address;        // the piece's first word, bytes as in the file
+    std::string note;           // the rest of the piece, e.g. "pult 1", bytes as in the file
     AddressProblem problem = AddressProblem::None;  // why the entry cannot be used
 };
 

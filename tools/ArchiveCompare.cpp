@@ -18,11 +18,11 @@ ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& ar
         archive.header = decodeHeader(bytes);
         why = headerProblem(archive.header, length);
         if (why.empty()) why = overlapProblem(archive.header);
-        for (std::size_t i = 0; why.empty() && i < archive.header.slots.size(); ++i) {
-            const std::int32_t id = archive.header.slots[i].id;
-            if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
-                why = "slot " + std::to_string(i) + " holds id " + std::to_string(id);
-        }
+        if (why.empty()) why = placementProblem(archive.header);
+        // An archive without members restores nothing: it is no backup.
+        if (why.empty() && std::all_of(archive.header.slots.begin(), archive.header.slots.end(),
+                                       [](const ArchiveSlot& slot) { return slot.id == 0; }))
+            why = "neobsahuje žádná data";
     }
     if (why.empty()) return ArchiveState::Sound;
     if (problem) *problem = why;

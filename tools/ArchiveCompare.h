@@ -1,8 +1,8 @@
 // Archives opened for reading side by side, as `diff`, the report page and
 // restore-list need them: the header checked strictly (every member inside
 // the file, none overlapping, each in the slot of its own kind, where the
-// send run looks for it) and members compared block by block, never read
-// whole into memory.
+// send run looks for it, and at least one member) and members compared block
+// by block, never read whole into memory.
 #pragma once
 
 #include "BackupArchive.h"
@@ -21,8 +21,10 @@ struct OpenArchive {
 
 enum class ArchiveState { Sound, Unopenable, Unsound };
 
-// Opens the archive at `path` and checks its header; for an unsound one,
-// `problem` (when given) says what is wrong with it.
+// Opens the archive at `path` and checks it: sound when its header checks
+// and it holds at least one member. For an unsound one, `problem` (when
+// given) says what is wrong with it. verify, diff, restore-list, the report
+// and the retention of backup-list all judge archives by this one check.
 ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive,
                               std::string* problem = nullptr);
 

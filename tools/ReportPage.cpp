@@ -1,6 +1,7 @@
 #include "ReportPage.h"
 
 #include "ArchiveCompare.h"
+#include "DatedArchives.h"
 #include "BackupArchive.h"
 #include "DataKind.h"
 #include "AtomicWrite.h"
@@ -21,43 +22,6 @@ namespace zalohy {
 
 namespace {
 
-constexpr std::size_t kDateLength = 10;                 // "YYYY-MM-DD"
-constexpr std::size_t kDatedEnd = 1 + kDateLength + 4;  // "-YYYY-MM-DD.zal"
-
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-int daysFromCivil(int y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int>(doe) - 719468;
-}
-
-std::tm localTm(std::time_t when) {
-    return platform::localTime(when);
-}
-
-// "ADDRESS-YYYY-MM-DD.zal": its name part and date, or nothing.
-std::optional<std::pair<std::string, int>> datedArchive(const std::string& name) {
-    if (name.size() <= kDatedEnd || !name.ends_with(".zal")) return std::nullopt;
-    const std::size_t dash = name.size() - kDatedEnd;
-    if (name[dash] != '-') return std::nullopt;
-    const std::optional<int> day = dayNumber(std::string_view(name).substr(dash + 1, kDateLength));
-    if (!day) return std::nullopt;
-    return std::make_pair(name.substr(0, dash), *day);
-}
-
-// The state of a generation as its archive opens.
-Generation::State openSound(const fs::path& path, OpenArchive& archive) {
-    switch (openSoundArchive(path, archive)) {
-    case ArchiveState::Sound: return Generation::State::Sound;
-    case ArchiveState::Unopenable: return Generation::State::Gone;  // pruned meanwhile, or locked
-    case ArchiveState::Unsound: break;
-    }
-    return Generation::State::Unsound;
-}
-
 // Compares what the two newest sound generations hold, kind by kind.
 void compareNewest(ScaleSurvey& scale, OpenArchive& newest, OpenArchive& previous) {
     scale.compared = ScaleSurvey::Compared::Done;
@@ -77,20 +41,33 @@ void compareNewest(ScaleSurvey& scale, OpenArchive& newest, OpenArchive& previou
     }
 }
 
-void surveyArchives(ScaleSurvey& scale, const fs::path& folder, int today, const ReportOptions& options) {
+// Opens a generation and judges it by the one rule of a sound archive.
+Generation::State openGeneration(const fs::path& path, OpenArchive& archive) {
+    switch (openSoundArchive(path, archive)) {
+    case ArchiveState::Sound: return Generation::State::Sound;
+    case ArchiveState::Unopenable: return Generation::State::Gone;  // pruned meanwhile, or locked
+    case ArchiveState::Unsound: break;
+    }
+    return Generation::State::Unsound;
+}
+
+void surveyArchives(ScaleSurvey& scale, const fs::path& folder, Day today, const ReportOptions& options) {
     std::sort(scale.generations.begin(), scale.generations.end(),
               [](const Generation& a, const Generation& b) { return a.day > b.day; });
     OpenArchive open[2];
     int found = 0;
     for (std::size_t i = 0; i < scale.generations.size(); ++i) {
         Generation& generation = scale.generations[i];
-        const bool inStrip = generation.day <= today && today - generation.day < kStripDays;
+        const int age = static_cast<int>((today - generation.day).count());  // -1: tomorrow
+        const bool inStrip = age >= 0 && age < kStripDays;
         // Past the strip only the two newest sound ones are of interest.
         if (!inStrip && found == 2) break;
         OpenArchive candidate;
-        generation.state = openSound(folder / files::toPath(generation.name), candidate);
+        generation.state = openGeneration(folder / files::toPath(generation.name), candidate);
+        DayMark* const mark = inStrip ? &scale.strip[static_cast<std::size_t>(kStripDays - 1 - age)] : nullptr;
+        if (generation.state == Generation::State::Unsound && mark && *mark == DayMark::None) *mark = DayMark::Damaged;
         if (generation.state != Generation::State::Sound) continue;
-        if (inStrip) scale.strip[static_cast<std::size_t>(kStripDays - 1 - (today - generation.day))] = true;
+        if (mark) *mark = DayMark::Sound;
         if (found < 2) {
             (found == 0 ? scale.newest : scale.previous) = static_cast<int>(i);
             open[found++] = std::move(candidate);
@@ -98,13 +75,31 @@ void surveyArchives(ScaleSurvey& scale, const fs::path& folder, int today, const
     }
     if (scale.newest < 0) return;
     const Generation& newest = scale.generations[static_cast<std::size_t>(scale.newest)];
-    scale.ageDays = std::max(0, today - newest.day);
+    scale.ageDays = std::max(0, static_cast<int>((today - newest.day).count()));
     scale.stale = scale.ageDays > options.staleDays;
     for (const DataKind& kind : kDataKinds) {
         const ArchiveSlot& slot = open[0].header.slots[static_cast<std::size_t>(archiveSlotOf(kind.id))];
         if (slot.id == kind.id) scale.members.push_back({kind.id, memberSize(slot)});
     }
     if (found == 2) compareNewest(scale, open[0], open[1]);
+}
+
+// What the record says of the scale's backup runs, oldest line first.
+void countBackupRun(ScaleSurvey& scale, const RunRecordLine& run) {
+    if (run.command != "backup-list") return;
+    scale.lastBackup = run;
+    if (run.status == kRunOk) {
+        scale.lastSuccess = run.time;
+        scale.consecutiveFailures = 0;
+    } else {
+        ++scale.consecutiveFailures;
+    }
+}
+
+ScaleState judge(const ScaleSurvey& scale) {
+    if (scale.newest < 0) return ScaleState::NoSound;
+    if (scale.lastBackup && scale.lastBackup->status != kRunOk) return ScaleState::LastRunFailed;
+    return scale.stale ? ScaleState::Stale : ScaleState::Ok;
 }
 
 // Digits compared as numbers, so 127.0.0.10 comes after 127.0.0.9.
@@ -132,8 +127,37 @@ bool naturalLess(const std::string& a, const std::string& b) {
 
 // --- the page ----------------------------------------------------------------
 
+// Text as valid UTF-8: a byte that starts no well-formed sequence becomes
+// U+FFFD, so the page and the JSON stay valid whatever the record or a file
+// name holds.
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t length = c < 0x80 ? 1 : (c >= 0xc2 && c <= 0xdf) ? 2 : (c >= 0xe0 && c <= 0xef) ? 3
+                             : (c >= 0xf0 && c <= 0xf4) ? 4 : 0;
+        for (std::size_t k = 1; length && k < length; ++k) {
+            const unsigned char next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+            // The second byte's range excludes overlong forms, surrogates and
+            // code points past U+10FFFF.
+            const unsigned char low = k > 1 ? 0x80 : c == 0xe0 ? 0xa0 : c == 0xf0 ? 0x90 : 0x80;
+            const unsigned char high = k > 1 ? 0xbf : c == 0xed ? 0x9f : c == 0xf4 ? 0x8f : 0xbf;
+            if (next < low || next > high) length = 0;
+        }
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
 void escaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
+    for (const char c : validUtf8(text)) {
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -153,34 +177,30 @@ std::string html(std::string_view text) {
     return out;
 }
 
-// "1 den", "2 dny", "5 dní".
-std::string dayCount(int days) {
-    const char* word = days == 1 ? "den" : (days >= 2 && days <= 4) ? "dny" : "dní";
-    return std::to_string(days) + "&nbsp;" + word;
+std::string json(std::string_view text) {
+    std::string out;
+    appendJsonString(out, validUtf8(text));
+    return out;
 }
-std::string daysText(int days) { return days == 0 ? "dnes" : dayCount(days); }
+
+constexpr const char* kNbsp = "&nbsp;";
 
 std::string sizeText(std::int64_t size) {
-    if (size < 1024) return std::to_string(size) + "&nbsp;B";
+    if (size < 1024) return std::to_string(size) + " B";
     char text[48];
     const double value = size < 1024 * 1024 ? size / 1024.0 : size / (1024.0 * 1024.0);
-    std::snprintf(text, sizeof text, "%.1f&nbsp;%s", value, size < 1024 * 1024 ? "kB" : "MB");
+    std::snprintf(text, sizeof text, "%.1f %s", value, size < 1024 * 1024 ? "kB" : "MB");
     if (char* dot = std::strchr(text, '.')) *dot = ',';
     return text;
 }
 
-std::string dateText(int day) {
-    // Back from days to the civil date.
-    const int z = day + 719468;
-    const int era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    const int y = static_cast<int>(yoe) + era * 400 + (m <= 2);
-    return std::to_string(d) + ". " + std::to_string(m) + ". " + std::to_string(y);
+// "8. 12. 2026", or "8. 12." without the year.
+std::string dateShown(Day day, bool withYear = true) {
+    const std::chrono::year_month_day date{day};
+    std::string text = std::to_string(static_cast<unsigned>(date.day())) + ". " +
+                       std::to_string(static_cast<unsigned>(date.month())) + ".";
+    if (withYear) text += " " + std::to_string(static_cast<int>(date.year()));
+    return text;
 }
 
 const char* statusText(const std::string& status) {
@@ -191,7 +211,7 @@ const char* statusText(const std::string& status) {
     return nullptr;
 }
 
-// "2026-12-08T02:00:13" shown as "8. 12. 02:00".
+// "2026-12-08T02:00:13+01:00" shown as "8. 12. 02:00".
 std::string runTimeText(const std::string& time) {
     int month = 0, day = 0;
     if (time.size() >= 16 && std::from_chars(time.data() + 5, time.data() + 7, month).ec == std::errc() &&
@@ -200,49 +220,100 @@ std::string runTimeText(const std::string& time) {
     return time;
 }
 
-void strip(std::string& out, const ScaleSurvey& scale, int today) {
-    constexpr int kCell = 7;
-    const int days = static_cast<int>(std::count(scale.strip.begin(), scale.strip.end(), true));
-    out += "<svg class=\"pas\" width=\"" + std::to_string(kStripDays * kCell) + "\" height=\"16\" viewBox=\"0 0 " +
-           std::to_string(kStripDays * kCell) + " 16\" role=\"img\"><title>Úplné zálohy za posledních " +
-           std::to_string(kStripDays) + " dní: " + std::to_string(days) + " (od " +
-           dateText(today - kStripDays + 1) + " do " + dateText(today) + ")</title>";
-    out += "<rect x=\"0\" y=\"0\" width=\"" + std::to_string(kStripDays * kCell) +
-           "\" height=\"16\" fill=\"#ffffff\" stroke=\"#999999\"/>";
-    for (int i = 0; i < kStripDays; ++i)
-        if (scale.strip[static_cast<std::size_t>(i)])
-            out += "<rect x=\"" + std::to_string(i * kCell + 1) + "\" y=\"2\" width=\"" + std::to_string(kCell - 2) +
-                   "\" height=\"12\" fill=\"#2e7d32\"/>";
+std::string runText(const RunRecordLine& run) {
+    const char* text = statusText(run.status);
+    std::string out = runTimeText(run.time) + " " + run.command + ": " + (text ? text : run.status);
+    if (run.libraryStatus && run.status != kRunOk) out += " (stav " + std::to_string(*run.libraryStatus) + ")";
+    return out;
+}
+
+struct StateWords {
+    const char* rowClass;
+    const char* text;   // in the row
+    const char* count;  // in the header's counts
+};
+constexpr StateWords kStateWords[] = {
+    {"chybi", "bez úplné zálohy", "bez úplné zálohy"},
+    {"selhala", "poslední záloha selhala", "poslední záloha selhala"},
+    {"stara", "stará záloha", "se starou zálohou"},
+    {"ok", "v pořádku", "v pořádku"},
+};
+const StateWords& wordsOf(ScaleState state) { return kStateWords[static_cast<std::size_t>(state)]; }
+
+constexpr const char* kStateKeys[] = {"no_sound_archive", "last_run_failed", "stale", "ok"};
+
+// The strip: a cell a day, a complete archive green, a damaged one red and
+// crossed, each with its date on hover; the column's head names the days.
+void strip(std::string& out, const ScaleSurvey& scale, Day today) {
+    constexpr int kCell = 6;
+    const int days = static_cast<int>(std::count(scale.strip.begin(), scale.strip.end(), DayMark::Sound));
+    const int damaged = static_cast<int>(std::count(scale.strip.begin(), scale.strip.end(), DayMark::Damaged));
+    const std::string width = std::to_string(kStripDays * kCell);
+    out += "<svg class=\"pas\" width=\"" + width + "\" height=\"12\" viewBox=\"0 0 " + width +
+           " 12\" role=\"img\"><title>Úplné zálohy za posledních " + std::to_string(kStripDays) +
+           " dní: " + std::to_string(days);
+    if (damaged) out += ", poškozené: " + std::to_string(damaged);
+    out += "</title><rect x=\"0\" y=\"0\" width=\"" + width + "\" height=\"12\" fill=\"#ffffff\" stroke=\"#999999\"/>";
+    for (int i = 0; i < kStripDays; ++i) {
+        const DayMark mark = scale.strip[static_cast<std::size_t>(i)];
+        if (mark == DayMark::None) continue;
+        const std::string x = std::to_string(i * kCell + 1);
+        const std::string title = "<title>" + dateShown(today - std::chrono::days{kStripDays - 1 - i}) +
+                                  (mark == DayMark::Sound ? ": úplná záloha" : ": poškozený archiv") + "</title>";
+        if (mark == DayMark::Sound) {
+            out += "<rect x=\"" + x + "\" y=\"2\" width=\"" + std::to_string(kCell - 2) +
+                   "\" height=\"8\" fill=\"#2e7d32\">" + title + "</rect>";
+        } else {
+            const int left = i * kCell + 1, right = left + kCell - 2;
+            out += "<g>" + title + "<rect x=\"" + x + "\" y=\"2\" width=\"" + std::to_string(kCell - 2) +
+                   "\" height=\"8\" fill=\"#c62828\"/><path d=\"M" + std::to_string(left) + " 2L" +
+                   std::to_string(right) + " 10M" + std::to_string(right) + " 2L" + std::to_string(left) +
+                   " 10\" stroke=\"#ffffff\" stroke-width=\"1\"/></g>";
+        }
+    }
     out += "</svg>";
 }
 
+// The kinds held: "vše" when all six are, their names otherwise; the sizes on
+// hover and in print.
+void heldKinds(std::string& out, const ScaleSurvey& scale) {
+    std::string sizes, names;
+    for (std::size_t i = 0; i < scale.members.size(); ++i) {
+        const DataKind* kind = kindById(scale.members[i].id);
+        const std::string name = kind ? kind->backupCaption : "?";
+        sizes += (i ? ", " : "") + name + " " + sizeText(scale.members[i].size);
+        names += (i ? ", " : "") + name;
+    }
+    const bool all = scale.members.size() == kDataKinds.size();
+    out += "<span title=\"" + html(sizes) + "\">" + (all ? std::string("vše") : html(names)) + "</span>";
+    out += "<span class=\"tisk\"> (" + html(sizes) + ")</span>";
+}
+
 void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& survey) {
-    const bool missing = scale.newest < 0;
-    out += missing ? "<tr class=\"chybi\">" : scale.stale ? "<tr class=\"stara\">" : "<tr class=\"ok\">";
-    out += "<td class=\"vaha\">" + html(scale.address) + "</td>";
-    if (missing) {
-        out += "<td class=\"stav\" colspan=\"2\"><strong>Žádná úplná záloha</strong></td><td>–</td>";
+    const StateWords& words = wordsOf(scale.state);
+    out += std::string("<tr class=\"") + words.rowClass + "\"><td class=\"vaha\">" + html(scale.address);
+    if (!scale.note.empty()) out += " <span class=\"pozn\">" + html(scale.note) + "</span>";
+    out += std::string("</td><td class=\"stav\">") + words.text;
+    if (scale.consecutiveFailures > 1)
+        out += " <span class=\"pocet\">(" + std::to_string(scale.consecutiveFailures) + "×&nbsp;po sobě)</span>";
+    out += "</td>";
+    if (scale.newest < 0) {
+        out += "<td>–</td><td>–</td>";
     } else {
         const Generation& newest = scale.generations[static_cast<std::size_t>(scale.newest)];
-        out += "<td class=\"soubor\">" + html(newest.name) + "</td><td class=\"stav\">" + daysText(scale.ageDays);
-        if (scale.stale) out += " <strong>(stará)</strong>";
-        out += "</td><td class=\"data\">";
-        for (std::size_t i = 0; i < scale.members.size(); ++i) {
-            const DataKind* kind = kindById(scale.members[i].id);
-            out += (i ? ", " : "") + std::string("<span class=\"druh\">") + (kind ? kind->backupCaption : "?") +
-                   " " + sizeText(scale.members[i].size) + "</span>";
-        }
-        if (scale.members.empty()) out += "prázdná";
+        out += "<td class=\"datum\" title=\"" + html(newest.name) + "\">" + dateShown(newest.day) + " (" +
+               ageText(scale.ageDays, kNbsp) + ")</td><td class=\"data\">";
+        heldKinds(out, scale);
         out += "</td>";
     }
     out += "<td class=\"cislo\">" + std::to_string(scale.generations.size());
     if (const int unsound = scale.unsoundGenerations())
-        out += "<br><span class=\"vadna\">poškozených: " + std::to_string(unsound) + "</span>";
+        out += " <span class=\"vadna\">(poškozených:&nbsp;" + std::to_string(unsound) + ")</span>";
     out += "</td><td>";
     strip(out, scale, survey.today);
-    out += "</td><td>";
+    out += "</td><td class=\"zmeny\">";
     switch (scale.compared) {
-    case ScaleSurvey::Compared::NoPrevious: out += missing ? "–" : "jen jedna generace"; break;
+    case ScaleSurvey::Compared::NoPrevious: out += scale.newest < 0 ? "–" : "jen jedna generace"; break;
     case ScaleSurvey::Compared::Unreadable: out += "nelze porovnat"; break;
     case ScaleSurvey::Compared::Done:
         if (scale.changed.empty()) out += "beze změny";
@@ -252,18 +323,19 @@ void scaleRow(std::string& out, const ScaleSurvey& scale, const FolderSurvey& su
         }
         break;
     }
-    out += "</td><td class=\"behy\">";
-    if (scale.lastRuns.empty()) out += "žádný záznam";
-    for (const RunRecordLine& run : scale.lastRuns) {
-        const char* text = statusText(run.status);
-        out += std::string("<div class=\"") + (run.status == kRunOk ? "beh-ok" : "beh-chyba") + "\">" +
-               html(runTimeText(run.time)) + " " + html(run.command) + ": " + (text ? text : html(run.status));
-        if (run.libraryStatus && run.status != kRunOk) out += " (stav " + std::to_string(*run.libraryStatus) + ")";
-        out += "</div>";
-    }
+    // The newest run in the row, the others and the tally on hover.
+    std::string earlier;
+    for (std::size_t i = 1; i < scale.lastRuns.size(); ++i) earlier += runText(scale.lastRuns[i]) + "\n";
     if (scale.runsRecorded > 0)
-        out += "<div class=\"souhrn\">neúspěšných běhů: " + std::to_string(scale.runsFailed) + " z " +
-               std::to_string(scale.runsRecorded) + "</div>";
+        earlier += "neúspěšných běhů: " + std::to_string(scale.runsFailed) + " z " + std::to_string(scale.runsRecorded);
+    out += "</td><td class=\"behy\" title=\"" + html(earlier) + "\">";
+    if (scale.lastRuns.empty()) out += "žádný záznam";
+    else
+        out += std::string("<span class=\"") + (scale.lastRuns[0].status == kRunOk ? "beh-ok" : "beh-chyba") + "\">" +
+               html(runText(scale.lastRuns[0])) + "</span>";
+    if (scale.consecutiveFailures > 0)
+        out += "<br><span class=\"souhrn\">poslední úspěšná záloha: " +
+               (scale.lastSuccess.empty() ? std::string("žádná") : html(runTimeText(scale.lastSuccess))) + "</span>";
     out += "</td></tr>\n";
 }
 
@@ -271,26 +343,31 @@ constexpr const char* kStyle = R"(<style>
 body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 10pt; margin: 1.5em; color: #000; }
 h1 { font-size: 16pt; margin: 0 0 0.3em 0; }
 p { margin: 0.2em 0; }
-table { border-collapse: collapse; margin-top: 1em; width: 100%; }
-th, td { border: 1px solid #888; padding: 3px 5px; vertical-align: top; text-align: left; }
+table { border-collapse: collapse; margin-top: 0.8em; width: 100%; }
+th, td { border: 1px solid #888; padding: 2px 4px; vertical-align: top; text-align: left; }
 th { background: #e8e8e8; }
 thead { display: table-header-group; }
 tr { break-inside: avoid; page-break-inside: avoid; }
 td.cislo { text-align: right; }
-svg.pas { display: block; }
-.druh, td.soubor { white-space: nowrap; }
-td.data { max-width: 20em; }
-td.behy { min-width: 13em; }
+svg.pas { display: block; margin-top: 2px; }
+td.vaha, td.stav, td.datum, td.behy { white-space: nowrap; }
+td.data { max-width: 18em; }
+.pozn, .souhrn, .pocet { color: #555; font-size: 9pt; }
+tr.stara td { background: #fff3c4; }
+tr.selhala td { background: #fbd3b0; }
+tr.chybi td { background: #f8c4c4; }
 tr.stara td.stav { background: #ffd966; }
-tr.chybi td.vaha, tr.chybi td.stav { background: #f4a6a6; }
+tr.selhala td.stav { background: #f4a460; }
+tr.chybi td.stav { background: #f08080; }
 .vadna, .beh-chyba { color: #b00000; }
 .beh-ok { color: #1b5e20; }
-.souhrn { color: #555; font-size: 9pt; }
+.tisk { display: none; }
 .souhrn-stara { background: #ffd966; padding: 0 4px; }
-.souhrn-chybi { background: #f4a6a6; padding: 0 4px; }
+.souhrn-selhala { background: #f4a460; padding: 0 4px; }
+.souhrn-chybi { background: #f08080; padding: 0 4px; }
 * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 @page { size: A4 landscape; margin: 1cm; }
-@media print { body { margin: 0; font-size: 8pt; } }
+@media print { body { margin: 0; font-size: 8pt; } .tisk { display: inline; } }
 </style>
 )";
 
@@ -301,70 +378,31 @@ int ScaleSurvey::unsoundGenerations() const {
                                           [](const Generation& g) { return g.state == Generation::State::Unsound; }));
 }
 
-std::string archiveNamePart(const std::string& address) {
-    std::string part;
-    for (const char c : address) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '-' || c == '_';
-        part.push_back(plain ? c : '_');
-    }
-    return part;
-}
-
-std::optional<int> dayNumber(std::string_view date) {
-    if (date.size() != kDateLength || date[4] != '-' || date[7] != '-') return std::nullopt;
-    for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (date[i] < '0' || date[i] > '9') return std::nullopt;
-    const int y = std::stoi(std::string(date.substr(0, 4)));
-    const unsigned m = static_cast<unsigned>(std::stoi(std::string(date.substr(5, 2))));
-    const unsigned d = static_cast<unsigned>(std::stoi(std::string(date.substr(8, 2))));
-    static constexpr unsigned kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m < 1 || m > 12 || d < 1 || d > kMonthDays[m - 1]) return std::nullopt;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (m == 2 && d == 29 && !leap) return std::nullopt;
-    return daysFromCivil(y, m, d);
-}
-
-int dayToday() {
-    const std::tm now = localTm(std::time(nullptr));
-    return daysFromCivil(now.tm_year + 1900, static_cast<unsigned>(now.tm_mon + 1), static_cast<unsigned>(now.tm_mday));
-}
-
-std::optional<std::map<std::string, std::vector<Generation>>> datedArchivesIn(const fs::path& folder) {
-    std::map<std::string, std::vector<Generation>> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = files::toUtf8(it->path().filename());
-        const auto dated = datedArchive(name);
-        std::error_code typeError;
-        if (dated && it->is_regular_file(typeError)) found[dated->first].push_back({name, dated->second});
-    }
-    if (ec) return std::nullopt;
-    for (auto& [part, generations] : found)
-        std::sort(generations.begin(), generations.end(),
-                  [](const Generation& a, const Generation& b) { return a.day > b.day; });
-    return found;
-}
-
-Generation::State checkGeneration(const fs::path& path) {
-    OpenArchive archive;
-    return openSound(path, archive);
+std::array<int, 4> FolderSurvey::counts() const {
+    std::array<int, 4> counts{};
+    for (const ScaleSurvey& scale : scales) ++counts[static_cast<std::size_t>(scale.state)];
+    return counts;
 }
 
 std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::string& problem) {
     FolderSurvey survey;
-    const std::tm now = localTm(options.now ? options.now : std::time(nullptr));
-    survey.today = daysFromCivil(now.tm_year + 1900, static_cast<unsigned>(now.tm_mon + 1), static_cast<unsigned>(now.tm_mday));
+    const std::time_t when = options.now ? options.now : std::time(nullptr);
+    const std::tm now = platform::localTime(when);
+    survey.today = localDay(when);
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%d. %d. %d %02d:%02d", now.tm_mday, now.tm_mon + 1, now.tm_year + 1900,
                   now.tm_hour, now.tm_min);
     survey.generatedAt = stamp;
+    survey.generatedTime = runRecordTime(when);
+    survey.computer = platform::computerName();
 
     std::error_code ec;
     if (!fs::is_directory(options.folder, ec)) {
         problem = files::toUtf8(options.folder) + " není složka";
         return std::nullopt;
     }
+    const fs::path full = fs::absolute(options.folder, ec);
+    survey.folder = files::toUtf8(ec ? options.folder : full.lexically_normal());
     // The scales: the list's, in its order, or those the folder tells of.
     std::map<std::string, std::size_t> byPart;
     const bool fromList = options.list.has_value();
@@ -386,27 +424,36 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
             return std::nullopt;
         }
         while (const std::optional<ScaleListEntry> entry = reader.next()) {
-            if (entry->problem != AddressProblem::None) survey.notes.push_back(skippedEntryLine(*entry, *options.list));
-            else scaleOf(entry->address);
+            if (entry->problem != AddressProblem::None) {
+                survey.notes.push_back(skippedEntryLine(*entry, *options.list));
+            } else {
+                ScaleSurvey& scale = scaleOf(entry->address);
+                if (scale.note.empty()) scale.note = entry->note;
+            }
         }
         if (reader.hadReadError()) {
             problem = "seznam " + *options.list + " nelze dočíst";
             return std::nullopt;
         }
     }
-    for (fs::directory_iterator it(options.folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = files::toUtf8(it->path().filename());
-        const auto dated = datedArchive(name);
-        std::error_code typeError;
-        if (!dated || !it->is_regular_file(typeError)) continue;
-        const auto found = byPart.find(dated->first);
-        if (found == byPart.end() && fromList) continue;
-        ScaleSurvey& scale = found != byPart.end() ? survey.scales[found->second] : scaleOf(dated->first);
-        scale.generations.push_back({name, dated->second});
-    }
-    if (ec) {
+    std::optional<DatedArchives> archives = scanDatedArchives(options.folder, survey.today);
+    if (!archives) {
         problem = "složku " + files::toUtf8(options.folder) + " nelze přečíst";
         return std::nullopt;
+    }
+    for (auto& [part, generations] : archives->byPart) {
+        const auto found = byPart.find(part);
+        if (found == byPart.end() && fromList) continue;
+        ScaleSurvey& scale = found != byPart.end() ? survey.scales[found->second] : scaleOf(part);
+        scale.generations = std::move(generations);
+    }
+    for (auto& [part, names] : archives->futureByPart) {
+        const auto found = byPart.find(part);
+        if (found == byPart.end() && fromList) continue;
+        ScaleSurvey& scale = found != byPart.end() ? survey.scales[found->second] : scaleOf(part);
+        for (const std::string& name : names)
+            survey.notes.push_back(name + " má datum v budoucnosti; mezi zálohy se nepočítá");
+        scale.futureDated = std::move(names);
     }
     // The runs, newest last in the record. A scale whose every backup failed
     // has no archive: the record names it all the same.
@@ -419,52 +466,92 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
         if (found != byPart.end() && !fromList && scale.address == scale.namePart) scale.address = run.address;
         ++scale.runsRecorded;
         if (run.status != kRunOk) ++scale.runsFailed;
+        countBackupRun(scale, run);
         scale.lastRuns.insert(scale.lastRuns.begin(), std::move(run));
         if (scale.lastRuns.size() > options.runsShown) scale.lastRuns.pop_back();
     }
     if (!fromList)
         std::sort(survey.scales.begin(), survey.scales.end(),
                   [](const ScaleSurvey& a, const ScaleSurvey& b) { return naturalLess(a.namePart, b.namePart); });
-    for (ScaleSurvey& scale : survey.scales) surveyArchives(scale, options.folder, survey.today, options);
+    for (ScaleSurvey& scale : survey.scales) {
+        surveyArchives(scale, options.folder, survey.today, options);
+        scale.state = judge(scale);
+    }
+    // Worst first; within a state the list's order or the names'.
+    std::stable_sort(survey.scales.begin(), survey.scales.end(),
+                     [](const ScaleSurvey& a, const ScaleSurvey& b) { return a.state < b.state; });
     return survey;
 }
 
 std::string renderReportPage(const FolderSurvey& survey, const ReportOptions& options) {
-    int missing = 0, stale = 0;
-    for (const ScaleSurvey& scale : survey.scales) {
-        if (scale.newest < 0) ++missing;
-        else if (scale.stale) ++stale;
-    }
-    const std::string folder = files::toUtf8(options.folder);
+    const std::array<int, 4> counts = survey.counts();
     std::string out;
-    out.reserve(1024 + survey.scales.size() * 1500);
+    out.reserve(2048 + survey.scales.size() * 1500);
     out += "<!DOCTYPE html>\n<html lang=\"cs\">\n<head>\n<meta charset=\"utf-8\">\n<title>Přehled záloh – " +
-           html(folder) + "</title>\n";
+           html(survey.computer.empty() ? survey.folder : survey.computer + ": " + survey.folder) + "</title>\n";
     out += kStyle;
     out += "</head>\n<body>\n<h1>Přehled záloh</h1>\n";
-    out += "<p>Složka: <strong>" + html(folder) + "</strong></p>\n";
-    out += "<p>Vytvořeno: " + html(survey.generatedAt) + "</p>\n";
+    out += "<p>Počítač: <strong>" + html(survey.computer.empty() ? "neznámý" : survey.computer) +
+           "</strong> · složka: <strong>" + html(survey.folder) + "</strong> · vytvořeno: " +
+           html(survey.generatedAt) + "</p>\n";
     out += options.list ? "<p>Seznam vah: " + html(*options.list) + "</p>\n"
                         : std::string("<p>Váhy: všechny, o nichž složka ví</p>\n");
-    out += "<p>Vah: <strong>" + std::to_string(survey.scales.size()) + "</strong> · v pořádku: <strong>" +
-           std::to_string(survey.scales.size() - static_cast<std::size_t>(missing + stale)) +
-           "</strong> · <span class=\"souhrn-stara\">se starou zálohou: <strong>" + std::to_string(stale) +
-           "</strong></span> · <span class=\"souhrn-chybi\">bez úplné zálohy: <strong>" + std::to_string(missing) +
-           "</strong></span></p>\n";
-    out += "<p class=\"souhrn\">Stará je záloha starší než " + dayCount(options.staleDays) +
-           ". Pás ukazuje posledních " + std::to_string(kStripDays) +
-           " dní (vpravo dnešek); zelená značka je den s úplnou zálohou.</p>\n";
+    out += "<p>Vah: <strong>" + std::to_string(survey.scales.size()) + "</strong>";
+    for (const ScaleState state : {ScaleState::Ok, ScaleState::LastRunFailed, ScaleState::Stale, ScaleState::NoSound}) {
+        const std::string count = std::to_string(counts[static_cast<std::size_t>(state)]);
+        if (state == ScaleState::Ok) out += " · v pořádku: <strong>" + count + "</strong>";
+        else
+            out += std::string(" · <span class=\"souhrn-") + wordsOf(state).rowClass + "\">" + wordsOf(state).count +
+                   ": <strong>" + count + "</strong></span>";
+    }
+    out += "</p>\n";
+    out += "<p class=\"souhrn\">Stará je záloha starší než " + dayCount(options.staleDays, kNbsp) +
+           "; úplná je záloha, jejíž archiv je v pořádku a obsahuje data. Pás ukazuje posledních " +
+           std::to_string(kStripDays) + " dní (" + dateShown(survey.today - std::chrono::days{kStripDays - 1}) +
+           " až " + dateShown(survey.today) +
+           ", vpravo dnešek): zelená značka je den s úplnou zálohou, červená přeškrtnutá den s poškozeným "
+           "archivem. „stav“ je číslo, které vrátila knihovna váhy: 0 znamená úspěch, jiná čísla hlásí "
+           "knihovna váhy (např. váha neodpovídá).</p>\n";
     for (const std::string& note : survey.notes) out += "<p class=\"vadna\">" + html(note) + "</p>\n";
     if (survey.scales.empty()) {
         out += "<p><strong>Ve složce nejsou žádné zálohy.</strong></p>\n";
     } else {
-        out += "<table>\n<thead><tr><th>Váha</th><th>Nejnovější úplná záloha</th><th>Stáří</th>"
-               "<th>Uložená data</th><th>Generací</th><th>Posledních " +
-               std::to_string(kStripDays) + " dní</th><th>Změny proti předchozí</th><th>Poslední běhy</th></tr></thead>\n<tbody>\n";
+        out += "<table>\n<thead><tr><th>Váha</th><th>Stav</th><th>Nejnovější úplná záloha</th><th>Uložená data</th>"
+               "<th>Generací</th><th>Posledních " + std::to_string(kStripDays) + " dní (" +
+               dateShown(survey.today - std::chrono::days{kStripDays - 1}, false) + "–" +
+               dateShown(survey.today, false) + ")</th><th>Změny proti předchozí</th><th>Poslední běh</th></tr></thead>\n<tbody>\n";
         for (const ScaleSurvey& scale : survey.scales) scaleRow(out, scale, survey);
         out += "</tbody>\n</table>\n";
     }
     out += "</body>\n</html>\n";
+    return out;
+}
+
+std::string renderReportJson(const FolderSurvey& survey, const ReportOptions& options) {
+    const auto text = [](const std::string& value) { return value.empty() ? std::string("null") : json(value); };
+    const std::array<int, 4> counts = survey.counts();
+    std::string out = "{\"generated\":" + json(survey.generatedTime) + ",\"computer\":" + json(survey.computer) +
+                      ",\"folder\":" + json(survey.folder) +
+                      ",\"stale_days\":" + std::to_string(options.staleDays) +
+                      ",\"counts\":{\"scales\":" + std::to_string(survey.scales.size());
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        out += std::string(",\"") + kStateKeys[i] + "\":" + std::to_string(counts[i]);
+    out += "},\"scales\":[";
+    for (std::size_t i = 0; i < survey.scales.size(); ++i) {
+        const ScaleSurvey& scale = survey.scales[i];
+        const Generation* newest =
+            scale.newest < 0 ? nullptr : &scale.generations[static_cast<std::size_t>(scale.newest)];
+        out += (i ? ",\n" : "\n") + std::string("{\"address\":") + json(scale.address) + ",\"note\":" +
+               json(scale.note) + ",\"state\":\"" + kStateKeys[static_cast<std::size_t>(scale.state)] +
+               "\",\"newest_archive\":" + (newest ? json(newest->name) : "null") +
+               ",\"newest_date\":" + (newest ? json(dateText(newest->day)) : "null") +
+               ",\"age_days\":" + (newest ? std::to_string(scale.ageDays) : "null") +
+               ",\"last_run_status\":" + (scale.lastBackup ? json(scale.lastBackup->status) : "null") +
+               ",\"last_run_time\":" + (scale.lastBackup ? json(scale.lastBackup->time) : "null") +
+               ",\"last_success_time\":" + text(scale.lastSuccess) +
+               ",\"consecutive_failures\":" + std::to_string(scale.consecutiveFailures) + "}";
+    }
+    out += "]}\n";
     return out;
 }
 
@@ -494,20 +581,22 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
         std::fwrite(page.data(), 1, page.size(), stdout);
         return 0;
     }
-    // Written beside its final name and renamed into place, so a reader (or a
-    // browser left open on it) never sees half a page.
+    // Each written beside its final name and renamed into place, so a reader
+    // (or a browser left open on it) never sees half a page.
     const fs::path target = out ? files::toPath(*out) : options.folder / kReportPageFile;
-    if (files::writeFileAtomically(target, page) != files::WriteResult::Written) {
-        std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", files::toUtf8(target).c_str());
-        return 1;
+    fs::path twin = target;
+    twin.replace_extension(".json");
+    if (twin == target) twin += ".json";
+    for (const auto& [path, text] : {std::pair{target, page}, std::pair{twin, renderReportJson(*survey, options)}}) {
+        if (files::writeFileAtomically(path, text) != files::WriteResult::Written) {
+            std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", files::toUtf8(path).c_str());
+            return 1;
+        }
     }
-    int missing = 0, stale = 0;
-    for (const ScaleSurvey& scale : survey->scales) {
-        if (scale.newest < 0) ++missing;
-        else if (scale.stale) ++stale;
-    }
-    std::printf("Přehled záloh zapsán do %s (vah: %zu, se starou zálohou: %d, bez úplné zálohy: %d)\n",
-                files::toUtf8(target).c_str(), survey->scales.size(), stale, missing);
+    const std::array<int, 4> counts = survey->counts();
+    std::printf("Přehled záloh zapsán do %s (vah: %zu, poslední záloha selhala: %d, se starou zálohou: %d, "
+                "bez úplné zálohy: %d)\n",
+                files::toUtf8(target).c_str(), survey->scales.size(), counts[1], counts[2], counts[0]);
     return 0;
 }
 

@@ -1,9 +1,11 @@
 // The report page over a backup folder: one self-contained HTML page (no
 // script, no file beside it, pictures as inline SVG, fit to be printed) that
-// shows per scale whether its backups are safe: the newest complete archive
-// and its age, what it holds, how many generations are kept, a strip of the
-// last 30 days, which kinds changed between the two newest generations, and
-// the last runs from the run record.
+// shows per scale whether its backups are safe: its state (no sound archive,
+// the last backup run failed, a stale archive, or in order), the newest sound
+// archive and its age, what it holds, how many generations are kept, a strip
+// of the last 30 days, which kinds changed between the two newest
+// generations, and the last runs from the run record. A JSON twin beside it
+// gives a monitoring system the same judgement.
 //
 // The survey and the page are two steps so that each can be checked alone:
 // surveyFolder reads the folder (archive headers, and the members of the two
@@ -11,6 +13,7 @@
 // only writes text.
 #pragma once
 
+#include "DatedArchives.h"
 #include "RunRecord.h"
 
 #include <array>
@@ -24,7 +27,8 @@
 
 namespace zalohy {
 
-// Where `zaltool report` writes the page when --out is not given.
+// Where `zaltool report` writes the page when --out is not given, and its
+// twin for monitoring systems beside it (the page's name with ".json").
 inline constexpr const char* kReportPageFile = "prehled-zaloh.html";
 inline constexpr int kStripDays = 30;
 
@@ -36,33 +40,40 @@ struct ReportOptions {
     std::size_t runsShown = 3;          // last runs listed per scale
 };
 
-// One "ADDRESS-YYYY-MM-DD.zal" of a scale.
-struct Generation {
-    std::string name;  // file name in the folder
-    int day = 0;       // its date as days since 1970-01-01
-    enum class State { Unchecked, Sound, Unsound, Gone } state = State::Unchecked;
-};
-
 struct MemberSize {
     int id = 0;
     std::int64_t size = 0;
 };
 
+// How a scale stands, worst first: the page's counts, colours and row order.
+enum class ScaleState { NoSound, LastRunFailed, Stale, Ok };
+
+// What a day of the strip holds for a scale.
+enum class DayMark : unsigned char { None, Damaged, Sound };
+
 struct ScaleSurvey {
     std::string address;   // as the list or the run record gives it, or the name part
+    std::string note;      // what the list says after the address
     std::string namePart;  // the start of its archive names, without "-YYYY-MM-DD.zal"
     std::vector<Generation> generations;  // newest first
+    std::vector<std::string> futureDated; // archives dated later than tomorrow: not counted
     int newest = -1;       // index of the newest sound generation; -1: none
     int previous = -1;     // index of the sound generation before it; -1: none
     std::vector<MemberSize> members;  // of the newest, in the order of kDataKinds
     int ageDays = -1;      // age of the newest in days; -1 when there is none
-    bool stale = true;     // no complete archive, or one older than staleDays
-    std::array<bool, kStripDays> strip{};  // [kStripDays - 1] is today: a complete archive that day
+    bool stale = true;     // no sound archive, or one older than staleDays
+    std::array<DayMark, kStripDays> strip{};  // [kStripDays - 1] is today
     enum class Compared { NoPrevious, Done, Unreadable } compared = Compared::NoPrevious;
     std::vector<int> changed;  // ids of the kinds that differ (added and removed ones too)
     std::vector<RunRecordLine> lastRuns;  // newest first, at most runsShown
     int runsRecorded = 0;  // runs of this scale in the record
     int runsFailed = 0;    // of which did not end "ok"
+    // The backup runs (backup-list) of the record: the newest, the time of
+    // the newest that ended ok, and how many failed since.
+    std::optional<RunRecordLine> lastBackup;
+    std::string lastSuccess;
+    int consecutiveFailures = 0;
+    ScaleState state = ScaleState::NoSound;
 
     // Generations found unsound. Only those inside the strip, and older ones
     // until two sound ones are found, are checked.
@@ -70,39 +81,31 @@ struct ScaleSurvey {
 };
 
 struct FolderSurvey {
-    std::vector<ScaleSurvey> scales;
-    int today = 0;                   // days since 1970-01-01, local
-    std::string generatedAt;         // local "D. M. YYYY HH:MM"
-    std::vector<std::string> notes;  // lines of the list that were skipped, and the like
+    std::vector<ScaleSurvey> scales;  // worst state first, then in the list's (or the names') order
+    Day today{};                      // local
+    std::string generatedAt;          // local "D. M. YYYY HH:MM"
+    std::string generatedTime;        // as the record writes times, with the UTC offset
+    std::string computer;             // this computer's name
+    std::string folder;               // the folder's full path
+    std::vector<std::string> notes;   // lines of the list that were skipped, and the like
+
+    // Scales in each state, in the order of ScaleState.
+    std::array<int, 4> counts() const;
 };
-
-// The name part of an address in archive names (backup-list's, the report's,
-// restore-list's): every character that is not a letter, digit, dot, hyphen
-// or underscore becomes "_" (a name valid on Windows too).
-std::string archiveNamePart(const std::string& address);
-// "YYYY-MM-DD" as days since 1970-01-01; nothing when it is no date.
-std::optional<int> dayNumber(std::string_view date);
-
-// Today as days since 1970-01-01, local time.
-int dayToday();
-// The dated archives "<name part>-YYYY-MM-DD.zal" in `folder` (the names
-// backup-list writes) by their name part, each scale's newest first, not yet
-// checked. Nothing when the folder cannot be read.
-std::optional<std::map<std::string, std::vector<Generation>>> datedArchivesIn(const std::filesystem::path& folder);
-// Whether the archive at `path` is sound: its header read and every member
-// inside the file, none overlapping, each in its own slot.
-Generation::State checkGeneration(const std::filesystem::path& path);
 
 // Reads the folder. Nothing, with a Czech sentence in `problem`, when the
 // folder or the list cannot be read.
 std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::string& problem);
 // The page, UTF-8.
 std::string renderReportPage(const FolderSurvey& survey, const ReportOptions& options);
+// The same judgement for a monitoring system: one JSON object with the counts
+// and, per scale, its state, newest sound archive, age and runs.
+std::string renderReportJson(const FolderSurvey& survey, const ReportOptions& options);
 
 // zaltool report DIR [--list=LIST] [--out=FILE.html] [--stale-days=N]: the
 // values as given (nothing when the option is absent). --out=- writes the
-// page to standard output. Returns zaltool's exit status (0 done, 1 failed,
-// 2 a wrong value), with one line on stderr when not done.
+// page to standard output (and no JSON). Returns zaltool's exit status (0
+// done, 1 failed, 2 a wrong value), with one line on stderr when not done.
 int zaltoolReport(const std::string& folder, const std::optional<std::string>& list,
                   const std::optional<std::string>& out, const std::optional<std::string>& staleDays);
 

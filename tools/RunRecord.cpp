@@ -5,6 +5,8 @@
 #include "WorkingFiles.h"
 
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -255,13 +257,24 @@ std::optional<RunRecordLine> parseRunRecord(std::string_view line) {
     return record;
 }
 
-std::string runRecordTime() {
-    const std::time_t now = std::time(nullptr);
-    const std::tm local = platform::localTime(now);
-    char text[32] = {};
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+std::string runRecordTime(std::time_t when) {
+    using namespace std::chrono;
+    if (!when) when = std::time(nullptr);
+    const std::tm local = platform::localTime(when);
+    // The offset from UTC is the local clock's reading less the moment it
+    // reads, both counted from 1970 (no time zone database needed).
+    const sys_seconds asRead = sys_days{year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+                                        day{static_cast<unsigned>(local.tm_mday)}} +
+                               hours{local.tm_hour} + minutes{local.tm_min} + seconds{local.tm_sec};
+    const long long offset = duration_cast<minutes>(asRead - sys_seconds{seconds{when}}).count();
+    const long long shown = offset < 0 ? -offset : offset;
+    char text[48] = {};
+    std::strftime(text, 20, "%Y-%m-%dT%H:%M:%S", &local);
+    std::snprintf(text + 19, sizeof text - 19, "%c%02lld:%02lld", offset < 0 ? '-' : '+', shown / 60, shown % 60);
     return text;
 }
+
+void appendJsonString(std::string& out, std::string_view text) { putString(out, text); }
 
 bool appendRunRecord(const fs::path& folder, const RunRecordLine& record, const RunRecordLimits& limits) {
     const fs::path path = recordPath(folder);

@@ -4,9 +4,10 @@
 //
 // A line is one flat JSON object with the keys time, command, address,
 // status, library_status and archive, e.g.
-//   {"time":"2026-12-08T02:00:13","command":"backup-list","address":"127.0.0.2",
+//   {"time":"2026-12-08T02:00:13+01:00","command":"backup-list","address":"127.0.0.2",
 //    "status":"ok","library_status":0,"archive":"127.0.0.2-2026-12-08.zal"}
-// time is local time; library_status is null when the scale library was not
+// time is local time with its offset from UTC (lines of earlier versions
+// have none and read all the same); library_status is null when the scale library was not
 // asked; archive is "" when the run left none.
 //
 // Appending is one write() of the whole line to a file opened for appending,
@@ -21,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,7 +40,7 @@ inline constexpr const char* kRunMissing = "missing";  // no archive to restore 
 inline constexpr const char* kRunSkipped = "skipped";  // not run (the list run stopped)
 
 struct RunRecordLine {
-    std::string time;     // local time, "YYYY-MM-DDTHH:MM:SS"
+    std::string time;     // local time, "YYYY-MM-DDTHH:MM:SS+hh:mm" (older lines without the offset)
     std::string command;  // "backup-list", "send-list", ...
     std::string address;  // the scale's address as the list gives it
     std::string status;   // one of the values above
@@ -55,8 +57,11 @@ std::string formatRunRecord(const RunRecordLine& record);
 // JSON object, a key missing or of the wrong type). Unknown keys are ignored.
 std::optional<RunRecordLine> parseRunRecord(std::string_view line);
 
-// The local time now, as "time" holds it.
-std::string runRecordTime();
+// The local time of `when` (0: now) with its offset from UTC, as "time"
+// holds it: "2026-12-08T02:30:00+01:00".
+std::string runRecordTime(std::time_t when = 0);
+// `text` as a JSON string, quoted and escaped as the record's lines have it.
+void appendJsonString(std::string& out, std::string_view text);
 
 struct RunRecordLimits {
     // Past this size the oldest lines go, down to about half of it.

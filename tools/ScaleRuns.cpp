@@ -1,6 +1,6 @@
 #include "ScaleRuns.h"
 
-#include "ReportPage.h"
+#include "DatedArchives.h"
 
 #include "BackupArchive.h"
 #include "BackupDialog.h"
@@ -58,6 +58,21 @@ std::optional<std::string> backupFirstOption(const Call& call) {
     if (call.has("force") && !folder) throw UsageError{"--force needs --backup-first"};
     if (folder) return absolutePath(*folder);
     return std::nullopt;
+}
+
+bool prepareSafetyFolder(const std::string& folder, bool dryRun, bool tell) {
+    const fs::path path = files::toPath(folder);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return true;
+    if (fs::exists(fs::symlink_status(path, ec))) return complain(folder + " není složka"), false;
+    if (dryRun) {
+        if (tell) say("složka " + folder + " pro zálohy před odesláním bude vytvořena");
+        return true;
+    }
+    if (!fs::create_directory(path, ec) || ec)
+        return complain("složku " + folder + " pro zálohy před odesláním nelze vytvořit"), false;
+    if (tell) say("složka " + folder + " pro zálohy před odesláním vytvořena");
+    return true;
 }
 
 std::string absolutePath(const std::string& given) {
@@ -212,6 +227,11 @@ bool sendToScale(const SendRequest& request, JobOutput& out, int* status) {
             port.setChecked(kDataKinds[i].checkBox,
                             (*request.kinds)[i] && port.isEnabled(kDataKinds[i].checkBox));
     }
+    // An archive that holds none of the kinds asked for has nothing to send:
+    // the run must not report a send that sent nothing.
+    if (std::none_of(kDataKinds.begin(), kDataKinds.end(), [&](const DataKind& kind) { return port.isChecked(kind.checkBox); }))
+        return complain(request.archive + " neobsahuje žádný z vybraných druhů dat; do váhy nebylo nic odesláno", out),
+               false;
     port.setEditText(Control::EditScaleNumber, request.address);
     if (request.safetyFolder) {
         KindSet ticked{};

@@ -37,6 +37,11 @@ std::optional<KindSet> kindsOption(const Call& call);
 // --backup-first as an absolute folder, nothing when not given; --force
 // without it is a UsageError.
 std::optional<std::string> backupFirstOption(const Call& call);
+// The folder of --backup-first made ready before anything is sent: one that
+// is missing is created (one level, like mkdir) and said; false, with a line
+// saying why, when it is no folder or cannot be made. A dry run creates
+// nothing. `tell`: the line on standard output (not among --json's lines).
+bool prepareSafetyFolder(const std::string& folder, bool dryRun = false, bool tell = true);
 // Operands name files against the folder zaltool was started in, not the
 // working folder of --work.
 std::string absolutePath(const std::string& given);

@@ -153,6 +153,8 @@ LoadedEntry loadScaleEntry(const std::filesystem::path& library);
 // ---------------------------------------------------------- time, console
 
 std::tm localTime(std::time_t when);
+// This computer's name as the network knows it (UTF-8); empty when unknown.
+std::string computerName();
 
 // A console program's start: stdout and stderr take bytes as written (a line
 // ends in LF on Windows too, not CR LF), and argv holds the command line as

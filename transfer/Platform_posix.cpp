@@ -282,6 +282,12 @@ std::tm localTime(std::time_t when) {
     return local;
 }
 
+std::string computerName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
 void prepareConsole(int&, char**&) {}
 
 void prepareConsoleOutput() {}

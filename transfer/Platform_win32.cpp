@@ -332,6 +332,13 @@ std::tm localTime(std::time_t when) {
     return local;
 }
 
+std::string computerName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &length)) return {};
+    return utf8Of(name, static_cast<int>(length));
+}
+
 void prepareConsole(int& argc, char**& argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);

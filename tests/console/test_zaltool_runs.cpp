@@ -318,26 +318,43 @@ TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKin
     EXPECT_EQ(archives.entries(), done);
 }
 
-TEST_F(ZaltoolRuns, keepTwo_leavesTheTwoNewestOfTheScale_andOnlyLeftoversNobodyHolds) {
+// --keep counts sound generations only: a damaged one never costs a sound
+// one, the archive just written always stays, a future-dated copy is said
+// and left alone, and only leftovers nobody holds are swept.
+TEST_F(ZaltoolRuns, keep_countsSoundGenerationsOnly_neverPrunesTheNewArchive_leavesFutureDatedAlone) {
     startEmulator();
     const fs::path list = logs / "obchod.lst";
     writeFile(list, scale(0) + "\n");
-    for (const char* day : {"2020-01-01", "2020-01-02", "2020-01-03"})
-        writeFile(archive(listArchiveName(scale(0), day)), day);
+    const std::string sound = dialogArchive(scale(0), {kFormats});
+    const auto name = [&](const char* day) { return listArchiveName(scale(0), day); };
+    for (const char* day : {"2020-01-01", "2020-01-03", "9999-12-31"}) writeFile(archive(name(day)), sound);
+    for (const char* day : {"2019-12-31", "2020-01-04"}) writeFile(archive(name(day)), sound.substr(0, 60));
     const std::string other = listArchiveName(scale(1), "2020-01-01");
-    const std::string leftover = listArchiveName(scale(0), "2020-01-02") + ".0123abcd.tmp";
+    const std::string leftover = name("2020-01-02") + ".0123abcd.tmp";
     const std::string held = listArchiveName(scale(2), "2020-01-02") + ".4567cdef.tmp";
     writeFile(archive(other), "other");
     writeFile(archive(leftover), "killed");
     std::FILE* holder = createHeldFile(archive(held));  // a job of another run writing it
     ASSERT_NE(holder, nullptr);
 
-    const Outcome run = zaltool({"backup-list", list.string(), archives.path().string(), workOption(), "--keep=2"});
+    const std::vector<std::string> args{"backup-list", list.string(), archives.path().string(), workOption()};
+    Outcome run = zaltool({args[0], args[1], args[2], args[3], "--keep=2"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(archives.entries(), (std::set<std::string>{name(today().c_str()), name("2020-01-04"), name("2020-01-03"),
+                                                         name("9999-12-31"), other, held, kRunRecordFile}));
+    for (const std::string& line : {scale(0) + ": poškozený archiv " + name("2020-01-04") + " ponechán ke kontrole",
+                                    scale(0) + ": poškozený archiv " + name("2019-12-31") +
+                                        " smazán (starší než ponechané zálohy)",
+                                    scale(0) + ": " + name("9999-12-31") +
+                                        " má datum v budoucnosti; ponechán, mezi generace se nepočítá"})
+        EXPECT_TRUE(hasLine(run.out, line)) << line << "\n" << run.out;
+
+    run = zaltool({args[0], args[1], args[2], args[3], "--keep=1"});
     std::fclose(holder);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(archives.entries(), (std::set<std::string>{listArchiveName(scale(0), today()),
-                                                         listArchiveName(scale(0), "2020-01-03"), other, held,
+    EXPECT_EQ(archives.entries(), (std::set<std::string>{name(today().c_str()), name("9999-12-31"), other, held,
                                                          kRunRecordFile}));
+    EXPECT_EQ(readRunRecord(archives.path()).back().archive, name(today().c_str()));
 }
 
 TEST_F(ZaltoolRuns, parallelBackupListKilled_noPartialArchive_theNextRunCompletesAndClearsUp) {
@@ -409,6 +426,8 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
     }
     writeFile(archive(listArchiveName(scale(1), "2026-01-01")), saved[2]);              // older
     writeFile(archive(listArchiveName(scale(0), "2026-01-03")), saved[0].substr(0, 900));  // cut short
+    writeFile(archive(listArchiveName(scale(1), "2026-01-03")), std::string(128, '\0'));  // holds nothing
+    writeFile(archive(listArchiveName(scale(2), "9999-12-31")), saved[0]);                // dated in the future
     const auto wipe = [&] {
         for (std::size_t i = 0; i < 3; ++i) writeFile(emulator->scaleFile(i, kDataKinds[kFormats].id), "wiped");
     };
@@ -420,6 +439,10 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
     EXPECT_EQ(dry.status, 1);
     EXPECT_TRUE(hasLine(dry.out, scale(0) + ": " + listArchiveName(scale(0), "2026-01-03") +
                                      " není úplný archiv, přeskočen")) << dry.out;
+    EXPECT_TRUE(hasLine(dry.out, scale(1) + ": " + listArchiveName(scale(1), "2026-01-03") +
+                                     " není úplný archiv, přeskočen")) << dry.out;
+    EXPECT_TRUE(hasLine(dry.out, scale(2) + ": " + listArchiveName(scale(2), "9999-12-31") +
+                                     " má datum v budoucnosti, přeskočen")) << dry.out;
     EXPECT_NE(dry.out.find(scale(1) + ": " + listArchiveName(scale(1), "2026-01-02") + " (stáří "),
               std::string::npos) << dry.out;
     EXPECT_TRUE(dry.out.ends_with("\nzkouška obnovy" + counts)) << dry.out;
@@ -460,6 +483,35 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
         EXPECT_EQ(record[8 + i].archive, i == 2 ? "" : listArchiveName(addresses[i], "2026-01-02"));
         EXPECT_EQ(record[i], (RunRecordLine{record[i].time, "restore-list", addresses[i], statuses[i],
                                             record[i].libraryStatus, record[i].archive}));
+    }
+}
+
+// restore-list --kinds: only the kinds asked for are sent, a kind the
+// archive lacks is left out, and an archive with none of them fails the scale
+// rather than report a send that sent nothing.
+TEST_F(ZaltoolRuns, restoreListKinds_onlyTheKindsAskedFor_aKindNotHeldLeftOut) {
+    startEmulator();
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(0) + "\n");
+    writeFile(archive(listArchiveName(scale(0), "2026-01-02")), dialogArchive(scale(0), {kFormats, kTexts}));
+    const std::string formats = emulator->scaleFile(0, kDataKinds[kFormats].id);
+    const std::string texts = emulator->scaleFile(0, kDataKinds[kTexts].id);
+    const std::string savedFormats = readFile(formats), savedTexts = readFile(texts);
+    struct Case {
+        const char* kinds;
+        int status;
+        bool formatsBack, textsBack;
+    };
+    for (const Case& c : {Case{"formaty", 0, true, false}, Case{"texty,image", 0, false, true},
+                          Case{"image,plu", 1, false, false}}) {
+        SCOPED_TRACE(c.kinds);
+        writeFile(formats, "wiped");
+        writeFile(texts, "wiped");
+        const Outcome run = zaltool({"restore-list", archives.path().string(), list.string(), workOption(),
+                                     std::string("--kinds=") + c.kinds});
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        EXPECT_EQ(readFile(formats), c.formatsBack ? savedFormats : "wiped");
+        EXPECT_EQ(readFile(texts), c.textsBack ? savedTexts : "wiped");
     }
 }
 

@@ -60,6 +60,26 @@ protected:
     }
 };
 
+// A safety folder that does not exist yet is made (one level) and said; one
+// that cannot be made is refused before anything reaches the scale.
+TEST_F(ZaltoolSafety, backupFirstFolderMissing_isMadeOneLevel_orTheSendRefused) {
+    startEmulator();
+    const std::string source = (files / "new.zal").string();
+    writeFile(source, archiveOfKinds({kFormats}));
+    const std::string before = scaleData(0, kFormats);
+    const Outcome refused = send(source, scale(0), files / "a" / "pojistka");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "zaltool: složku " + (files / "a" / "pojistka").string() +
+                               " pro zálohy před odesláním nelze vytvořit\n");
+    EXPECT_EQ(scaleData(0, kFormats), before);
+
+    const Outcome made = send(source, scale(0), files / "pojistka");
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(made.out.starts_with("složka " + (files / "pojistka").string() +
+                                     " pro zálohy před odesláním vytvořena\n")) << made.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(files / "pojistka"), fs::directory_iterator()), 1);
+}
+
 TEST_F(ZaltoolSafety, sendWithBackupFirst_keepsTheScalesOldBytesOfTheSentKinds_orSendsNothingWhenItFails) {
     startEmulator();
     const std::string source = (files / "new.zal").string();

@@ -95,6 +95,7 @@ TEST_F(Zaltool, VerifyRejectsEveryCorruptArchive) {
         archiveHeader({{34, 128, 427}, {38, 427, 467}}) + body,          // one boundary byte shared
         archiveHeader({{38, 128, 427}, {34, 428, 467}}) + body,          // kinds in each other's slots
         archiveHeader({{34, 128, 427}, {}, {}, {}, {}, {}, {34, 428, 467}}) + body,  // an id twice
+        std::string(128, '\0') + body,                                  // no member: no backup
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         writeFile("bad.zal", bad[i]);

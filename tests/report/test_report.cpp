@@ -85,7 +85,6 @@ class ReportSurvey : public ::testing::Test {
 protected:
     ScratchFolder folder;
     ReportOptions options;
-    const int today = *dayNumber("2026-12-08");
 
     void SetUp() override {
         options.folder = folder.path();
@@ -114,14 +113,15 @@ TEST_F(ReportSurvey, newestSoundArchiveCounts_unsoundOnesAreSkipped_changesCompa
     archive("127.0.0.3-2026-12-08.zal", whole.substr(0, whole.size() - 1));
     archive("127.0.0.3-2026-12-05.zal", whole);
     archive("127.0.0.3-2026-12-04.zal", expectedArchive({{38, texts}}));
-    archive("127.0.0.10-2026-12-08.zal", expectedArchive({}));
+    archive("127.0.0.10-2026-12-08.zal", std::string(128, '\0'));  // no member: no backup
+    archive("127.0.0.10-2026-12-07.zal", expectedArchive({}));
     archive("127.0.0.3-2026-13-01.zal", whole);  // no date: not a generation
     archive("notes.zal", whole);
     appendRaw(folder / kRunRecordFile, formatRunRecord(record("127.0.0.9", kRunFailed, 5)));  // never backed up
 
     const FolderSurvey s = survey();
-    ASSERT_EQ(s.scales.size(), 4u);  // digits sorted as numbers
-    const ScaleSurvey &two = s.scales[0], &three = s.scales[1], &nine = s.scales[2], &ten = s.scales[3];
+    ASSERT_EQ(s.scales.size(), 4u);  // worst first, then digits sorted as numbers
+    const ScaleSurvey &nine = s.scales[0], &ten = s.scales[1], &three = s.scales[2], &two = s.scales[3];
     EXPECT_EQ(two.namePart, "127.0.0.2_5000");
     EXPECT_EQ(nine.address, "127.0.0.9");
     EXPECT_EQ(ten.namePart, "127.0.0.10");
@@ -132,24 +132,24 @@ TEST_F(ReportSurvey, newestSoundArchiveCounts_unsoundOnesAreSkipped_changesCompa
     EXPECT_EQ(two.members[0].size, static_cast<std::int64_t>(formats.size()));
     EXPECT_EQ(two.compared, ScaleSurvey::Compared::Done);
     EXPECT_EQ(two.changed, std::vector<int>{34});
-    EXPECT_EQ(std::count(two.strip.begin(), two.strip.end(), true), 2);
-    EXPECT_TRUE(two.strip[kStripDays - 1] && two.strip[kStripDays - 2]);
+    EXPECT_EQ(std::count(two.strip.begin(), two.strip.end(), DayMark::Sound), 2);
+    EXPECT_EQ(two.strip[kStripDays - 2], DayMark::Sound);
 
     EXPECT_EQ(three.generations[static_cast<std::size_t>(three.newest)].name, "127.0.0.3-2026-12-05.zal");
     EXPECT_EQ(three.ageDays, 3);
     EXPECT_TRUE(three.stale);
     EXPECT_EQ(three.unsoundGenerations(), 1);
-    EXPECT_FALSE(three.strip[kStripDays - 1]);
+    EXPECT_EQ(three.strip[kStripDays - 1], DayMark::Damaged);
     EXPECT_EQ(three.changed, std::vector<int>{52});  // held now, not the day before
 
     EXPECT_EQ(nine.newest, -1);
     EXPECT_TRUE(nine.stale);
     EXPECT_EQ(nine.runsFailed, 1);
-    EXPECT_EQ(ten.compared, ScaleSurvey::Compared::NoPrevious);
-    EXPECT_TRUE(ten.members.empty());
+    EXPECT_EQ(ten.newest, -1);
+    EXPECT_EQ(ten.unsoundGenerations(), 2);
 
     options.staleDays = 3;
-    EXPECT_FALSE(survey().scales[1].stale);
+    EXPECT_FALSE(survey().scales[2].stale);
 }
 
 TEST_F(ReportSurvey, aListNamesTheScalesInItsOrder_andTheLastRunsComeNewestFirst) {
@@ -181,6 +181,56 @@ TEST_F(ReportSurvey, aListNamesTheScalesInItsOrder_andTheLastRunsComeNewestFirst
     EXPECT_FALSE(problem.empty());
 }
 
+// Each scale judged by what happened, worst first: a failed last run is a
+// problem even with a fresh archive; neither a future-dated copy nor an
+// archive without members passes for the newest backup.
+TEST_F(ReportSurvey, scalesAreJudgedByTheirLastRunsAndSoundArchives_worstFirst_pageAndJsonAgree) {
+    const std::string sound = expectedArchive({{34, memberBytes(0, "formats")}});
+    archive("127.0.0.1-2026-12-07.zal", sound);  // fresh, but the last two runs failed
+    archive("127.0.0.2-2026-11-08.zal", sound);  // 30 days old ...
+    archive("127.0.0.2-9999-12-31.zal", sound);  // ... however a future-dated copy looks
+    archive("127.0.0.3-2026-12-08.zal", std::string(128, '\0'));
+    archive("127.0.0.3-2026-12-07.zal", sound);
+    archive("127.0.0.4-2026-12-08.zal", sound);
+    writeFile(folder / "seznam.lst", "127.0.0.4  maso \n127.0.0.1\tpult 1\n127.0.0.2\n127.0.0.3\n");
+    options.list = (folder / "seznam.lst").string();
+    for (const char* status : {kRunOk, kRunFailed, kRunFailed})
+        appendRunRecord(folder.path(), record("127.0.0.1", status, 0, "2026-12-05T02:30:00+01:00"));
+    appendRunRecord(folder.path(), record("127.0.0.4", kRunFailed));
+    appendRunRecord(folder.path(), record("127.0.0.4", kRunOk));
+
+    const FolderSurvey s = survey();
+    ASSERT_EQ(s.scales.size(), 4u);
+    const std::vector<std::pair<std::string, ScaleState>> expected = {{"127.0.0.1", ScaleState::LastRunFailed},
+                                                                      {"127.0.0.2", ScaleState::Stale},
+                                                                      {"127.0.0.4", ScaleState::Ok},
+                                                                      {"127.0.0.3", ScaleState::Ok}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(s.scales[i].address, expected[i].first) << i;
+        EXPECT_EQ(s.scales[i].state, expected[i].second) << i;
+    }
+    EXPECT_EQ(s.scales[0].consecutiveFailures, 2);
+    EXPECT_EQ(s.scales[0].lastSuccess, "2026-12-05T02:30:00+01:00");
+    EXPECT_EQ(s.scales[0].note, "pult 1");
+    EXPECT_EQ(s.scales[1].ageDays, 30);
+    EXPECT_EQ(s.scales[1].futureDated, std::vector<std::string>{"127.0.0.2-9999-12-31.zal"});
+    EXPECT_EQ(s.scales[3].generations[static_cast<std::size_t>(s.scales[3].newest)].name, "127.0.0.3-2026-12-07.zal");
+    EXPECT_EQ(s.counts(), (std::array<int, 4>{0, 1, 1, 2}));
+
+    const std::string page = renderReportPage(s, options);
+    for (const char* shown : {"127.0.0.4 <span class=\"pozn\">maso</span>", "poslední záloha selhala: <strong>1",
+                              "(2×&nbsp;po sobě)", "poslední úspěšná záloha: 5. 12. 02:30",
+                              "127.0.0.2-9999-12-31.zal má datum v budoucnosti"})
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    const std::string json = renderReportJson(s, options);
+    for (const char* said : {"\"counts\":{\"scales\":4,\"no_sound_archive\":0,\"last_run_failed\":1,\"stale\":1,\"ok\":2}",
+                             "{\"address\":\"127.0.0.1\",\"note\":\"pult 1\",\"state\":\"last_run_failed\","
+                             "\"newest_archive\":\"127.0.0.1-2026-12-07.zal\",\"newest_date\":\"2026-12-07\",\"age_days\":1,"
+                             "\"last_run_status\":\"failed\",\"last_run_time\":\"2026-12-05T02:30:00+01:00\","
+                             "\"last_success_time\":\"2026-12-05T02:30:00+01:00\",\"consecutive_failures\":2}"})
+        EXPECT_NE(json.find(said), std::string::npos) << said << "\n" << json;
+}
+
 TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     archive("127.0.0.2-2026-12-01.zal", expectedArchive({{34, "f"}}));
     appendRunRecord(folder.path(), record("<script>alert(1)</script>", kRunFailed, 5));
@@ -191,16 +241,31 @@ TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     for (const char* absent : {"<script", "<img", "<a ", "src=\"", "href=\"", "url(", "@import"})
         EXPECT_EQ(page.find(absent), std::string::npos) << absent;
     EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
-    EXPECT_NE(page.find("7&nbsp;dní <strong>(stará)</strong>"), std::string::npos);
+    EXPECT_NE(page.find("stará záloha</td><td class=\"datum\" title=\"127.0.0.2-2026-12-01.zal\">1. 12. 2026 (7&nbsp;dní)"),
+              std::string::npos);
     EXPECT_NE(page.find("<svg"), std::string::npos);
 }
 
-TEST(ReportDates, onlyRealDatesAreDates) {
-    EXPECT_EQ(dayNumber("1970-01-01"), 0);
-    EXPECT_EQ(*dayNumber("2024-03-01") - *dayNumber("2024-02-28"), 2);
-    EXPECT_EQ(*dayNumber("2023-03-01") - *dayNumber("2023-02-28"), 1);
+TEST(DatedArchiveNames, onlyRealDatesAreDates_andNothingPastTomorrowIsAGeneration) {
+    using namespace std::chrono;
+    EXPECT_EQ(parseDate("1970-01-01"), Day{});
+    EXPECT_EQ(*parseDate("2024-03-01") - *parseDate("2024-02-28"), days{2});
     for (const char* wrong : {"2023-02-29", "2026-00-10", "2026-04-31", "2026-1-010", "2026/01/01", "２026-01-01"})
-        EXPECT_FALSE(dayNumber(wrong)) << wrong;
+        EXPECT_FALSE(parseDate(wrong)) << wrong;
+    const auto dated = parseDatedArchive("127.0.0.2_5000-2024-02-29.zal");
+    ASSERT_TRUE(dated);
+    EXPECT_EQ(dated->part, "127.0.0.2_5000");
+    EXPECT_EQ(dateText(dated->day), "2024-02-29");
+    EXPECT_EQ(datedArchiveName("127.0.0.2:5000", dated->day), "127.0.0.2_5000-2024-02-29.zal");
+    for (const char* name : {"a-2023-02-29.zal", "-2026-01-01.zal", "a-2026-01-01.zal.tmp", "a2026-01-01.zal"})
+        EXPECT_FALSE(parseDatedArchive(name)) << name;
+    const Day today = *parseDate("2026-12-08");
+    EXPECT_TRUE(isGenerationDay(today + days{1}, today));  // a clock one day off
+    EXPECT_FALSE(isGenerationDay(today + days{2}, today));
+    // The record's time carries its offset from UTC.
+    const std::string time = runRecordTime();
+    EXPECT_EQ(time.size(), 25u) << time;
+    EXPECT_TRUE((time[19] == '+' || time[19] == '-') && time[22] == ':') << time;
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
 // zaltool backup-list LIST DIR: every scale of the list backed up into
 // DIR/ADDRESS-YYYY-MM-DD.zal, each a job of the job runner.
 #include "AtomicWrite.h"
+#include "DatedArchives.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
 #include "ListArchive.h"
 #include "ListRun.h"
 #include "ScaleRuns.h"
 
-#include <algorithm>
 
 namespace fs = std::filesystem;
 
@@ -17,40 +17,31 @@ namespace {
 
 constexpr const char* kJobArchive = "zaltool-job.zal";
 
-// "<address part>-YYYY-MM-DD.zal"
-bool isGeneration(const std::string& name, const std::string& addressPart) {
-    const std::string date = "YYYY-MM-DD";
-    if (name.size() != addressPart.size() + date.size() + 4 || name.compare(0, addressPart.size(), addressPart) != 0 ||
-        !name.ends_with(".zal"))
-        return false;
-    for (std::size_t i = 0; i < date.size(); ++i) {
-        const char c = name[addressPart.size() + i];
-        if (date[i] == '-' ? c != '-' : (c < '0' || c > '9')) return false;
-    }
-    return true;
-}
-
 // "*-YYYY-MM-DD.zal.<8 hex digits>.tmp": a temporary archive of backup-list.
 bool isListTemp(const std::string& name) {
     const std::size_t zal = name.rfind(".zal.");
-    if (zal == std::string::npos || zal < 11 || name.size() != zal + 5 + 8 + 4 || !name.ends_with(".tmp")) return false;
-    return isGeneration(name.substr(0, zal + 4), name.substr(0, zal - 10)) &&
-           files::isTempNameOf(name, name.substr(0, zal + 4));
+    if (zal == std::string::npos || name.size() != zal + 5 + 8 + 4 || !name.ends_with(".tmp")) return false;
+    const std::string archive = name.substr(0, zal + 4);
+    return parseDatedArchive(archive) && files::isTempNameOf(name, archive);
 }
 
-// The archives of one address that backup-list made, addressPart +
-// "YYYY-MM-DD.zal" in `folder`: all but the `keep` newest are removed.
-void pruneGenerations(const fs::path& folder, const std::string& addressPart, int keep) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = files::toUtf8(it->path().filename());
-        std::error_code typeError;
-        if (isGeneration(name, addressPart) && it->is_regular_file(typeError)) names.push_back(name);
-    }
-    std::sort(names.begin(), names.end(), std::greater<>());  // the newest date first
-    for (std::size_t i = static_cast<std::size_t>(keep); i < names.size(); ++i)
-        files::removeFile(folder / files::toPath(names[i]));
+// --keep=K after the archive `target` of `address` was written: the K newest
+// sound generations stay, the one just written always; each damaged or
+// future-dated archive of the scale is said.
+void pruneGenerations(const fs::path& target, const std::string& address, int keep, JobOutput& out) {
+    const fs::path folder = target.parent_path();
+    const std::string part = archiveNamePart(address);
+    std::optional<DatedArchives> found = scanDatedArchives(folder, localDay(), &part);
+    if (!found) return;
+    for (const std::string& name : found->futureByPart[part])
+        say(address + ": " + name + " má datum v budoucnosti; ponechán, mezi generace se nepočítá", out);
+    const Retention plan = planRetention(folder, found->byPart[part], keep, files::toUtf8(target.filename()));
+    for (const std::string& name : plan.removeSound) files::removeFile(folder / files::toPath(name));
+    for (const std::string& name : plan.removeDamaged)
+        if (files::removeFile(folder / files::toPath(name)))
+            say(address + ": poškozený archiv " + name + " smazán (starší než ponechané zálohy)", out);
+    for (const std::string& name : plan.keepDamaged)
+        say(address + ": poškozený archiv " + name + " ponechán ke kontrole", out);
 }
 
 // One scale: ADDRESS TARGET KINDS KEEP.
@@ -72,10 +63,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     out.result(std::to_string(status));
     if (complete) {
         say(address + ": zazálohováno do " + shown, out);
-        if (const int keep = std::atoi(args[3].c_str()); keep > 0) {
-            const std::string part = archiveName(address, "");  // "<address>-.zal"
-            pruneGenerations(target.parent_path(), part.substr(0, part.size() - 4), keep);
-        }
+        if (const int keep = std::atoi(args[3].c_str()); keep > 0) pruneGenerations(target, address, keep, out);
         return 0;
     }
     if (status != 0) say(communicationFailureLine(address, status), out);
@@ -107,9 +95,9 @@ Exit backupList(const Call& call) {
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
     // Temporary archives that no running job holds: left by killed runs.
     run.prepare = [&] { return sweepLeftovers(folder, isListTemp), true; };
-    const std::string date = today();
+    const Day date = localDay();
     run.job = [&](const ScaleListEntry& entry) {
-        const std::string target = files::toUtf8(folder / files::toPath(archiveName(entry.address, date)));
+        const std::string target = files::toUtf8(folder / files::toPath(datedArchiveName(entry.address, date)));
         return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
                    "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address, 0, ""};
     };

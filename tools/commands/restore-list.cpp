@@ -5,7 +5,7 @@
 #include "Platform.h"
 #include "WorkingFiles.h"
 #include "ListRun.h"
-#include "ReportPage.h"
+#include "DatedArchives.h"
 #include "ScaleRuns.h"
 
 #include <map>
@@ -45,12 +45,6 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 
 const WorkRegistration work{"restore", restoreScaleWork};
 
-// "dnes", "1 den", "3 dny", "12 dní"
-std::string ageText(int days) {
-    if (days <= 0) return "dnes";
-    return std::to_string(days) + (days == 1 ? " den" : days <= 4 ? " dny" : " dní");
-}
-
 Exit restoreList(const Call& call) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const std::optional<std::string> safetyFolder = backupFirstOption(call);
@@ -68,18 +62,17 @@ Exit restoreList(const Call& call) {
     if (run.json && dryRun) throw UsageError{"--json reports what was sent; --dry-run sends nothing"};
     if (!dryRun) run.recordFolder = folder;
     if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
-    if (safetyFolder && !fs::is_directory(files::toPath(*safetyFolder), ec))
-        return complain(*safetyFolder + " není složka");
+    if (safetyFolder && !prepareSafetyFolder(*safetyFolder, dryRun, !run.json)) return Exit::Failed;
     if (!dryRun && !bindLibrary()) return Exit::Failed;
 
-    std::map<std::string, std::vector<Generation>> archives;
+    const Day today = localDay();
+    DatedArchives archives;
     run.prepare = [&] {
-        auto found = datedArchivesIn(folder);
+        auto found = scanDatedArchives(folder, today);
         if (!found) return complain("složku " + dir + " nelze přečíst"), false;
         archives = std::move(*found);
         return true;
     };
-    const int today = dayToday();
     // The newest archive of the scale that verifies; each newer one that does
     // not is said and passed over.
     run.job = [&](const ScaleListEntry& entry) {
@@ -87,7 +80,11 @@ Exit restoreList(const Call& call) {
         job.address = entry.address;
         job.lead = "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n";
         const Generation* chosen = nullptr;
-        if (const auto found = archives.find(archiveNamePart(entry.address)); found != archives.end()) {
+        const std::string part = archiveNamePart(entry.address);
+        if (const auto future = archives.futureByPart.find(part); future != archives.futureByPart.end())
+            for (const std::string& name : future->second)
+                job.lead += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
+        if (const auto found = archives.byPart.find(part); found != archives.byPart.end()) {
             for (const Generation& generation : found->second) {
                 const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
                 if (state == Generation::State::Sound) {
@@ -104,7 +101,7 @@ Exit restoreList(const Call& call) {
             job.lead += entry.address + ": NEOBNOVENO, v " + dir + " není úplný archiv této váhy\n";
             return job;
         }
-        const std::string age = "(stáří " + ageText(today - chosen->day) + ")";
+        const std::string age = "(stáří " + ageText((today - chosen->day).count()) + ")";
         if (dryRun) {
             job.tag = kShownOnly;
             job.lead += entry.address + ": " + chosen->name + " " + age + " by se odeslal do váhy\n";

@@ -68,8 +68,7 @@ Exit sendList(const Call& call) {
     // The record goes where --record says, or into the working folder.
     run.recordFolder = files::toPath(call.has("record") ? absolutePath(*call.value("record")) : run.work);
     run.archiveOf = [&archive](const Job&, int) { return files::toUtf8(files::toPath(archive).filename()); };
-    if (safetyFolder && !fs::is_directory(files::toPath(*safetyFolder), ec))
-        return complain(*safetyFolder + " není složka");
+    if (safetyFolder && !prepareSafetyFolder(*safetyFolder, false, !run.json)) return Exit::Failed;
     if (!bindLibrary()) return Exit::Failed;
 
     // The kinds to send: those given, or those the archive holds; the image

@@ -16,9 +16,7 @@ Exit send(const Call& call) {
     request.kinds = kindsOption(call);
     request.safetyFolder = backupFirstOption(call);
     request.force = call.has("force");
-    std::error_code ec;
-    if (request.safetyFolder && !fs::is_directory(files::toPath(*request.safetyFolder), ec))
-        return complain(*request.safetyFolder + " není složka");
+    if (request.safetyFolder && !prepareSafetyFolder(*request.safetyFolder)) return Exit::Failed;
     if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
     return sendToScale(request, runOutput()) ? Exit::Done : Exit::Failed;
 }
