@@ -307,6 +307,24 @@ TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKin
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.ends_with("\nzáloha: 1 z 1 vah v pořádku; přeskočené řádky seznamu: 1\n")) << run.out;
     const std::set<std::string> done{listArchiveName(scale(0), today()), kRunRecordFile};
+    // --json: the record's line instead of the Czech lines.
+    run = zaltool({"backup-list", list.string(), archives.path().string(), workOption(), "--json"});
+    EXPECT_EQ(run.status, 1);
+    const std::vector<RunRecordLine> record = readRunRecord(archives.path());
+    ASSERT_EQ(record.size(), 2u);
+    EXPECT_EQ(run.out, formatRunRecord(record[1]));
+    // A record that cannot be appended is said, once for the run.
+    ScratchFolder unrecorded("zalohy-console-unrecorded-");
+    fs::create_directory(unrecorded / kRunRecordFile);
+    writeFile(list, scale(0) + "\n" + scale(2) + "\n");
+    run = zaltool({"backup-list", list.string(), unrecorded.path().string(), workOption()});
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find((unrecorded / kRunRecordFile).string()), std::string::npos) << run.err;
+    // A list that names no scale ends with 1.
+    writeFile(list, "");
+    run = zaltool({"backup-list", list.string(), archives.path().string(), workOption()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zaltool: " + list.string() + " neuvádí žádnou váhu\n");
 
     // The texts fail after the formats were stored.
     startEmulator({"--refuse", "38"});
@@ -401,6 +419,20 @@ TEST_F(ZaltoolRuns, sendListWithADeadScale_liveScalesGetTheArchive_sameLinesWith
     // "error" of the backup before; the two runs' record
     EXPECT_EQ(work.entries(), (std::set<std::string>{"error", kRunRecordFile}));
     EXPECT_EQ(readRunRecord(work.path()).size(), 6u);
+
+    // A kind the archive lacks: refused before any scale.
+    const Outcome lacking = zaltool({"send-list", source, list.string(), workOption(), "--kinds=texty,plu"});
+    EXPECT_EQ(lacking.status, 1);
+    EXPECT_EQ(lacking.out, "");
+    EXPECT_EQ(lacking.err, "zaltool: " + source + " neobsahuje plu\n");
+    // An archive that cannot be extracted (read-only) stops the list at its
+    // first scale, without the dialog's end line.
+    fs::permissions(source, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Outcome stopped = zaltool({"send-list", source, list.string(), workOption()});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(stopped.out.find("Odeslání se nezdařilo"), std::string::npos) << stopped.out;
+    EXPECT_TRUE(stopped.out.ends_with("\nodeslání: 0 z 1 vah v pořádku; selhaly " + scale(1) + "\n")) << stopped.out;
 }
 
 // The scales wiped, each gets its own newest archive back: a damaged newer
