@@ -30,8 +30,9 @@ void pause(const std::string& ms) { std::this_thread::sleep_for(std::chrono::mil
 // "wait GO": a line, then waits up to 3 s for the file GO.
 // "key NAME MARKS": holds MARKS/on for 100 ms; says "overlap" when another
 // job held it already.
-// "busy NAME MARKS": leaves MARKS/NAME.ran, holds MARKS/NAME.on for 300 ms
-// and hands back the most jobs it saw holding theirs at once.
+// "busy NAME MARKS N ALL": leaves MARKS/NAME.ran, holds MARKS/NAME.on until
+// it sees N jobs holding theirs or ALL having run (at most 2 s), then 200 ms
+// more, and hands back the most it saw at once.
 const std::string kWhole = "o9:last line";
 
 int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
@@ -53,10 +54,14 @@ int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
         std::ofstream((marks / (args.at(1) + ".ran")).string()) << "x";
         std::ofstream((marks / (args.at(1) + ".on")).string()) << "x";
         long most = 0;
-        for (int i = 0; i < 30; ++i, pause("10")) {
-            long on = 0;
-            for (const fs::directory_entry& mark : fs::directory_iterator(marks)) on += mark.path().extension() == ".on";
+        for (int i = 0, after = 0; i < 200 && after < 20; ++i, pause("10")) {
+            long on = 0, ran = 0;
+            for (const fs::directory_entry& mark : fs::directory_iterator(marks)) {
+                on += mark.path().extension() == ".on";
+                ran += mark.path().extension() == ".ran";
+            }
             most = std::max(most, on);
+            after += most >= std::stol(args.at(3)) || ran == std::stol(args.at(4));
         }
         fs::remove(marks / (args.at(1) + ".on"));
         out.result(std::to_string(most));
@@ -148,7 +153,7 @@ TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderF
 TEST_F(JobRunnerTest, aJobThatStopsTheList_nothingAfterItIsReportedWithOneOrFourAtOnce_norStartedWithOne) {
     ScratchFolder marks{"zalohy-jobs-marks-"};
     std::vector<Job> list{fake({"say", "a", "200", "0"}), fake({"say", "stop", "0", "3"}),
-                          fake({"busy", "c", marks.path().string()}), fake({"say", "d", "0", "0"})};
+                          fake({"busy", "c", marks.path().string(), "1", "1"}), fake({"say", "d", "0", "0"})};
     for (int jobs : {4, 1}) {
         const Ran ran = runList(list, jobs);
         EXPECT_EQ(ran.output, "O -- a\nO say a started\nE a done\nO -- stop\nO say stop started\nE stop done\n")
@@ -169,8 +174,10 @@ TEST_F(JobRunnerTest, jobsOfOneKeyNeverRunAtOnce_norMoreThanJobs_andTheOldestJob
 
     // Never more than --jobs at once, and that many when the list allows.
     for (int jobs : {1, 4}) {
+        ScratchFolder busyMarks{"zalohy-jobs-busy-"};
         std::vector<Job> busy;
-        for (const char* name : {"p", "q", "r", "s", "t", "u"}) busy.push_back(fake({"busy", name, marks.path().string()}));
+        for (const char* name : {"p", "q", "r", "s", "t", "u"})
+            busy.push_back(fake({"busy", name, busyMarks.path().string(), std::to_string(jobs), "6"}));
         const Ran ran = runList(busy, jobs);
         EXPECT_EQ(*std::max_element(ran.results.begin(), ran.results.end()), std::to_string(jobs));
     }
