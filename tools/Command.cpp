@@ -236,7 +236,7 @@ void setRunOutput(JobOutput* output) { gOutput = output ? output : &gStdOutput; 
 void say(const std::string& line, JobOutput& out) { out.write(false, line + "\n"); }
 
 Exit complain(const std::string& what, JobOutput& out) {
-    out.write(true, std::string(kProgram) + ": " + what + "\n");
+    out.write(true, std::string(kProgram) + ": " + asOneLine(what) + "\n");
     return Exit::Failed;
 }
 

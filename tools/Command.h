@@ -42,7 +42,19 @@ void setRunOutput(JobOutput* output);  // nullptr: stdout and stderr again
 
 // One line on stdout.
 void say(const std::string& line, JobOutput& out = runOutput());
-// "zaltool: what" on stderr; returns Exit::Failed.
+// `text` on one line: each line break, with the spaces around it, becomes one
+// space. A failure is one line on stderr, though a window shows its message
+// over several.
+inline std::string asOneLine(std::string_view text) {
+    std::string line;
+    for (const char c : text) {
+        if (c != '\n') line.push_back(c);
+        else if (!line.empty() && line.back() != ' ') line.push_back(' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+// "zaltool: what" on stderr, on one line; returns Exit::Failed.
 Exit complain(const std::string& what, JobOutput& out = runOutput());
 
 // A long option of a command; `value` names its value, nullptr for a flag.

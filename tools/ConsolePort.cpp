@@ -1,5 +1,7 @@
 #include "ConsolePort.h"
 
+#include "Command.h"
+
 namespace zalohy {
 
 ConsolePort::ConsolePort(const FormDesign& form, std::FILE* out, std::FILE* err)
@@ -29,7 +31,7 @@ void ConsolePort::repaint() { std::fflush(out_); }
 int ConsolePort::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
     // The list run's pause before each PLU step says nothing and asks nothing.
     if (text.empty() && caption.empty()) return kIdOk;
-    emit(true, caption + ": " + text + "\n");
+    emit(true, caption + ": " + asOneLine(text) + "\n");
     if ((flags & 0x0F) == kMbOkCancel) return answerOk_ ? kIdOk : kIdCancel;
     ++problemBoxes_;
     return kIdOk;

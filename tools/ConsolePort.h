@@ -10,7 +10,7 @@
 // - The status line goes to stdout as a line of its own whenever a run (the
 //   window being busy) changes it to another non-empty text; the idle text
 //   the dialog shows when it opens is not printed.
-// - A message box goes to stderr as "caption: text" (line breaks kept), after
+// - A message box goes to stderr as "caption: text" on one line, after
 //   stdout is flushed so that the two keep their order in one log. It is
 //   answered by policy: a question (OK and Cancel) with the answer set by
 //   answerQuestions (zaltool's --overwrite); the empty box the list run shows

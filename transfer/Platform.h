@@ -79,6 +79,9 @@ std::FILE* createHeldFile(const std::filesystem::path& path);
 // Removes `path` (a file, or a symbolic link) unless a live process holds it.
 // True when it was removed.
 bool removeUnlessHeld(const std::filesystem::path& path);
+// POSIX: called by both between the opening of the file and its locking, with
+// its path (tests remove or replace the file there, as a sweep or a job can).
+inline std::function<void(const std::filesystem::path&)> betweenOpenAndHold;
 
 // The lock on a folder's lock file (FolderLock). tryLockFile opens or creates
 // `lockFile` and locks it without waiting, calling `between` after the

@@ -142,6 +142,7 @@ bool stillNamed(int fd, const fs::path& path) {
 std::FILE* createHeldFile(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return nullptr;
+    if (betweenOpenAndHold) betweenOpenAndHold(path);
     // A sweep may have removed the new file before it was locked.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(fd, path)) {
         ::close(fd);
@@ -159,6 +160,8 @@ bool removeUnlessHeld(const fs::path& path) {
         std::error_code ec;
         return errno == ELOOP && fs::is_symlink(fs::symlink_status(path, ec)) && ::unlink(path.c_str()) == 0;
     }
+    if (betweenOpenAndHold) betweenOpenAndHold(path);
+    // The name may give another file by now: one a job made and holds.
     bool removed = false;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && stillNamed(fd, path)) removed = ::unlink(path.c_str()) == 0;
     ::close(fd);

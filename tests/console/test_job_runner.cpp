@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -24,10 +25,16 @@ void pause(const std::string& ms) { std::this_thread::sleep_for(std::chrono::mil
 
 // "say NAME MS STATUS": a line on stdout, one on stderr after MS ms, a result
 // for the run ("NAME!"), STATUS.
-// "die": a line, then killed. "cut": a line, then a record that breaks off.
+// "die": a line, then killed. "cut NAME N": a line, then the first N bytes of
+// a record (kWhole).
 // "wait GO": a line, then waits up to 3 s for the file GO.
 // "key NAME MARKS": holds MARKS/on for 100 ms; says "overlap" when another
 // job held it already.
+// "busy NAME MARKS N ALL": leaves MARKS/NAME.ran, holds MARKS/NAME.on until
+// it sees N jobs holding theirs or ALL having run (at most 2 s), then 200 ms
+// more, and hands back the most it saw at once.
+const std::string kWhole = "o9:last line";
+
 int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
     const std::string& kind = args.at(0);
     out.write(false, kind + " " + args.at(1) + " started\n");
@@ -39,7 +46,25 @@ int fakeWork(const std::vector<std::string>& args, JobOutput& out) {
     }
     if (kind == "die") std::raise(SIGKILL);
     if (kind == "cut") {
-        std::ofstream("zaltool-job.rec", std::ios::app) << "o40:only part of";
+        std::ofstream("zaltool-job.rec", std::ios::app) << kWhole.substr(0, std::stoul(args.at(2)));
+        return 0;
+    }
+    if (kind == "busy") {
+        const fs::path marks = args.at(2);
+        std::ofstream((marks / (args.at(1) + ".ran")).string()) << "x";
+        std::ofstream((marks / (args.at(1) + ".on")).string()) << "x";
+        long most = 0;
+        for (int i = 0, after = 0; i < 200 && after < 20; ++i, pause("10")) {
+            long on = 0, ran = 0;
+            for (const fs::directory_entry& mark : fs::directory_iterator(marks)) {
+                on += mark.path().extension() == ".on";
+                ran += mark.path().extension() == ".ran";
+            }
+            most = std::max(most, on);
+            after += most >= std::stol(args.at(3)) || ran == std::stol(args.at(4));
+        }
+        fs::remove(marks / (args.at(1) + ".on"));
+        out.result(std::to_string(most));
         return 0;
     }
     if (kind == "wait") {
@@ -101,7 +126,7 @@ protected:
 TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderForOneOrFourAtOnce) {
     // The later jobs end first when four run at once.
     std::vector<Job> list{fake({"say", "a", "300", "0"}), fake({"die", "b"}),           fake({"say", "c", "150", "1"}),
-                          Job{"", {}, "", "skipped line\n", "x", 0, ""}, fake({"cut", "d"}), fake({"say", "e", "0", "0"})};
+                          Job{"", {}, "", "skipped line\n", "x", 0, ""}, fake({"cut", "d", "7"}), fake({"say", "e", "0", "0"})};
     const Ran one = runList(list, 1);
     EXPECT_EQ(one.output, "O -- a\nO say a started\nE a done\n"
                           "O -- b\nO die b started\nO b: úloha skončila nečekaně\n"
@@ -118,26 +143,44 @@ TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderF
     EXPECT_EQ(four.finished, one.finished);
     EXPECT_EQ(four.results, one.results);
     EXPECT_EQ(work.entries(), std::set<std::string>{});  // the job folders went with the runs
+
+    // A record cut anywhere, even one byte short, is no normal end.
+    for (std::size_t cut = 1; cut < kWhole.size(); ++cut)
+        EXPECT_EQ(runList({fake({"cut", "d", std::to_string(cut)})}, 1).finished,
+                  (std::vector<std::pair<std::string, int>>{{"d", 1}})) << cut;
 }
 
-TEST_F(JobRunnerTest, aJobThatStopsTheList_nothingAfterItIsReportedWithOneOrFourAtOnce) {
+TEST_F(JobRunnerTest, aJobThatStopsTheList_nothingAfterItIsReportedWithOneOrFourAtOnce_norStartedWithOne) {
+    ScratchFolder marks{"zalohy-jobs-marks-"};
     std::vector<Job> list{fake({"say", "a", "200", "0"}), fake({"say", "stop", "0", "3"}),
-                          fake({"say", "c", "0", "0"}), fake({"say", "d", "0", "0"})};
-    for (int jobs : {1, 4}) {
+                          fake({"busy", "c", marks.path().string(), "1", "1"}), fake({"say", "d", "0", "0"})};
+    for (int jobs : {4, 1}) {
         const Ran ran = runList(list, jobs);
         EXPECT_EQ(ran.output, "O -- a\nO say a started\nE a done\nO -- stop\nO say stop started\nE stop done\n")
             << jobs;
         EXPECT_EQ(ran.finished, (std::vector<std::pair<std::string, int>>{{"a", 0}, {"stop", 3}})) << jobs;
+        EXPECT_EQ(fs::exists(marks / "c.ran"), jobs == 4) << jobs;  // four at once: it ran beside the stop
+        fs::remove(marks / "c.ran");
     }
 }
 
-TEST_F(JobRunnerTest, jobsOfOneKeyNeverRunAtOnce_andTheOldestJobsLinesComeOutWhileItRuns) {
+TEST_F(JobRunnerTest, jobsOfOneKeyNeverRunAtOnce_norMoreThanJobs_andTheOldestJobsLinesComeOutWhileItRuns) {
     ScratchFolder marks{"zalohy-jobs-marks-"};
     // One scale listed four times: its jobs run one after the other.
     const std::vector<Job> list(4, fake({"key", "k", marks.path().string()}));
     const Ran keyed = runList(list, 4);
     EXPECT_EQ(keyed.output.find("overlap"), std::string::npos) << keyed.output;
     EXPECT_EQ(keyed.finished.size(), 4u);
+
+    // Never more than --jobs at once, and that many when the list allows.
+    for (int jobs : {1, 4}) {
+        ScratchFolder busyMarks{"zalohy-jobs-busy-"};
+        std::vector<Job> busy;
+        for (const char* name : {"p", "q", "r", "s", "t", "u"})
+            busy.push_back(fake({"busy", name, busyMarks.path().string(), std::to_string(jobs), "6"}));
+        const Ran ran = runList(busy, jobs);
+        EXPECT_EQ(*std::max_element(ran.results.begin(), ran.results.end()), std::to_string(jobs));
+    }
 
     const fs::path go = marks / "go";
     Capture capture;

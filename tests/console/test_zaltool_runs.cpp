@@ -32,8 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::vector<std::size_t> kAllKinds{kFormats, kTexts, kShopName, kPresetKeys, kPlu, kImage};
-const std::string kCommFailure = "Ne zrovna dobrá zpráva: Chyba komunikace s váhou \nZkontrolujte zadání";
-const std::string kFolderBusy = "právě probíhá jiné zálohování nebo odesílání";
+const std::string kCommFailure = "Ne zrovna dobrá zpráva: Chyba komunikace s váhou Zkontrolujte zadání";
 
 struct Outcome {
     int status = -1;
@@ -268,8 +267,19 @@ TEST_F(ZaltoolRuns, twoRunsAtOnceInOneFolder_oneWaitsOrFailsCleanly_neitherReads
     startEmulator({"--delay", "2000"});
     const std::string names[2] = {archive("a.zal"), archive("b.zal")};
     Zaltool first(logs.path(), "first", {"backup", scale(0), names[0], "--kinds=formaty,texty,nazev", workOption()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the list run always waits in vain
     Zaltool second(logs.path(), "second", {"backup", scale(1), names[1], "--kinds=formaty,texty,nazev", workOption()});
+    const fs::path list = logs / "obchod.lst";
+    writeFile(list, scale(2) + "\n");
+    Zaltool third(logs.path(), "third", {"backup-list", list.string(), archives.path().string(),
+                                         "--kinds=formaty,texty,nazev", workOption()});
     const Outcome outcomes[2] = {first.wait(), second.wait()};
+    // The busy folder is one line on stderr, as every failure.
+    const std::string busy = "V pracovní složce " + work.path().string() +
+                             " právě probíhá jiné zálohování nebo odesílání. Počkejte, až skončí, a opakujte zadání.";
+    const Outcome listed = third.wait();
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_EQ(listed.err, "zaltool: " + busy + "\n");
 
     int completed = 0;
     for (std::size_t i = 0; i < 2; ++i) {
@@ -281,8 +291,7 @@ TEST_F(ZaltoolRuns, twoRunsAtOnceInOneFolder_oneWaitsOrFailsCleanly_neitherReads
             EXPECT_TRUE(sameBytes(readFile(names[i]), expected[i])) << i;
         } else {
             EXPECT_EQ(run.status, 1);
-            EXPECT_NE(run.err.find(kFolderBusy), std::string::npos) << run.err;
-            EXPECT_NE(run.err.find(work.path().string()), std::string::npos) << run.err;
+            EXPECT_TRUE(hasLine(run.err, "Ne zrovna dobrá zpráva: " + busy)) << run.err;
             EXPECT_FALSE(exists(names[i]));
         }
     }
@@ -298,6 +307,26 @@ TEST_F(ZaltoolRuns, skippedLineWithoutADeadScale_orAScaleFailingAfterItsFirstKin
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.ends_with("\nzáloha: 1 z 1 vah v pořádku; přeskočené řádky seznamu: 1\n")) << run.out;
     const std::set<std::string> done{listArchiveName(scale(0), today()), kRunRecordFile};
+    // --json: the record's line instead of the Czech lines.
+    run = zaltool({"backup-list", list.string(), archives.path().string(), workOption(), "--json"});
+    EXPECT_EQ(run.status, 1);
+    const std::vector<RunRecordLine> record = readRunRecord(archives.path());
+    ASSERT_EQ(record.size(), 2u);
+    EXPECT_EQ(run.out, formatRunRecord(record[1]));
+    // A record that cannot be appended to is said, once for the run; the
+    // lines still come out.
+    ScratchFolder unrecorded("zalohy-console-unrecorded-");
+    fs::create_directory(unrecorded / kRunRecordFile);
+    writeFile(list, scale(0) + "\n" + scale(2) + "\n");
+    run = zaltool({"backup-list", list.string(), unrecorded.path().string(), workOption(), "--json"});
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find((unrecorded / kRunRecordFile).string()), std::string::npos) << run.err;
+    // A list that names no scale ends with 1.
+    writeFile(list, "");
+    run = zaltool({"backup-list", list.string(), archives.path().string(), workOption()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zaltool: " + list.string() + " neuvádí žádnou váhu\n");
 
     // The texts fail after the formats were stored.
     startEmulator({"--refuse", "38"});
@@ -409,6 +438,20 @@ TEST_F(ZaltoolRuns, sendListWithADeadScale_liveScalesGetTheArchive_sameLinesWith
     // "error" of the backup before; the two runs' record
     EXPECT_EQ(work.entries(), (std::set<std::string>{"error", kRunRecordFile}));
     EXPECT_EQ(readRunRecord(work.path()).size(), 6u);
+
+    // A kind the archive lacks: refused before any scale.
+    const Outcome lacking = zaltool({"send-list", source, list.string(), workOption(), "--kinds=texty,plu"});
+    EXPECT_EQ(lacking.status, 1);
+    EXPECT_EQ(lacking.out, "");
+    EXPECT_EQ(lacking.err, "zaltool: " + source + " neobsahuje plu\n");
+    // An archive that cannot be extracted (read-only) stops the list at its
+    // first scale, without the dialog's end line.
+    fs::permissions(source, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    const Outcome stopped = zaltool({"send-list", source, list.string(), workOption()});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(stopped.out.find("Odeslání se nezdařilo"), std::string::npos) << stopped.out;
+    EXPECT_TRUE(stopped.out.ends_with("\nodeslání: 0 z 1 vah v pořádku; selhaly " + scale(1) + "\n")) << stopped.out;
 }
 
 // The scales wiped, each gets its own newest archive back: a damaged newer

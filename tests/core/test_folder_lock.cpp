@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace zalohy;
@@ -101,6 +102,38 @@ TEST_P(LockFileSwapped, betweenOpenAndLock_theRunLocksTheFileNowThere) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RemovedOrReplaced, LockFileSwapped, ::testing::Bool());
+
+// The same for held files: a new one that a sweep removed before it was
+// locked is not held (a held folder is then made anew, and holds), and a
+// sweep that finds a file recreated and held by a job leaves it.
+TEST_F(Lock, heldFileSwappedBetweenOpenAndLock_noHoldOnAFileWithoutName_noSweepOfAHeldOne) {
+    const std::string prefix = "zaltool-kontrola-";
+    int calls = 0;
+    platform::betweenOpenAndHold = [&](const fs::path& path) {
+        if (++calls == 1) fs::remove(path);
+    };
+    const std::optional<files::HeldFolder> made = files::HeldFolder::create(dir.path(), prefix);
+    platform::betweenOpenAndHold = nullptr;
+    ASSERT_TRUE(made);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(files::sweepHeldFolders(dir.path(), prefix, 0s), 0);
+    EXPECT_TRUE(fs::exists(made->path() / files::kHeldFolderLock));
+
+    const fs::path temp = dir.path() / "a.zal.0123abcd.tmp";
+    std::ofstream(temp) << "killed";
+    std::FILE* job = nullptr;
+    bool swapped = false;
+    platform::betweenOpenAndHold = [&](const fs::path& path) {
+        if (std::exchange(swapped, true)) return;
+        fs::remove(path);
+        job = createHeldFile(path);
+    };
+    EXPECT_FALSE(removeUnlessHeld(temp));
+    platform::betweenOpenAndHold = nullptr;
+    ASSERT_NE(job, nullptr);
+    EXPECT_TRUE(fs::exists(temp));
+    std::fclose(job);
+}
 #endif
 
 // A file a job holds survives a sweep; the same file let go, or one nobody

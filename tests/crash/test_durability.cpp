@@ -1,11 +1,15 @@
 // Every file that is renamed into place is synced before the rename and its
 // folder after it, so a power cut right after a reported success keeps it.
-// fsync and rename are interposed here: the calls go through to the C
+// fsync, rename and renameat2 are interposed here: the calls go through to the C
 // library and are recorded in order.
+#include "AtomicWrite.h"
 #include "BackupArchive.h"
+#include "DataKind.h"
+#include "FakeScale.h"
 #include "IniFile.h"
 #include "ListArchive.h"
 #include "PendingFile.h"
+#include "ScaleRuns.h"
 #include "ScratchFolder.h"
 #include "TrimDownloadedFile.h"
 
@@ -60,6 +64,14 @@ extern "C" int rename(const char* from, const char* to) {
     return real(from, to);
 }
 
+// A rename that never replaces (Linux).
+extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) {
+    using Renameat2 = int (*)(int, const char*, int, const char*, unsigned int);
+    static const auto real = reinterpret_cast<Renameat2>(dlsym(RTLD_NEXT, "renameat2"));
+    if (recording) events.push_back({"rename", nameOf(from), nameOf(to)});
+    return real(fromDir, from, toDir, to, flags);
+}
+
 namespace {
 
 struct Report : zalohy::Report {
@@ -107,6 +119,11 @@ TEST_F(Durability, everyFileRenamedIntoPlaceIsSyncedAndSoIsItsFolder) {
     EXPECT_TRUE(placeListArchive("a.zal", "127.0.0.2-2026-12-08.zal"));
     EXPECT_TRUE(syncedAroundRename(recorded(), "127.0.0.2-2026-12-08.zal")) << "list backup";
 
+    zalohy::test::writeFile("made.zal", "made by name");  // as the scale library makes an archive
+    record();
+    EXPECT_TRUE(files::placeFile("made.zal", "placed.zal"));
+    EXPECT_TRUE(syncedAroundRename(recorded(), "placed.zal")) << "a file made by name";
+
     record();
     TIniFile ini("Skladex.ini");
     ini.WriteString("SOUBOR_ZALOHY", "IP_ADDRESS", "127.0.0.2");
@@ -137,6 +154,30 @@ TEST_F(Durability, everyFileRenamedIntoPlaceIsSyncedAndSoIsItsFolder) {
     }
     ASSERT_EQ(archive.ExtractMember(34, "SMxF34.dat", BackupArchive::Output::WorkingCopy), BackupArchive::kExtracted);
     for (const Event& e : recorded()) EXPECT_NE(e.what, "sync") << e.path;
+}
+
+// zaltool backup --overwrite and the backup before a send: the archive the
+// run made beside its target is synced before it takes the target's name.
+TEST_F(Durability, anArchiveBackedUpBesideItsTargetIsSyncedBeforeItTakesItsName) {
+    zalohy::test::FakeScale scale;
+    scale.seed("127.0.0.2");
+    KindSet kinds{};
+    kinds[kFormats] = kinds[kTexts] = true;
+    struct : JobOutput {
+        void write(bool, std::string_view) override {}
+    } quiet;
+    zalohy::test::writeFile("old.zal", "old");
+    record();
+    EXPECT_EQ(backUpInPlace("127.0.0.2", dir / "old.zal", kinds, files::Replace::Yes, nullptr, quiet), Placed::Done);
+    EXPECT_TRUE(syncedAroundRename(recorded(), "old.zal")) << "backup --overwrite";
+
+    record();
+    EXPECT_TRUE(backUpBeforeSend("127.0.0.2", kinds, dir.path().string(), false, quiet));
+    const std::vector<Event> log = recorded();
+    const auto safety =
+        std::find_if(log.begin(), log.end(), [](const Event& e) { return e.to.ends_with("-pred-odeslanim.zal"); });
+    ASSERT_NE(safety, log.end());
+    EXPECT_TRUE(syncedAroundRename(log, safety->to)) << "backup before a send";
 }
 
 TEST_F(Durability, anAppendSyncsTheMemberBeforeTheDirectoryAndTheNewArchivesFolder) {

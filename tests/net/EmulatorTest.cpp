@@ -69,6 +69,8 @@ TEST(Emulator, WrongCommandLinesGiveStatusTwoAndOneLine) {
         {"--data=" + dir, "--listen=127.0.0.2:0", "--refuse=X99"},
         {"--data=" + dir, "--listen=127.0.0.2:0", "--delay=-5"},
         {"--data=" + dir, "--listen=127.0.0.2:0", "--drop-after=lots"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--idle-timeout=0"},
+        {"--data=" + dir, "--listen=127.0.0.2:0", "--min-rate=0"},
         {"--data=" + dir, "--listen=127.0.0.2:0", "--listen=127.0.0.3:1"},
     };
     for (const auto& args : wrong) {
@@ -219,18 +221,28 @@ TEST_F(ScaleLinkTest, IdleAndTricklingClientsAreDroppedAndAFullTableOnlyDelaysAN
     EXPECT_TRUE(emulatorLogged("no whole request in time: connection dropped"));
 }
 
-TEST_F(ScaleLinkTest, UploadTricklingBelowTheLeastRate_isDroppedAndNothingStored) {
+TEST_F(ScaleLinkTest, UploadTricklingBelowTheLeastRate_isDroppedAndNothingStored_oneAboveItIsStoredHoweverLong) {
     startEmulator({"--idle-timeout", "300", "--min-rate", "1000"});
     const DataKind& plu = kDataKinds[kPlu];
-    const std::string before = scaleBytes(plu);
-    net::Socket socket = connectTo(emulator());
-    const std::string start = header(wire::FrameType::Upload, plu.id, 100000);
-    ASSERT_EQ(net::sendAll(socket, start.data(), start.size(), 2000), net::Result::Ok);
-    // 100 bytes every 200 ms: never idle, but half the least rate.
-    for (int i = 0; i < 20 && net::sendAll(socket, std::string(100, 'x').data(), 100, 200) == net::Result::Ok; ++i)
-        std::this_thread::sleep_for(200ms);
+    // 100 bytes every 200 ms: never idle, but half the least rate; 2000
+    // bytes every 100 ms: twenty times it, the received bytes counted, for
+    // three times the idle time.
+    for (const std::size_t chunk : {100u, 2000u}) {
+        const bool slow = chunk == 100u;
+        const std::string before = scaleBytes(plu);
+        const std::string bytes(chunk * 10, 'u');
+        net::Socket socket = connectTo(emulator());
+        const std::string start = header(wire::FrameType::Upload, plu.id, bytes.size());
+        ASSERT_EQ(net::sendAll(socket, start.data(), start.size(), 2000), net::Result::Ok);
+        for (std::size_t at = 0; at < bytes.size(); at += chunk) {
+            if (net::sendAll(socket, bytes.data() + at, chunk, 200) != net::Result::Ok) break;
+            std::this_thread::sleep_for(slow ? 200ms : 100ms);
+        }
+        const std::string answer = receiveToEnd(socket);
+        EXPECT_EQ(answer.size(), slow ? 0u : wire::kHeaderSize) << chunk;
+        EXPECT_TRUE(sameBytes(scaleBytes(plu), slow ? before : bytes)) << chunk;
+    }
     EXPECT_TRUE(emulatorLogged("too slow after")) << emulator().output();
-    EXPECT_TRUE(sameBytes(scaleBytes(plu), before));
 }
 
 // Under TWSWTCP_LOOPBACK_ONLY only 127.0.0.0/8 may be dialled. Checked on the

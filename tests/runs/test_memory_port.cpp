@@ -1,7 +1,8 @@
 // The memory port refuses what a real window refuses (a control its form
 // does not have, or one of another kind), so a fault in the dialogs' logic
 // fails these tests instead of throwing in a window; and takes what a window
-// takes.
+// takes. And the forms' layout when a dialog grows, as both front ends place
+// their controls, tested here for every build, with or without a window.
 #include "FakePort.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +62,43 @@ INSTANTIATE_TEST_SUITE_P(
                      p.setCaption(Control::CheckBoxImg, "x");
                  },
                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The form layout both front ends apply (anchoredPlace): how far each edge of
+// a control moves when its dialog is 100 px wider and 60 px higher than
+// designed. A control anchored left and right stretches; one anchored only
+// right moves; one anchored only left and top stays.
+struct Anchored {
+    const char* name;
+    const FormDesign* form;
+    Control control;
+    PlaceRect moved;  // left, top, right, bottom
+};
+
+void PrintTo(const Anchored& c, std::ostream* os) { *os << c.name; }
+
+class FormLayout : public ::testing::TestWithParam<Anchored> {};
+
+TEST_P(FormLayout, edgesFollowTheAnchorsWhenTheDialogGrows) {
+    const ControlDesign* c = GetParam().form->find(GetParam().control);
+    ASSERT_NE(c, nullptr);
+    const PlaceRect r = anchoredPlace({c->x, c->y, c->x + c->width, c->y + c->height}, c->flags, 100, 60);
+    const PlaceRect& m = GetParam().moved;
+    EXPECT_EQ(r.left, c->x + m.left);
+    EXPECT_EQ(r.top, c->y + m.top);
+    EXPECT_EQ(r.right, c->x + c->width + m.right);
+    EXPECT_EQ(r.bottom, c->y + c->height + m.bottom);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ResizableDialogs, FormLayout,
+    ::testing::Values(Anchored{"backupLog", backup, Control::Memo1, {0, 0, 100, 60}},
+                      Anchored{"backupButton", backup, Control::SaveToArchive, {0, 0, 0, 0}},
+                      Anchored{"sendLog", send, Control::Memo1, {0, 0, 100, 60}},
+                      Anchored{"statusLine", send, Control::StatusBar1, {0, 60, 100, 60}},
+                      Anchored{"listButton", send, Control::SendByList, {100, 60, 100, 60}},
+                      Anchored{"backButton", send, Control::BackBtn, {100, 60, 100, 60}},
+                      Anchored{"sendButton", send, Control::SendFormatBtn, {0, 0, 0, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
