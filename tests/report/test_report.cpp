@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -78,6 +80,53 @@ TEST(RunRecord, oldLinesGoPastTheLimit_theNewestStayInOrder) {
     for (std::size_t i = 0; i < read.size(); ++i)
         EXPECT_EQ(read[i].address, "127.0.0." + std::to_string(300 - read.size() + i));
     EXPECT_EQ(folder.entries(), std::set<std::string>{kRunRecordFile});  // no temporary file left
+}
+
+// Runs of several working folders append at once while one of them trims,
+// and a report reads: the record is always a run of what was appended last,
+// so each writer's lines in it have no gap and end with its last one (a lost
+// line would stay a gap until trimmed away); the mode stays.
+TEST(RunRecord, appendsAtOnceAcrossTrims_loseNoLineOfAFinishedRun_andTheRecordStaysBounded) {
+    ScratchFolder folder;
+    const RunRecordLimits limits{6000};
+    ASSERT_TRUE(appendRunRecord(folder.path(), record("start", kRunOk), limits));
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(folder / kRunRecordFile, mode);
+    constexpr int kWriters = 4, kLines = 250;
+    // The next line of each writer after those read; a gap is named.
+    const auto gap = [](const std::vector<RunRecordLine>& read, std::vector<int>& next) -> std::string {
+        next.assign(kWriters, -1);
+        for (const RunRecordLine& line : read) {
+            if (line.address == "start") continue;
+            const int w = line.address[0] - '0', i = std::stoi(line.address.substr(2));
+            if (next[w] >= 0 && next[w] != i) return "a line before " + line.address + " is lost";
+            next[w] = i + 1;
+        }
+        return "";
+    };
+    std::atomic<int> failed{0}, running{kWriters};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w)
+        threads.emplace_back([&, w] {
+            for (int i = 0; i < kLines; ++i)
+                failed += !appendRunRecord(folder.path(), record(std::to_string(w) + "/" + std::to_string(i), kRunOk), limits);
+            --running;
+        });
+    std::string seen;
+    threads.emplace_back([&] {
+        std::vector<int> next;
+        while (running > 0 && seen.empty()) seen = gap(readRunRecord(folder.path(), limits), next);
+    });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(seen, "");
+    EXPECT_EQ(failed, 0);
+    EXPECT_LE(fs::file_size(folder / kRunRecordFile), limits.maxBytes);
+    EXPECT_EQ(fs::status(folder / kRunRecordFile).permissions() & fs::perms::all, mode);
+    std::vector<int> next;
+    const std::vector<RunRecordLine> read = readRunRecord(folder.path(), limits);
+    EXPECT_GT(read.size(), 20u);
+    EXPECT_EQ(gap(read, next), "");
+    for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(next[w] < 0 || next[w] == kLines) << w;
 }
 
 // A folder as backup-list leaves it, dated around "today" = 2026-12-08.
