@@ -22,7 +22,8 @@ struct OpenArchive {
 enum class ArchiveState { Sound, Unopenable, Unsound };
 
 // Opens the archive at `path` and checks its header; for an unsound one,
-// `problem` (when given) says what is wrong with it.
+// `problem` (when given) says what is wrong with it. Only a regular file is
+// opened (a FIFO or a device is Unopenable, never waited for).
 ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive,
                               std::string* problem = nullptr);
 

@@ -132,8 +132,32 @@ bool naturalLess(const std::string& a, const std::string& b) {
 
 // --- the page ----------------------------------------------------------------
 
+// Bytes that are no UTF-8 (a record or a file name may hold any) become
+// U+FFFD, so the page is UTF-8 as it says.
 void escaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
+    // The length of the well-formed sequence at `at` (no overlong form, no
+    // surrogate, nothing past U+10FFFF); 0 when there is none.
+    const auto sequence = [text](std::size_t at) -> std::size_t {
+        const auto byte = [&](std::size_t k) {
+            return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
+        };
+        const unsigned lead = byte(0);
+        const std::size_t n = lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+        if (n == 0 || byte(1) < low || byte(1) > high) return 0;
+        for (std::size_t k = 2; k < n; ++k)
+            if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+        return n;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const std::size_t n = sequence(i);
+            out += n ? text.substr(i, n) : "\xEF\xBF\xBD";  // U+FFFD
+            i += n ? n - 1 : 0;
+            continue;
+        }
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -393,6 +417,10 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
             problem = "seznam " + *options.list + " nelze dočíst";
             return std::nullopt;
         }
+        if (survey.scales.empty()) {  // a page on no scale would pass for a folder without backups
+            problem = *options.list + " neuvádí žádnou váhu";
+            return std::nullopt;
+        }
     }
     for (fs::directory_iterator it(options.folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string name = files::toUtf8(it->path().filename());
@@ -490,6 +518,10 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
         return 1;
     }
     const std::string page = renderReportPage(*survey, options);
+    if (const std::optional<std::string> refused = refusedRunRecord(options.folder)) {
+        std::fprintf(stderr, "zaltool: %s\n", refused->c_str());
+        return 1;
+    }
     if (out && *out == "-") {
         std::fwrite(page.data(), 1, page.size(), stdout);
         return 0;
@@ -497,7 +529,14 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
     // Written beside its final name and renamed into place, so a reader (or a
     // browser left open on it) never sees half a page.
     const fs::path target = out ? files::toPath(*out) : options.folder / kReportPageFile;
-    if (files::writeFileAtomically(target, page) != files::WriteResult::Written) {
+    // Never over a link, a device, a FIFO or a folder of that name.
+    const files::WriteResult written = files::writeFileAtomically(target, page, {.refuseLink = true});
+    if (written == files::WriteResult::NotAFile) {
+        std::fprintf(stderr, "zaltool: %s není obyčejný soubor (odkaz, roura, zařízení nebo složka): "
+                             "přehled nezapsán\n", files::toUtf8(target).c_str());
+        return 1;
+    }
+    if (written != files::WriteResult::Written) {
         std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", files::toUtf8(target).c_str());
         return 1;
     }

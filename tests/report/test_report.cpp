@@ -10,7 +10,11 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -108,8 +112,10 @@ TEST(RunRecord, appendsAtOnceAcrossTrims_loseNoLineOfAFinishedRun_andTheRecordSt
     std::vector<std::thread> threads;
     for (int w = 0; w < kWriters; ++w)
         threads.emplace_back([&, w] {
-            for (int i = 0; i < kLines; ++i)
-                failed += !appendRunRecord(folder.path(), record(std::to_string(w) + "/" + std::to_string(i), kRunOk), limits);
+            for (int i = 0; i < kLines; ++i) {
+                const std::string name = std::to_string(w) + "/" + std::to_string(i);
+                failed += !appendRunRecord(folder.path(), record(name, kRunOk), limits);
+            }
             --running;
         });
     std::string seen;
@@ -127,6 +133,43 @@ TEST(RunRecord, appendsAtOnceAcrossTrims_loseNoLineOfAFinishedRun_andTheRecordSt
     EXPECT_GT(read.size(), 20u);
     EXPECT_EQ(gap(read, next), "");
     for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(next[w] < 0 || next[w] == kLines) << w;
+}
+
+// Anything but a regular file under the record's name (a FIFO, a device, a
+// folder) is refused at once, never waited for nor written into; a read-only
+// record is never written, so never grown past its limit. Each is said,
+// naming the record.
+TEST(RunRecord, aRecordThatIsNoRegularFileOrIsReadOnly_isRefusedAtOnceAndSaid) {
+    ScratchFolder folder;
+    const fs::path path = folder / kRunRecordFile;
+    const std::string full = formatRunRecord(record("127.0.0.2", kRunOk)) + formatRunRecord(record("127.0.0.3", kRunOk));
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    const std::vector<std::pair<std::string, std::function<void()>>> cases{
+        {"není obyčejný soubor", [&] { fs::create_directory(path); }},
+#ifndef _WIN32
+        {"není obyčejný soubor", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"není obyčejný soubor", [&] { fs::create_symlink("/dev/null", path); }},
+#endif
+        {"je jen pro čtení", [&] { writeFile(path, full), fs::permissions(path, writable, fs::perm_options::remove); }},
+    };
+    for (const auto& [said, make] : cases) {
+        make();
+        std::string problem;
+        EXPECT_FALSE(appendRunRecord(folder.path(), record("127.0.0.4", kRunOk), {full.size()}, &problem));
+        EXPECT_NE(problem.find(said), std::string::npos) << problem;
+        EXPECT_NE(problem.find(path.string()), std::string::npos) << problem;
+        const bool readOnly = said == std::string("je jen pro čtení");
+        EXPECT_EQ(readRunRecord(folder.path()).size(), readOnly ? 2u : 0u);
+        EXPECT_EQ(refusedRunRecord(folder.path()).has_value(), !readOnly);
+        if (readOnly) {
+            EXPECT_EQ(readFile(path), full);
+            fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+        }
+        fs::remove_all(path);
+    }
+#ifndef _WIN32
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+#endif
 }
 
 // A folder as backup-list leaves it, dated around "today" = 2026-12-08.
@@ -224,10 +267,16 @@ TEST_F(ReportSurvey, aListNamesTheScalesInItsOrder_andTheLastRunsComeNewestFirst
     EXPECT_EQ(two.lastRuns[1].status, kRunOk);
     EXPECT_EQ(s.notes.size(), 1u);  // the line "a/b.c"
 
-    options.list = (folder / "none.lst").string();
-    std::string problem;
-    EXPECT_FALSE(surveyFolder(options, problem));
-    EXPECT_FALSE(problem.empty());
+    // A list that cannot be read, or names no scale, gives no page (one on
+    // no scale would pass for a folder without backups).
+    writeFile(folder / "prazdny.lst", "");
+    writeFile(folder / "spatny.lst", "a/b.c\n");
+    for (const char* list : {"none.lst", "prazdny.lst", "spatny.lst"}) {
+        options.list = (folder / list).string();
+        std::string problem;
+        EXPECT_FALSE(surveyFolder(options, problem)) << list;
+        EXPECT_NE(problem.find(*options.list), std::string::npos) << problem;
+    }
 }
 
 TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
@@ -236,10 +285,23 @@ TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     RunRecordLine odd = record("127.0.0.2", "<img src=x>", 5);
     odd.command = "\"><a href=\"http://x\">";
     appendRunRecord(folder.path(), odd);
+    // Bytes that are no UTF-8: cut, overlong, a surrogate, past U+10FFFF, a
+    // stray continuation byte; then well-formed letters, kept.
+    appendRunRecord(folder.path(), record("\xC3|\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\x80|á€\xF0\x9F\x98\x80", kRunOk));
+#ifndef _WIN32
+    archive("127.0.0.\xFF-2026-12-08.zal", expectedArchive({{34, "f"}}));
+#endif
     const std::string page = renderReportPage(survey(), options);
     for (const char* absent : {"<script", "<img", "<a ", "src=\"", "href=\"", "url(", "@import"})
         EXPECT_EQ(page.find(absent), std::string::npos) << absent;
     EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_NE(page.find(bad + "|" + bad + bad + "|" + bad + bad + bad + "|" + bad + bad + bad + bad + "|" + bad +
+                        "|á€\xF0\x9F\x98\x80"),
+              std::string::npos);
+#ifndef _WIN32
+    EXPECT_NE(page.find("127.0.0." + bad + "-2026-12-08.zal"), std::string::npos);
+#endif
     EXPECT_NE(page.find("7&nbsp;dní <strong>(stará)</strong>"), std::string::npos);
     EXPECT_NE(page.find("<svg"), std::string::npos);
 }
