@@ -189,10 +189,10 @@ std::string notAFileText(const fs::path& path) {
 class RecordLock {
 public:
     RecordLock(files::File& file, bool exclusive)
-        : file_(file), held_(platform::lockSharedFile(file.stream(), exclusive, kLockWaitMs)) {}
+        : file_(file), exclusive_(exclusive), held_(platform::lockSharedFile(file.stream(), exclusive, kLockWaitMs)) {}
     ~RecordLock() {
         if (!held_) return;
-        file_.flush();
+        if (exclusive_) file_.flush();  // what is written goes in while still locked
         platform::unlockSharedFile(file_.stream());
     }
     RecordLock(const RecordLock&) = delete;
@@ -201,6 +201,7 @@ public:
 
 private:
     files::File& file_;
+    bool exclusive_;
     bool held_;
 };
 

@@ -246,10 +246,11 @@ TEST_F(ZaltoolSafety, nightFilesThatAreNoPlainFiles_areRefusedInOneLine_andLeftA
         {{"report", folder, "--out=" + (files / "odkaz.html").string()}, "odkaz.html není obyčejný soubor"},
         {{"report", folder, "--list=" + (files / "prazdny.lst").string()}, "prazdny.lst neuvádí žádnou váhu"},
         {{"report", folder}, kRunRecordFile + std::string(" není obyčejný soubor")},
-        {{"check-list", (files / "seznam.lst").string(), "--record=" + folder}, kRunRecordFile + std::string(" není obyčejný soubor")},
+        {{"check-list", (files / "seznam.lst").string(), "--record=" + folder},
+         kRunRecordFile + std::string(" není obyčejný soubor")},
     };
     startEmulator();
-    writeFile(files / "seznam.lst", scale(0) + "\n");
+    writeFile(files / "seznam.lst", scale(0) + "\n" + scale(1) + "\n");  // the record refused once
     for (const auto& [args, said] : refused) {
         if (args.size() == 2) ASSERT_EQ(::mkfifo((dir / kRunRecordFile).c_str(), 0600), 0);  // from here on
         const Outcome run = zaltool(args);
