@@ -88,67 +88,61 @@ TEST(RunRecord, oldLinesGoPastTheLimit_theNewestStayInOrder) {
 
 // Runs of several working folders append at once while one of them trims,
 // and a report reads: the record is always a run of what was appended last,
-// so each writer's lines in it have no gap and end with its last one (a lost
-// line would stay a gap until trimmed away); the mode stays.
+// so each writer's lines in it have no gap (a lost line stays a gap until
+// trimmed away) and, at the end, end with its last one; the mode stays.
 TEST(RunRecord, appendsAtOnceAcrossTrims_loseNoLineOfAFinishedRun_andTheRecordStaysBounded) {
     ScratchFolder folder;
     const RunRecordLimits limits{6000};
-    ASSERT_TRUE(appendRunRecord(folder.path(), record("start", kRunOk), limits));
+    ASSERT_TRUE(appendRunRecord(folder.path(), record("0/0", kRunOk), limits));
     fs::permissions(folder / kRunRecordFile, fs::perms::owner_read | fs::perms::owner_write);
     const fs::perms mode = fs::status(folder / kRunRecordFile).permissions();  // as the system keeps it
     constexpr int kWriters = 4, kLines = 250;
-    // The next line of each writer after those read; a gap is named.
-    const auto gap = [](const std::vector<RunRecordLine>& read, std::vector<int>& next) -> std::string {
+    // Each writer's next line after those read; the first one after a gap.
+    const auto gap = [&](std::vector<int>& next) {
         next.assign(kWriters, -1);
-        for (const RunRecordLine& line : read) {
-            if (line.address == "start") continue;
+        for (const RunRecordLine& line : readRunRecord(folder.path(), limits)) {
             const int w = line.address[0] - '0', i = std::stoi(line.address.substr(2));
-            if (next[w] >= 0 && next[w] != i) return "a line before " + line.address + " is lost";
+            if (next[w] >= 0 && next[w] != i) return line.address;
             next[w] = i + 1;
         }
-        return "";
+        return std::string();
     };
     std::atomic<int> failed{0}, running{kWriters};
+    std::string afterGap;
     std::vector<std::thread> threads;
     for (int w = 0; w < kWriters; ++w)
         threads.emplace_back([&, w] {
-            for (int i = 0; i < kLines; ++i) {
+            for (int i = w == 0; i < kLines; ++i) {
                 const std::string name = std::to_string(w) + "/" + std::to_string(i);
                 failed += !appendRunRecord(folder.path(), record(name, kRunOk), limits);
             }
             --running;
         });
-    std::string seen;
     threads.emplace_back([&] {
-        std::vector<int> next;
-        while (running > 0 && seen.empty()) seen = gap(readRunRecord(folder.path(), limits), next);
+        for (std::vector<int> next; running > 0 && afterGap.empty();) afterGap = gap(next);
     });
     for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(seen, "");
+    EXPECT_EQ(afterGap, "");
     EXPECT_EQ(failed, 0);
     EXPECT_LE(fs::file_size(folder / kRunRecordFile), limits.maxBytes);
     EXPECT_EQ(fs::status(folder / kRunRecordFile).permissions(), mode);
     std::vector<int> next;
-    const std::vector<RunRecordLine> read = readRunRecord(folder.path(), limits);
-    EXPECT_GT(read.size(), 20u);
-    EXPECT_EQ(gap(read, next), "");
+    EXPECT_EQ(gap(next), "");
     for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(next[w] < 0 || next[w] == kLines) << w;
 }
 
-// Anything but a regular file under the record's name (a FIFO, a device, a
-// folder) is refused at once, never waited for nor written into; a read-only
-// record is never written, so never grown past its limit. Each is said,
-// naming the record.
+// Anything but a regular file under the record's name (a FIFO, a folder) is
+// refused at once, never waited for nor written into; a read-only record is
+// never written, so never grown past its limit. Each is said, naming it.
 TEST(RunRecord, aRecordThatIsNoRegularFileOrIsReadOnly_isRefusedAtOnceAndSaid) {
     ScratchFolder folder;
     const fs::path path = folder / kRunRecordFile;
-    const std::string full = formatRunRecord(record("127.0.0.2", kRunOk)) + formatRunRecord(record("127.0.0.3", kRunOk));
+    const std::string full = formatRunRecord(record("127.0.0.2", kRunOk));
     const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     const std::vector<std::pair<std::string, std::function<void()>>> cases{
         {"není obyčejný soubor", [&] { fs::create_directory(path); }},
 #ifndef _WIN32
         {"není obyčejný soubor", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
-        {"není obyčejný soubor", [&] { fs::create_symlink("/dev/null", path); }},
 #endif
         {"je jen pro čtení", [&] { writeFile(path, full), fs::permissions(path, writable, fs::perm_options::remove); }},
     };
@@ -156,10 +150,10 @@ TEST(RunRecord, aRecordThatIsNoRegularFileOrIsReadOnly_isRefusedAtOnceAndSaid) {
         make();
         std::string problem;
         EXPECT_FALSE(appendRunRecord(folder.path(), record("127.0.0.4", kRunOk), {full.size()}, &problem));
-        EXPECT_NE(problem.find(said), std::string::npos) << problem;
-        EXPECT_NE(problem.find(path.string()), std::string::npos) << problem;
+        EXPECT_TRUE(problem.find(said) != std::string::npos && problem.find(path.string()) != std::string::npos)
+            << problem;
         const bool readOnly = said == std::string("je jen pro čtení");
-        EXPECT_EQ(readRunRecord(folder.path()).size(), readOnly ? 2u : 0u);
+        EXPECT_EQ(readRunRecord(folder.path()).size(), readOnly ? 1u : 0u);
         EXPECT_EQ(refusedRunRecord(folder.path()).has_value(), !readOnly);
         if (readOnly) {
             EXPECT_EQ(readFile(path), full);
@@ -167,9 +161,6 @@ TEST(RunRecord, aRecordThatIsNoRegularFileOrIsReadOnly_isRefusedAtOnceAndSaid) {
         }
         fs::remove_all(path);
     }
-#ifndef _WIN32
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
-#endif
 }
 
 // A folder as backup-list leaves it, dated around "today" = 2026-12-08.
@@ -287,10 +278,8 @@ TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     appendRunRecord(folder.path(), odd);
     // Bytes that are no UTF-8: cut, overlong, a surrogate, past U+10FFFF, a
     // stray continuation byte; then well-formed letters, kept.
-    appendRunRecord(folder.path(), record("\xC3|\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\x80|á€\xF0\x9F\x98\x80", kRunOk));
-#ifndef _WIN32
-    archive("127.0.0.\xFF-2026-12-08.zal", expectedArchive({{34, "f"}}));
-#endif
+    appendRunRecord(folder.path(),
+                    record("\xC3|\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\x80|á€\xF0\x9F\x98\x80", kRunOk));
     const std::string page = renderReportPage(survey(), options);
     for (const char* absent : {"<script", "<img", "<a ", "src=\"", "href=\"", "url(", "@import"})
         EXPECT_EQ(page.find(absent), std::string::npos) << absent;
@@ -299,9 +288,6 @@ TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     EXPECT_NE(page.find(bad + "|" + bad + bad + "|" + bad + bad + bad + "|" + bad + bad + bad + bad + "|" + bad +
                         "|á€\xF0\x9F\x98\x80"),
               std::string::npos);
-#ifndef _WIN32
-    EXPECT_NE(page.find("127.0.0." + bad + "-2026-12-08.zal"), std::string::npos);
-#endif
     EXPECT_NE(page.find("7&nbsp;dní <strong>(stará)</strong>"), std::string::npos);
     EXPECT_NE(page.find("<svg"), std::string::npos);
 }
