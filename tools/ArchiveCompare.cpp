@@ -7,7 +7,7 @@
 namespace zalohy {
 
 ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive, std::string* problem) {
-    if (!archive.file.open(path, "rb")) return ArchiveState::Unopenable;
+    if (!archive.file.openRegular(path)) return ArchiveState::Unopenable;
     const std::int64_t length = archive.file.length();
     HeaderBytes bytes{};
     std::string why;

@@ -25,6 +25,8 @@ enum class ArchiveState { Sound, Unopenable, Unsound };
 // and it holds at least one member. For an unsound one, `problem` (when
 // given) says what is wrong with it. verify, diff, restore-list, the report
 // and the retention of backup-list all judge archives by this one check.
+// Only a regular file is opened (a FIFO or a device is Unopenable, never
+// waited for).
 ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& archive,
                               std::string* problem = nullptr);
 

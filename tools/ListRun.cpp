@@ -96,7 +96,7 @@ Exit runList(const ListRun& run) {
 
     Tally tally;
     bool stopped = false;
-    bool recordFailed = false;
+    bool recordFailed = false, recordSaid = false;
     JobOutput& out = runOutput();
     ProblemsOnly problemsOnly(out);
     if (run.json) setRunOutput(&problemsOnly);
@@ -118,10 +118,11 @@ Exit runList(const ListRun& run) {
             if (!scale) return;
             const RunRecordLine line = recordLine(run, job, status);
             if (run.json) out.write(false, formatRunRecord(line));
-            if (run.recordFolder && !recordFailed && !appendRunRecord(*run.recordFolder, line)) {
-                recordFailed = true;
-                complain("záznam běhů nelze zapsat do " + files::toUtf8(*run.recordFolder / kRunRecordFile), out);
-            }
+            // Said once; a record that could not be shortened still takes lines.
+            std::string problem;
+            if (run.recordFolder && !recordFailed)
+                recordFailed = !appendRunRecord(*run.recordFolder, line, {}, &problem);
+            if (!problem.empty() && !recordSaid) recordSaid = true, complain(problem, out);
         });
     if (run.json) setRunOutput(&out);
     if (!run.json) {
@@ -131,7 +132,7 @@ Exit runList(const ListRun& run) {
     if (reader.hadReadError()) return complain("seznam " + list + " nelze dočíst");
     if (tally.done + tally.failed + tally.skipped + tally.missing == 0)
         return complain(run.listName + " neuvádí žádnou váhu");
-    if (tally.failed + tally.skipped + tally.missing == 0) return Exit::Done;
+    if (tally.failed + tally.skipped + tally.missing == 0) return recordSaid ? Exit::Failed : Exit::Done;
     return complain("vah, které selhaly: " + std::to_string(tally.failed) +
                     (tally.missing > 0 ? "; vah " + std::string(run.missingWords) + ": " + std::to_string(tally.missing)
                                        : std::string()) +

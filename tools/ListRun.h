@@ -58,8 +58,8 @@ inline const Option kJsonOption{"json"};
 inline const Option kRecordOption{"record", "DIR"};
 // The run record's line for a finished job.
 RunRecordLine recordLine(const ListRun& run, const Job& job, int status);
-// Runs the list: 0 when every line named a scale and every scale was done,
-// 1 otherwise (also for a list that names no scale or cannot be read to its end).
+// Runs the list: 0 when every line named a scale, every scale was done and
+// the run record (when kept) took its lines, 1 otherwise (also for a list that names no scale or cannot be read to its end).
 Exit runList(const ListRun& run);
 
 }  // namespace zalohy

@@ -435,6 +435,10 @@ std::optional<FolderSurvey> surveyFolder(const ReportOptions& options, std::stri
             problem = "seznam " + *options.list + " nelze dočíst";
             return std::nullopt;
         }
+        if (survey.scales.empty()) {  // a page on no scale would pass for a folder without backups
+            problem = *options.list + " neuvádí žádnou váhu";
+            return std::nullopt;
+        }
     }
     std::optional<DatedArchives> archives = scanDatedArchives(options.folder, survey.today);
     if (!archives) {
@@ -577,6 +581,10 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
         return 1;
     }
     const std::string page = renderReportPage(*survey, options);
+    if (const std::optional<std::string> refused = refusedRunRecord(options.folder)) {
+        std::fprintf(stderr, "zaltool: %s\n", refused->c_str());
+        return 1;
+    }
     if (out && *out == "-") {
         std::fwrite(page.data(), 1, page.size(), stdout);
         return 0;
@@ -587,8 +595,15 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
     fs::path twin = target;
     twin.replace_extension(".json");
     if (twin == target) twin += ".json";
+    // Never over a link, a device, a FIFO or a folder of that name.
     for (const auto& [path, text] : {std::pair{target, page}, std::pair{twin, renderReportJson(*survey, options)}}) {
-        if (files::writeFileAtomically(path, text) != files::WriteResult::Written) {
+        const files::WriteResult written = files::writeFileAtomically(path, text, {.refuseLink = true});
+        if (written == files::WriteResult::NotAFile) {
+            std::fprintf(stderr, "zaltool: %s není obyčejný soubor (odkaz, roura, zařízení nebo složka): "
+                                 "přehled nezapsán\n", files::toUtf8(path).c_str());
+            return 1;
+        }
+        if (written != files::WriteResult::Written) {
             std::fprintf(stderr, "zaltool: přehled nelze zapsat do %s\n", files::toUtf8(path).c_str());
             return 1;
         }

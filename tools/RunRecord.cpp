@@ -1,6 +1,6 @@
 #include "RunRecord.h"
 
-#include "AtomicWrite.h"
+#include "File.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
 
@@ -180,13 +180,36 @@ private:
 
 fs::path recordPath(const fs::path& folder) { return folder / kRunRecordFile; }
 
-// The last `limit` bytes of the file (all of it when shorter), starting at a
-// line's beginning; nothing when it cannot be read.
-std::optional<std::string> readTail(const fs::path& path, std::uint64_t limit) {
-    files::File file;
-    if (!file.open(path, "rb")) return std::nullopt;
-    const std::int64_t length = file.length();
-    if (length < 0) return std::nullopt;
+// How long a run waits for another one's append, trim or read of the record.
+constexpr int kLockWaitMs = 10000;
+
+std::string notAFileText(const fs::path& path) {
+    return "záznam běhů " + files::toUtf8(path) + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut";
+}
+
+// The record's lock for as long as it is worked on; let go before the file is closed.
+class RecordLock {
+public:
+    RecordLock(files::File& file, bool exclusive)
+        : file_(file), exclusive_(exclusive), held_(platform::lockSharedFile(file.stream(), exclusive, kLockWaitMs)) {}
+    ~RecordLock() {
+        if (!held_) return;
+        if (exclusive_) file_.flush();  // what is written goes in while still locked
+        platform::unlockSharedFile(file_.stream());
+    }
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    files::File& file_;
+    bool exclusive_;
+    bool held_;
+};
+
+// The last `limit` bytes of the open file, `length` bytes long (all of it
+// when shorter), starting at a line's beginning; nothing when it cannot be read.
+std::optional<std::string> readTail(files::File& file, std::int64_t length, std::uint64_t limit) {
     const std::int64_t from = length > static_cast<std::int64_t>(limit) ? length - static_cast<std::int64_t>(limit) : 0;
     // One byte before the window tells whether the window starts a line.
     const std::int64_t start = from > 0 ? from - 1 : 0;
@@ -200,13 +223,19 @@ std::optional<std::string> readTail(const fs::path& path, std::uint64_t limit) {
     return text;
 }
 
-// Keeps the newest lines, about half the limit, through a temporary file.
-bool shorten(const fs::path& path, const RunRecordLimits& limits) {
-    std::optional<std::string> tail = readTail(path, limits.maxBytes / 2);
+// Keeps the newest lines, about half the limit, in the file itself, so it
+// keeps its mode and owner: they are written over its start and synced
+// before the file is cut after them. The file is more than twice as long as
+// what it keeps, so their old copy at its end stays whole until the cut: a
+// run killed in between loses no line (some are there twice until the next
+// append trims again). Called under the exclusive lock.
+bool shorten(files::File& file, std::int64_t length, const RunRecordLimits& limits) {
+    std::optional<std::string> tail = readTail(file, length, limits.maxBytes / 2);
     if (!tail) return false;
     // A cut line at the end is not carried over.
     tail->erase(tail->rfind('\n') == std::string::npos ? 0 : tail->rfind('\n') + 1);
-    return files::writeFileAtomically(path, *tail) == files::WriteResult::Written;
+    return file.seek(0) && file.write(tail->data(), tail->size()) && file.sync() &&
+           platform::truncateOpenFile(file.stream(), static_cast<std::int64_t>(tail->size())) && file.sync();
 }
 
 }  // namespace
@@ -276,23 +305,60 @@ std::string runRecordTime(std::time_t when) {
 
 void appendJsonString(std::string& out, std::string_view text) { putString(out, text); }
 
-bool appendRunRecord(const fs::path& folder, const RunRecordLine& record, const RunRecordLimits& limits) {
+bool appendRunRecord(const fs::path& folder, const RunRecordLine& record, const RunRecordLimits& limits,
+                     std::string* problem) {
     const fs::path path = recordPath(folder);
-    const std::int64_t length = platform::appendLine(path, formatRunRecord(record));
-    if (length < 0) return false;
-    if (static_cast<std::uint64_t>(length) > limits.maxBytes) shorten(path, limits);
+    const auto fail = [&](std::string text) {
+        if (problem) *problem = std::move(text);
+        return false;
+    };
+    // Never written, so never grown past its limit either (by root too).
+    if (files::isReadOnly(path)) return fail("záznam běhů " + files::toUtf8(path) + " je jen pro čtení: nezapsán");
+    bool notAFile = false;
+    files::File file(platform::openSharedFile(path, notAFile));
+    if (notAFile) return fail(notAFileText(path));
+    const std::string cannot = "záznam běhů nelze zapsat do " + files::toUtf8(path);
+    if (!file.isOpen()) return fail(cannot);
+    // Appends and trims of every run one after another: a trim never drops
+    // a line appended meanwhile.
+    const RecordLock lock(file, true);
+    std::string line = formatRunRecord(record);
+    const std::int64_t length = file.length();
+    bool ok = lock.held() && length >= 0;
+    // A run killed in the middle of its line left it without its line break.
+    char last = '\n';
+    if (ok && length > 0) ok = file.seek(length - 1) && file.read(&last, 1) == 1;
+    if (last != '\n') line.insert(0, 1, '\n');
+    // A write cut short (a full disk) leaves a cut line at the end, skipped
+    // by the reader.
+    if (!ok || !file.seekEnd() || !file.write(line.data(), line.size()) || !file.flush()) return fail(cannot);
+    const std::int64_t after = length + static_cast<std::int64_t>(line.size());
+    if (static_cast<std::uint64_t>(after) > limits.maxBytes && !shorten(file, after, limits) && problem)
+        *problem = "záznam běhů " + files::toUtf8(path) + " nelze zkrátit";
     return true;
 }
 
 std::vector<RunRecordLine> readRunRecord(const fs::path& folder, const RunRecordLimits& limits) {
     std::vector<RunRecordLine> records;
-    const std::optional<std::string> text = readTail(recordPath(folder), limits.maxBytes);
+    files::File file;
+    if (!file.openRegular(recordPath(folder))) return records;
+    // Not in the middle of a trim; a lock not had in time is no reason to show nothing.
+    const RecordLock lock(file, false);
+    const std::int64_t length = file.length();
+    const std::optional<std::string> text = length < 0 ? std::nullopt : readTail(file, length, limits.maxBytes);
     if (!text) return records;
     std::size_t at = 0;
     for (std::size_t end; (end = text->find('\n', at)) != std::string::npos; at = end + 1)
         if (std::optional<RunRecordLine> record = parseRunRecord(std::string_view(*text).substr(at, end - at)))
             records.push_back(std::move(*record));
     return records;
+}
+
+std::optional<std::string> refusedRunRecord(const fs::path& folder) {
+    files::File file;
+    bool notAFile = false;
+    if (file.openRegular(recordPath(folder), &notAFile) || !notAFile) return std::nullopt;
+    return notAFileText(recordPath(folder));
 }
 
 }  // namespace zalohy

@@ -10,14 +10,15 @@
 // have none and read all the same); library_status is null when the scale library was not
 // asked; archive is "" when the run left none.
 //
-// Appending is one write() of the whole line to a file opened for appending,
-// so runs never interleave within a line. A run killed in the middle of a
-// write can leave a cut line without its line break: the next append starts
-// on a fresh line, and the reader skips any line that does not parse or has
-// no line break. The file is bounded: once it grows past a limit, its oldest
-// lines are dropped by writing the newest ones to a temporary file that takes
-// the record's name (an append by another run in that moment can be lost;
-// the record is a view of the runs, never their only account).
+// Every run locks the file while it appends, and the one whose line takes it
+// past its limit drops the oldest lines in the file itself before it lets
+// go, so a trim never loses a line another run appends meanwhile, and the
+// file keeps its mode and owner; a report reads under a shared lock. A run
+// killed in the middle of a write can leave a cut line without its line
+// break: the next append starts on a fresh line, and the reader skips any
+// line that does not parse or has no line break. Only a regular file is
+// opened (a FIFO, a device or a folder under the name is refused, never
+// waited for), and a read-only one is never written (so never grown).
 #pragma once
 
 #include <cstddef>
@@ -70,13 +71,20 @@ struct RunRecordLimits {
 
 // Appends one record to DIR/zaltool-zaznam.jsonl (created when missing),
 // then drops old lines when the file has grown past the limit. False when the
-// line could not be written; a failed shortening leaves the file as it was.
+// line could not be written: not a regular file, read-only, or a write that
+// failed. `problem` (when given) gets the line that tells the user, naming the
+// record, also when the line was written but the record could not be
+// shortened.
 bool appendRunRecord(const std::filesystem::path& folder, const RunRecordLine& record,
-                     const RunRecordLimits& limits = {});
+                     const RunRecordLimits& limits = {}, std::string* problem = nullptr);
 
 // The records of DIR/zaltool-zaznam.jsonl, oldest first; lines that are cut,
 // do not parse or lie before the newest maxBytes of the file are left out.
 // Nothing (no error) when the file is missing.
 std::vector<RunRecordLine> readRunRecord(const std::filesystem::path& folder, const RunRecordLimits& limits = {});
+// The line that tells the user why DIR's record is refused: something other
+// than a regular file under its name (readRunRecord reads none there).
+// Nothing when it is a regular file or missing.
+std::optional<std::string> refusedRunRecord(const std::filesystem::path& folder);
 
 }  // namespace zalohy

@@ -24,6 +24,16 @@ void removeStaleTemps(const fs::path& folder, const std::string& base) {
     }
 }
 
+// Whether a file may take the name `target`: nothing is there, or a regular
+// file, or a symbolic link when links are not refused (the link itself is
+// replaced). A folder, a device, a FIFO or a socket never is.
+bool mayReplace(const fs::path& target, bool refuseLink) {
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(target, ec);
+    if (ec || !fs::exists(st) || fs::is_regular_file(st)) return true;
+    return fs::is_symlink(st) && !refuseLink;
+}
+
 }  // namespace
 
 bool isTempNameOf(const std::string& name, const std::string& targetName) {
@@ -74,6 +84,7 @@ WriteResult writeFileAtomically(const fs::path& target, const FileWriter& write,
         std::error_code ec;
         if (fs::exists(fs::symlink_status(target, ec))) return WriteResult::NotPlaced;
     }
+    if (!mayReplace(target, options.refuseLink)) return WriteResult::NotAFile;
     File out;
     const std::optional<fs::path> temp = createTempBeside(target, out);
     if (!temp) return WriteResult::NotCreated;
@@ -84,12 +95,14 @@ WriteResult writeFileAtomically(const fs::path& target, const FileWriter& write,
         if (!ec && fs::exists(old)) fs::permissions(*temp, old.permissions(), ec);
     }
     const bool written = write(out) && (options.durable ? out.sync() : out.flush());
-    // Renamed while still held, so no sweep takes it; only then let go.
-    const bool placed = written && renameInto(*temp, target, options.replace, options.durable);
+    // Looked at again, as writing may have taken long. Renamed while still
+    // held, so no sweep takes it; only then let go.
+    const bool replaceable = !written || mayReplace(target, options.refuseLink);
+    const bool placed = written && replaceable && renameInto(*temp, target, options.replace, options.durable);
     out.close();
     if (placed) return WriteResult::Written;
     removeQuietly(*temp);
-    return written ? WriteResult::NotPlaced : WriteResult::NotWritten;
+    return !written ? WriteResult::NotWritten : replaceable ? WriteResult::NotPlaced : WriteResult::NotAFile;
 }
 
 WriteResult writeFileAtomically(const fs::path& target, std::string_view bytes, WriteOptions options) {
@@ -116,7 +129,7 @@ bool placeFile(const fs::path& finished, const fs::path& target, WriteOptions op
         const fs::file_status old = fs::status(target, ec);
         if (!ec && fs::exists(old)) fs::permissions(finished, old.permissions(), ec);
     }
-    ok = ok && renameInto(finished, target, options.replace, options.durable);
+    ok = ok && mayReplace(target, options.refuseLink) && renameInto(finished, target, options.replace, options.durable);
     if (!ok) removeQuietly(finished);
     return ok;
 }

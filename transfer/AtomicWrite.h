@@ -32,6 +32,11 @@ struct WriteOptions {
     // The new file takes the permission bits of the file it replaces (a
     // 0600 settings file must not come back readable by everyone).
     bool keepPermissions = false;
+    // A symbolic link under the target's name is refused (NotAFile) instead
+    // of being replaced by the new file: for the files of the night's runs,
+    // where a link that someone else planted must be neither followed nor
+    // quietly replaced.
+    bool refuseLink = false;
 };
 
 enum class WriteResult {
@@ -41,6 +46,8 @@ enum class WriteResult {
     NotWritten,  // the writer failed, or the bytes did not reach the disk
     NotPlaced,   // the rename failed (the target exists and Replace::No, or
                  // it became read-only); the target is as it was
+    NotAFile,    // the target is a folder, a device, a FIFO or a socket (or a
+                 // symbolic link, with refuseLink): never replaced by a file
 };
 
 // Fills the temporary file, positioned at its start; false on failure.
@@ -56,7 +63,8 @@ WriteResult writeFileAtomically(const std::filesystem::path& target, std::string
 // Nothing when no file can be made in that folder, or `target` is read-only.
 std::optional<std::filesystem::path> temporaryNameBeside(const std::filesystem::path& target);
 // Puts such a finished file in place: synced (unless not durable), renamed
-// onto `target` as options.replace says, the folder synced. On failure the
+// onto `target` as options.replace says, the folder synced. On failure (also
+// a target that is no regular file, as for writeFileAtomically) the
 // finished file is removed and the target is as it was.
 bool placeFile(const std::filesystem::path& finished, const std::filesystem::path& target,
                WriteOptions options = {});

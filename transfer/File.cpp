@@ -62,6 +62,14 @@ bool File::open(const fs::path& path, const char* mode) {
     return f_ != nullptr;
 }
 
+bool File::openRegular(const fs::path& path, bool* notAFile) {
+    if (f_) close();
+    bool other = false;
+    f_ = platform::openRegularFile(path, other);
+    if (notAFile) *notAFile = other;
+    return f_ != nullptr;
+}
+
 std::size_t File::read(void* data, std::size_t size) { return std::fread(data, 1, size, f_); }
 
 bool File::write(const void* data, std::size_t size) { return std::fwrite(data, 1, size, f_) == size; }

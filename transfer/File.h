@@ -43,6 +43,10 @@ public:
 
     // mode is one of fopen's binary modes ("rb", "r+b", "wb", "w+bx", ...).
     bool open(const std::filesystem::path& path, const char* mode);
+    // Opens a regular file for reading and nothing else, never waiting for a
+    // FIFO or a device (platform::openRegularFile); `notAFile` (when given)
+    // tells a name that gives something else from a missing one.
+    bool openRegular(const std::filesystem::path& path, bool* notAFile = nullptr);
     bool isOpen() const { return f_ != nullptr; }
 
     // Reads up to size bytes; fewer only at end of file or on a read error.

@@ -56,11 +56,20 @@ bool truncateFile(const std::filesystem::path& path, std::int64_t size);
 // Renames `from` to `to`; fails when `to` exists, leaving both as they are
 // (also when it appears meanwhile, where the file system can tell).
 bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
-// Appends `line` to the file (made when missing) in one write with the
-// system's append mode, so lines of runs appending at once never mix; a
-// line break goes first when the file ends in a cut line. The file's length
-// afterwards, or -1.
-std::int64_t appendLine(const std::filesystem::path& path, std::string line);
+// A file that runs of several processes append to and rewrite in turn (the
+// run record): opened for reading and writing, made when missing, but only
+// when it is a regular file (`notAFile` for a folder, a device, a FIFO,
+// which is not waited for). Positioned at its start.
+std::FILE* openSharedFile(const std::filesystem::path& path, bool& notAFile);
+// Locks a file opened so (or by openRegularFile) against the others that
+// lock it: exclusive to change it, shared to read it (flock; LockFileEx
+// beyond the file's end on Windows, so the lock never stands in the way of
+// its reads and writes). Waits up to `waitMs` for a lock another holds;
+// false when it was not had by then. unlockSharedFile lets it go.
+bool lockSharedFile(std::FILE* file, bool exclusive, int waitMs);
+void unlockSharedFile(std::FILE* file);
+// Cuts an open file to its first `size` bytes (its buffer flushed first).
+bool truncateOpenFile(std::FILE* file, std::int64_t size);
 // Two names of one folder compared as the file system does (Windows does not
 // tell letter case apart).
 bool sameFileName(const std::filesystem::path& a, const std::filesystem::path& b);

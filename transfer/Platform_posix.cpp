@@ -295,25 +295,38 @@ void prepareConsole(int&, char**&) {}
 
 void prepareConsoleOutput() {}
 
-std::int64_t appendLine(const fs::path& path, std::string line) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
+std::FILE* openSharedFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (ok && st.st_size > 0) {
-        char c = '\n';
-        if (::pread(fd, &c, 1, st.st_size - 1) == 1 && c != '\n') line.insert(0, 1, '\n');
+    if (fd < 0) {
+        notAFile = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+        return nullptr;
     }
-    // One write for the whole line; a short write (a full disk) goes on with
-    // the rest, so the line ends up whole or cut at its end, never mixed.
-    for (std::size_t done = 0; ok && done < line.size();) {
-        const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        notAFile = true;
+        return nullptr;
     }
-    ok = ok && ::fstat(fd, &st) == 0;
-    ::close(fd);
-    return ok ? static_cast<std::int64_t>(st.st_size) : -1;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "r+b");
+    if (!f) ::close(fd);
+    return f;
+}
+
+bool lockSharedFile(std::FILE* file, bool exclusive, int waitMs) {
+    const int fd = ::fileno(file);
+    for (int waited = 0;; waited += 5) {
+        if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return true;
+        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= waitMs) return false;
+        ::usleep(5000);
+    }
+}
+
+void unlockSharedFile(std::FILE* file) { ::flock(::fileno(file), LOCK_UN); }
+
+bool truncateOpenFile(std::FILE* file, std::int64_t size) {
+    return std::fflush(file) == 0 && ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0;
 }
 
 }  // namespace zalohy::platform

@@ -365,27 +365,58 @@ void prepareConsoleOutput() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
-std::int64_t appendLine(const fs::path& path, std::string line) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA,
+// A shared file's lock lies beyond any end too, as a held file's does.
+namespace {
+constexpr DWORD kSharedOffsetHigh = 0x7FFFFFFE;
+}  // namespace
+
+std::FILE* openSharedFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
-    LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(h, &size) != 0;
-    if (ok && size.QuadPart > 0) {
-        LARGE_INTEGER last{};
-        last.QuadPart = size.QuadPart - 1;
-        char c = '\n';
-        DWORD got = 0;
-        if (SetFilePointerEx(h, last, nullptr, FILE_BEGIN) && ReadFile(h, &c, 1, &got, nullptr) && got == 1 && c != '\n')
-            line.insert(0, 1, '\n');
+    if (h == INVALID_HANDLE_VALUE) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(path, ec);
+        notAFile = !ec && fs::exists(st) && !fs::is_regular_file(st);
+        return nullptr;
     }
-    DWORD written = 0;
-    ok = ok && WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) && written == line.size();
-    LARGE_INTEGER after{};
-    ok = ok && GetFileSizeEx(h, &after);
-    CloseHandle(h);
-    return ok ? after.QuadPart : -1;
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        notAFile = true;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "r+b");
+    if (!f) _close(fd);
+    return f;
+}
+
+bool lockSharedFile(std::FILE* file, bool exclusive, int waitMs) {
+    for (int waited = 0;; waited += 5) {
+        OVERLAPPED at{};
+        at.OffsetHigh = kSharedOffsetHigh;
+        if (LockFileEx(handleOf(file), (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                       &at))
+            return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) || waited >= waitMs) return false;
+        Sleep(5);
+    }
+}
+
+void unlockSharedFile(std::FILE* file) {
+    OVERLAPPED at{};
+    at.OffsetHigh = kSharedOffsetHigh;
+    UnlockFileEx(handleOf(file), 0, 1, 0, &at);
+}
+
+bool truncateOpenFile(std::FILE* file, std::int64_t size) {
+    return std::fflush(file) == 0 && _chsize_s(_fileno(file), size) == 0;
 }
 
 }  // namespace zalohy::platform

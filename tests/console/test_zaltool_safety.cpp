@@ -14,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace zalohy;
@@ -242,6 +243,46 @@ TEST_F(ZaltoolSafety, check_ofALiveAStalledAndAnAbsentScale_exitCodesAndStatusNu
         jsonLines += formatRunRecord(recorded[i + 3]);
     }
     EXPECT_EQ(json.out, jsonLines);
+}
+
+// The night's files are plain files or missing. report refuses a record, a
+// page target or a list that is something else (a FIFO is never waited
+// for; a link is not written through), and a list command a record that
+// would swallow its lines: at once, in one line naming it, exit status 1,
+// the thing left as it was.
+TEST_F(ZaltoolSafety, nightFilesThatAreNoPlainFiles_areRefusedInOneLine_andLeftAsTheyAre) {
+    const fs::path dir = files / "archiv";
+    fs::create_directory(dir);
+    writeFile(dir / "127.0.0.2-2026-12-08.zal", expectedArchive({{34, "f"}}));
+    fs::create_directory(files / "slozka.html");
+    ASSERT_EQ(::mkfifo((files / "roura.html").c_str(), 0600), 0);
+    writeFile(files / "cil.html", "page");
+    fs::create_symlink(files / "cil.html", files / "odkaz.html");
+    writeFile(files / "prazdny.lst", "\n");
+    const std::string folder = dir.string();
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"report", folder, "--out=" + (files / "slozka.html").string()}, "slozka.html není obyčejný soubor"},
+        {{"report", folder, "--out=" + (files / "roura.html").string()}, "roura.html není obyčejný soubor"},
+        {{"report", folder, "--out=" + (files / "odkaz.html").string()}, "odkaz.html není obyčejný soubor"},
+        {{"report", folder, "--list=" + (files / "prazdny.lst").string()}, "prazdny.lst neuvádí žádnou váhu"},
+        {{"report", folder}, kRunRecordFile + std::string(" není obyčejný soubor")},
+        {{"check-list", (files / "seznam.lst").string(), "--record=" + folder},
+         kRunRecordFile + std::string(" není obyčejný soubor")},
+    };
+    startEmulator();
+    writeFile(files / "seznam.lst", scale(0) + "\n" + scale(1) + "\n");  // the record refused once
+    for (const auto& [args, said] : refused) {
+        if (args.size() == 2) ASSERT_EQ(::mkfifo((dir / kRunRecordFile).c_str(), 0600), 0);  // from here on
+        const Outcome run = zaltool(args);
+        EXPECT_EQ(run.status, 1) << said;
+        EXPECT_TRUE(run.err.starts_with("zaltool: ") && run.err.find(said) != std::string::npos &&
+                    run.err.find('\n') == run.err.size() - 1) << run.err;
+    }
+    EXPECT_TRUE(fs::is_directory(files / "slozka.html"));
+    EXPECT_TRUE(fs::is_fifo(files / "roura.html") && fs::is_fifo(dir / kRunRecordFile));
+    EXPECT_TRUE(fs::is_symlink(files / "odkaz.html"));
+    EXPECT_EQ(readFile(files / "cil.html"), "page");
+    EXPECT_FALSE(fs::exists(dir / "prehled-zaloh.html"));
 }
 
 }  // namespace

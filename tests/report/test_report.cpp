@@ -8,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <functional>
+#include <thread>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace zalohy;
 using namespace zalohy::test;
@@ -78,6 +84,83 @@ TEST(RunRecord, oldLinesGoPastTheLimit_theNewestStayInOrder) {
     for (std::size_t i = 0; i < read.size(); ++i)
         EXPECT_EQ(read[i].address, "127.0.0." + std::to_string(300 - read.size() + i));
     EXPECT_EQ(folder.entries(), std::set<std::string>{kRunRecordFile});  // no temporary file left
+}
+
+// Runs of several working folders append at once while one of them trims,
+// and a report reads: the record is always a run of what was appended last,
+// so each writer's lines in it have no gap (a lost line stays a gap until
+// trimmed away) and, at the end, end with its last one; the mode stays.
+TEST(RunRecord, appendsAtOnceAcrossTrims_loseNoLineOfAFinishedRun_andTheRecordStaysBounded) {
+    ScratchFolder folder;
+    const RunRecordLimits limits{6000};
+    ASSERT_TRUE(appendRunRecord(folder.path(), record("0/0", kRunOk), limits));
+    fs::permissions(folder / kRunRecordFile, fs::perms::owner_read | fs::perms::owner_write);
+    const fs::perms mode = fs::status(folder / kRunRecordFile).permissions();  // as the system keeps it
+    constexpr int kWriters = 4, kLines = 250;
+    // Each writer's next line after those read; the first one after a gap.
+    const auto gap = [&](std::vector<int>& next) {
+        next.assign(kWriters, -1);
+        for (const RunRecordLine& line : readRunRecord(folder.path(), limits)) {
+            const int w = line.address[0] - '0', i = std::stoi(line.address.substr(2));
+            if (next[w] >= 0 && next[w] != i) return line.address;
+            next[w] = i + 1;
+        }
+        return std::string();
+    };
+    std::atomic<int> failed{0}, running{kWriters};
+    std::string afterGap;
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w)
+        threads.emplace_back([&, w] {
+            for (int i = w == 0; i < kLines; ++i) {
+                const std::string name = std::to_string(w) + "/" + std::to_string(i);
+                failed += !appendRunRecord(folder.path(), record(name, kRunOk), limits);
+            }
+            --running;
+        });
+    threads.emplace_back([&] {
+        for (std::vector<int> next; running > 0 && afterGap.empty();) afterGap = gap(next);
+    });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(afterGap, "");
+    EXPECT_EQ(failed, 0);
+    EXPECT_LE(fs::file_size(folder / kRunRecordFile), limits.maxBytes);
+    EXPECT_EQ(fs::status(folder / kRunRecordFile).permissions(), mode);
+    std::vector<int> next;
+    EXPECT_EQ(gap(next), "");
+    for (int w = 0; w < kWriters; ++w) EXPECT_TRUE(next[w] < 0 || next[w] == kLines) << w;
+}
+
+// Anything but a regular file under the record's name (a FIFO, a folder) is
+// refused at once, never waited for nor written into; a read-only record is
+// never written, so never grown past its limit. Each is said, naming it.
+TEST(RunRecord, aRecordThatIsNoRegularFileOrIsReadOnly_isRefusedAtOnceAndSaid) {
+    ScratchFolder folder;
+    const fs::path path = folder / kRunRecordFile;
+    const std::string full = formatRunRecord(record("127.0.0.2", kRunOk));
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    const std::vector<std::pair<std::string, std::function<void()>>> cases{
+        {"není obyčejný soubor", [&] { fs::create_directory(path); }},
+#ifndef _WIN32
+        {"není obyčejný soubor", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+#endif
+        {"je jen pro čtení", [&] { writeFile(path, full), fs::permissions(path, writable, fs::perm_options::remove); }},
+    };
+    for (const auto& [said, make] : cases) {
+        make();
+        std::string problem;
+        EXPECT_FALSE(appendRunRecord(folder.path(), record("127.0.0.4", kRunOk), {full.size()}, &problem));
+        EXPECT_TRUE(problem.find(said) != std::string::npos && problem.find(path.string()) != std::string::npos)
+            << problem;
+        const bool readOnly = said == std::string("je jen pro čtení");
+        EXPECT_EQ(readRunRecord(folder.path()).size(), readOnly ? 1u : 0u);
+        EXPECT_EQ(refusedRunRecord(folder.path()).has_value(), !readOnly);
+        if (readOnly) {
+            EXPECT_EQ(readFile(path), full);
+            fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+        }
+        fs::remove_all(path);
+    }
 }
 
 // A folder as backup-list leaves it, dated around "today" = 2026-12-08.
@@ -175,10 +258,16 @@ TEST_F(ReportSurvey, aListNamesTheScalesInItsOrder_andTheLastRunsComeNewestFirst
     EXPECT_EQ(two.lastRuns[1].status, kRunOk);
     EXPECT_EQ(s.notes.size(), 1u);  // the line "a/b.c"
 
-    options.list = (folder / "none.lst").string();
-    std::string problem;
-    EXPECT_FALSE(surveyFolder(options, problem));
-    EXPECT_FALSE(problem.empty());
+    // A list that cannot be read, or names no scale, gives no page (one on
+    // no scale would pass for a folder without backups).
+    writeFile(folder / "prazdny.lst", "");
+    writeFile(folder / "spatny.lst", "a/b.c\n");
+    for (const char* list : {"none.lst", "prazdny.lst", "spatny.lst"}) {
+        options.list = (folder / list).string();
+        std::string problem;
+        EXPECT_FALSE(surveyFolder(options, problem)) << list;
+        EXPECT_NE(problem.find(*options.list), std::string::npos) << problem;
+    }
 }
 
 // Each scale judged by what happened, worst first: a failed last run is a
@@ -237,11 +326,19 @@ TEST_F(ReportSurvey, thePageStandsAlone_andShowsNoTextOfTheFolderUnescaped) {
     RunRecordLine odd = record("127.0.0.2", "<img src=x>", 5);
     odd.command = "\"><a href=\"http://x\">";
     appendRunRecord(folder.path(), odd);
+    // Bytes that are no UTF-8: cut, overlong, a surrogate, past U+10FFFF, a
+    // stray continuation byte; then well-formed letters, kept.
+    appendRunRecord(folder.path(),
+                    record("\xC3|\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80|\x80|á€\xF0\x9F\x98\x80", kRunOk));
     const std::string page = renderReportPage(survey(), options);
     for (const char* absent : {"<script", "<img", "<a ", "src=\"", "href=\"", "url(", "@import"})
         EXPECT_EQ(page.find(absent), std::string::npos) << absent;
     EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
     EXPECT_NE(page.find("stará záloha</td><td class=\"datum\" title=\"127.0.0.2-2026-12-01.zal\">1. 12. 2026 (7&nbsp;dní)"),
+              std::string::npos);
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_NE(page.find(bad + "|" + bad + bad + "|" + bad + bad + bad + "|" + bad + bad + bad + bad + "|" + bad +
+                        "|á€\xF0\x9F\x98\x80"),
               std::string::npos);
     EXPECT_NE(page.find("<svg"), std::string::npos);
 }

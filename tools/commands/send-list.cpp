@@ -76,6 +76,10 @@ Exit sendList(const Call& call) {
     // the first scale, so it is refused before anything is sent.
     std::string kinds;
     run.prepare = [&] {
+        // Never waited for: a FIFO or a device named as the archive is refused.
+        bool notAFile = false;
+        if (files::File plain; !plain.openRegular(files::toPath(archive), &notAFile) && notAFile)
+            return complain("archiv " + archive + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut"), false;
         BackupArchive container(archive);
         std::array<std::int32_t, 10> ids{};
         if (!container.ReadDirectory(ids)) return complain("nelze číst archiv " + archive), false;
