@@ -313,7 +313,7 @@ check_package() {
     # Dependencies found by dpkg-shlibdeps from the binaries themselves.
     local depends dependency
     depends=$(dpkg-deb -f "$deb" Depends)
-    for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcurl4; do
         [[ ", $depends," == *", $dependency ("* ]] || fail "Depends lacks $dependency: $depends"
     done
     # Not piped: grep -q stops reading at the match, and under pipefail the
