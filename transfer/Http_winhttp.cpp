@@ -31,8 +31,11 @@ Failure failureOf(DWORD code) {
     case ERROR_WINHTTP_INVALID_URL:
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return Failure::Address;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return Failure::Resolve;
-    case ERROR_WINHTTP_CANNOT_CONNECT: return Failure::Connect;
-    case ERROR_WINHTTP_TIMEOUT: return Failure::Timeout;
+    // Wine hands on the socket's own error for these two.
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case WSAECONNREFUSED: return Failure::Connect;
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT: return Failure::Timeout;
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_INVALID_CA:
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
@@ -97,6 +100,11 @@ Answer post(const std::string& url, std::string_view body, std::string_view cont
     if (!request.h) return failed();
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     WinHttpSetOption(request.h, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    // The wait for the answer's headers has a limit of its own (Wine's is
+    // none): a server that takes the request and never answers.
+    DWORD answerWait = static_cast<DWORD>(ms);
+    if (!WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerWait, sizeof answerWait))
+        return failed();
     const std::wstring headers = L"Content-Type: " + wideOf(contentType) + L"\r\n";
     const DWORD size = static_cast<DWORD>(body.size());
     if (!WinHttpSendRequest(request.h, headers.c_str(), static_cast<DWORD>(headers.size()),
