@@ -54,6 +54,7 @@ install() { "$wine" "$setup" /S "/DLL=Z:${dll//\//\\}" "$@"; }
 # The task definition as the installer wrote it (UTF-16 for schtasks).
 task_text() { iconv -f UTF-16 -t UTF-8 "$installed/zalohy-noc.xml" | tr -d '\r'; }
 
+rm -f "$data/Zalohy/prehled-zaloh.html"  # a page of an earlier test's night would stay
 install || fail "a silent install without /NOC failed"
 [ ! -e "$task" ] && [ ! -e "$installed/zalohy-noc.cmd" ] || fail "an install without /NOC set up the nightly job"
 # "Přehled záloh": the night's page, until a night has written it one that says so.
