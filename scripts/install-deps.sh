@@ -17,8 +17,11 @@ packages=(
 # lintian.
 packages+=(librsvg2-bin desktop-file-utils appstream shared-mime-info libxml2-utils man-db
   dpkg-dev file lintian)
-# The documents' check (tests/docs/).
+# The documents' check (tests/docs/), and the HTTP server of the --ping tests.
 packages+=(python3)
+# zaltool's --ping: libcurl, the system's HTTP client (the package depends on
+# its run-time library libcurl4).
+packages+=(libcurl4-openssl-dev)
 
 # Windows cross builds (scripts/build-windows.sh) and the Windows test leg:
 # MinGW-w64 for 64- and 32-bit, and Wine's 64-bit loader. Never add the i386

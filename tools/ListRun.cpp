@@ -27,6 +27,9 @@ bool openList(ScaleListReader& reader, const std::string& list) {
     return false;
 }
 
+// The tally of the list run of this process, for listCommand's summary.
+std::optional<Tally> lastTally;
+
 }  // namespace
 
 // Adds an address to a summary's names, the first kNamedFailures of them.
@@ -125,6 +128,7 @@ Exit runList(const ListRun& run) {
             if (!problem.empty() && !recordSaid) recordSaid = true, complain(problem, out);
         });
     if (run.json) setRunOutput(&out);
+    lastTally = tally;
     if (!run.json) {
         run.end(tally, stopped);
         say(tally.summary(run.what, run.missingWords));
@@ -137,6 +141,25 @@ Exit runList(const ListRun& run) {
                     (tally.missing > 0 ? "; vah " + std::string(run.missingWords) + ": " + std::to_string(tally.missing)
                                        : std::string()) +
                     "; přeskočených řádků seznamu: " + std::to_string(tally.skipped));
+}
+
+std::string summaryLine(const char* command, const Tally& tally, Exit exit) {
+    const auto count = [](const char* key, int n) { return ",\"" + std::string(key) + "\":" + std::to_string(n); };
+    return "{\"type\":\"summary\",\"command\":\"" + std::string(command) + "\",\"time\":\"" + runRecordTime() + "\"" +
+           count("done", tally.done) + count("failed", tally.failed) + count("skipped", tally.skipped) +
+           count("missing", tally.missing) + count("scales", tally.done + tally.failed + tally.missing) +
+           count("exit_status", static_cast<int>(exit)) + "}";
+}
+
+Exit listCommand(const Call& call, const char* command, Exit (*run)(const Call&)) {
+    const std::optional<std::string> ping = pingOption(call);
+    if (ping && call.has("dry-run")) throw UsageError{"--ping reports what was sent; --dry-run sends nothing"};
+    const Exit exit = run(call);
+    const std::string summary = summaryLine(command, lastTally.value_or(Tally{}), exit);
+    if (call.has("json")) say(summary);
+    // After the record and every line of the run: a ping that fails loses nothing.
+    if (ping) sendPing(*ping, exit == Exit::Done, summary);
+    return exit;
 }
 
 }  // namespace zalohy

@@ -5,6 +5,7 @@
 
 #include "Command.h"
 #include "JobRunner.h"
+#include "Ping.h"
 #include "RunRecord.h"
 #include "ScaleList.h"
 
@@ -61,5 +62,17 @@ RunRecordLine recordLine(const ListRun& run, const Job& job, int status);
 // Runs the list: 0 when every line named a scale, every scale was done and
 // the run record (when kept) took its lines, 1 otherwise (also for a list that names no scale or cannot be read to its end).
 Exit runList(const ListRun& run);
+
+// The run's summary as one JSON object (no line break), the last line of a
+// run with --json and the body of its --ping:
+//   {"type":"summary","command":"backup-list","time":"2026-12-08T02:31:05",
+//    "done":3,"failed":1,"skipped":0,"missing":0,"scales":4,"exit_status":1}
+// scales counts the scales the list named (done + failed + missing); skipped
+// counts the lines that named none.
+std::string summaryLine(const char* command, const Tally& tally, Exit exit);
+// A list command as zaltool runs it: `run`, then with --json the summary line
+// and with --ping the ping, also when the run ended before its list (a folder
+// or the library missing). --ping's value is checked before anything runs.
+Exit listCommand(const Call& call, const char* command, Exit (*run)(const Call&));
 
 }  // namespace zalohy

@@ -15,8 +15,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZALOHY_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Czech texts of Qt's own buttons and dialogs.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The Czech texts of Qt's own buttons and dialogs; xdg-open for the menu's
+# "Přehled záloh".
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 # The long description, English then Czech; CPack puts the summary above it
 # and indents it as the control file wants.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A desktop program for service technicians. It downloads the data of a DIGI

@@ -17,6 +17,7 @@
 
 #include <ctime>
 #include <fcntl.h>
+#include <regex>
 #include <memory>
 #include <thread>
 #include <csignal>
@@ -96,6 +97,11 @@ std::string listArchiveName(std::string address, const std::string& date) {
 
 bool hasLine(const std::string& text, const std::string& line) {
     return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+// A --json run's summary line with its time as "T" (any local time passes).
+std::string timeless(const std::string& line) {
+    return std::regex_replace(line, std::regex(R"re("time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[^"]*")re"), R"("time":"T")");
 }
 
 class ZaltoolRuns : public ::testing::Test {
@@ -515,7 +521,13 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
     ASSERT_EQ(record.size(), 12u);
     std::string lines;
     for (std::size_t i = 8; i < 12; ++i) lines += formatRunRecord(record[i]);
-    EXPECT_EQ(json.out, lines);
+    // Then the summary object, also when the run ends before its list.
+    EXPECT_EQ(timeless(json.out), timeless(lines) + R"({"type":"summary","command":"restore-list","time":"T","done":3,)"
+                                                    R"("failed":0,"skipped":0,"missing":1,"scales":4,"exit_status":1})" "\n");
+    const Outcome noFolder = zaltool({"restore-list", dir + "/chybi", list.string(), workOption(), "--json"});
+    EXPECT_EQ(noFolder.status, 1);
+    EXPECT_EQ(timeless(noFolder.out), R"({"type":"summary","command":"restore-list","time":"T","done":0,"failed":0,)"
+                                      R"("skipped":0,"missing":0,"scales":0,"exit_status":1})" "\n");
     const char* statuses[] = {kRunOk, kRunOk, kRunMissing, kRunOk};
     const std::string addresses[] = {scale(0), scale(1), dead, scale(2)};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -587,6 +599,9 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
         {"restore-list", a},
         {"restore-list", a, a, "--dry-run", "--json"},
         {"check-list", a, "--record"},
+        {"backup-list", a, a, "--ping=ftp://127.0.0.1/x"},
+        {"send-list", a, a, "--ping=https://"},
+        {"restore-list", a, a, "--dry-run", "--ping=http://127.0.0.1/x"},
         {"backup", "127.0.0.2", a, "--colour"},
     };
     for (const std::vector<std::string>& args : wrong) {

@@ -9,7 +9,8 @@
 #             type, icons, manual pages and changelog through their
 #             validators, and against each other and the tools' --help; the
 #             nightly job's systemd units through systemd-analyze verify, and
-#             the job itself
+#             the job itself (its ping to a server on 127.0.0.1); the menu
+#             action that opens the nightly job's page
 #   package   the Debian package of this build (cpack -G DEB): its control
 #             fields and dependencies, the same files as above, and lintian
 #             with no error or warning
@@ -144,7 +145,7 @@ check_starts() {
 
     # The menu's own command line, from the installed desktop entry.
     local exec_line
-    exec_line=$(sed -n 's/^Exec=//p' "$top/$ZALOHY_DATADIR/applications/$id.desktop")
+    exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[Desktop Action/ s/^Exec=//p' "$top/$ZALOHY_DATADIR/applications/$id.desktop")
     expect_eq "desktop entry's Exec" "zalohy --menu" "$exec_line"
 
     # Menu starts: the working folder is made under XDG_DATA_HOME, or under
@@ -298,11 +299,48 @@ check_nightly() {
     grep -q 'ZALOHY_SLOZKA is not set' "$scratch/v.out" || fail "no word on ZALOHY_SLOZKA: $(cat "$scratch/v.out")"
     mkdir -p "$scratch/noc"
     echo '127.0.0.9:1' >"$scratch/noc/seznam.lst"
+    # ZALOHY_PING: the backup tells a server on 127.0.0.1 that the night failed.
+    grep -qx 'ZALOHY_PING=' "$top/$ZALOHY_DOCDIR/noc.env" || fail "noc.env has no ZALOHY_PING= line"
+    python3 "$ZALOHY_SOURCE/tests/console/ping_server.py" "$scratch/pings.log" >"$scratch/ports" 2>&1 &
+    local server=$! port _
+    for _ in $(seq 100); do [ -s "$scratch/ports" ] && break; sleep 0.1; done
+    read -r port _ <"$scratch/ports"
     local status=0
-    ZALOHY_SLOZKA=$scratch/noc TWSWTCP_LOOPBACK_ONLY=1 "$job" >"$scratch/noc.out" 2>&1 || status=$?
+    ZALOHY_SLOZKA=$scratch/noc ZALOHY_PING=http://127.0.0.1:$port/noc TWSWTCP_LOOPBACK_ONLY=1 "$job" \
+        >"$scratch/noc.out" 2>&1 || status=$?
+    kill "$server"
+    wait "$server" 2>/dev/null
     expect_eq "the job's status with a failed scale" 1 "$status"
     grep -q 'bez úplné zálohy: <strong>1</strong>' "$scratch/noc/Zalohy/prehled-zaloh.html" 2>/dev/null ||
         fail "the job wrote no page: $(cat "$scratch/noc.out")"
+    grep -q '^POST /noc/fail application/json.*"command":"backup-list"' "$scratch/pings.log" 2>/dev/null ||
+        fail "the job's ping: $(cat "$scratch/pings.log" "$scratch/noc.out" 2>&1)"
+}
+
+# The menu entry's action "Přehled záloh": the launcher's --prehled opens the
+# nightly job's page with xdg-open (a stand-in here that records what it is
+# given), or a page saying why there is none yet.
+check_overview() {
+    local desktop=$top/$ZALOHY_DATADIR/applications/$id.desktop home=$scratch/home-overview
+    expect_eq "the desktop action's command" "zalohy --prehled" \
+        "$(sed -n '/^\[Desktop Action prehled\]/,$ s/^Exec=//p' "$desktop")"
+    grep -q '^Name\[cs\]=Přehled záloh$' "$desktop" || fail "no action named 'Přehled záloh'"
+    mkdir -p "$scratch/opener" "$home/.config/zalohy" "$home/noc/Zalohy"
+    printf '#!/bin/sh\necho "$1" >"%s/opened"\n' "$scratch" >"$scratch/opener/xdg-open"
+    chmod +x "$scratch/opener/xdg-open"
+    opened() {
+        rm -f "$scratch/opened"
+        env HOME="$home" TMPDIR="$scratch" PATH="$scratch/opener:$PATH" "$top/$ZALOHY_BINDIR/zalohy" --prehled &&
+            cat "$scratch/opened"
+    }
+    local page
+    page=$(opened)
+    grep -q 'neuvádí složku ZALOHY_SLOZKA' "$page" 2>/dev/null || fail "without noc.env: opened '$page'"
+    echo "ZALOHY_SLOZKA=$home/noc" >"$home/.config/zalohy/noc.env"
+    page=$(opened)
+    grep -q "Ve složce $home/noc/Zalohy zatím přehled není" "$page" 2>/dev/null || fail "before a night: opened '$page'"
+    echo '<p>noc</p>' >"$home/noc/Zalohy/prehled-zaloh.html"
+    expect_eq "the page opened after a night" "$home/noc/Zalohy/prehled-zaloh.html" "$(opened)"
 }
 
 check_package() {
@@ -313,7 +351,7 @@ check_package() {
     # Dependencies found by dpkg-shlibdeps from the binaries themselves.
     local depends dependency
     depends=$(dpkg-deb -f "$deb" Depends)
-    for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    for dependency in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcurl4; do
         [[ ", $depends," == *", $dependency ("* ]] || fail "Depends lacks $dependency: $depends"
     done
     # Not piped: grep -q stops reading at the match, and under pipefail the
@@ -348,6 +386,7 @@ layout)
 metadata)
     check_metadata
     check_nightly
+    check_overview
     ;;
 *)
     echo "unknown part $part" >&2

@@ -11,9 +11,10 @@ set -euo pipefail
 triple=$1 machine=$2
 shift 2
 
-# DLLs every Windows has; the program's own windows will add to what it imports.
+# DLLs every Windows has; the program's own windows will add to what it imports
+# (winhttp.dll: zaltool's --ping).
 system_dlls=" kernel32.dll msvcrt.dll ws2_32.dll shell32.dll user32.dll gdi32.dll advapi32.dll
-  comctl32.dll comdlg32.dll ole32.dll uxtheme.dll shcore.dll "
+  comctl32.dll comdlg32.dll ole32.dll uxtheme.dll shcore.dll winhttp.dll "
 
 failed=0
 fail() { echo "check_pe: $1: $2" >&2; failed=1; }

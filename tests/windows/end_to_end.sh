@@ -7,6 +7,8 @@
 #    build makes of the same scale;
 #  - zaltool.exe backup, send and backup-list --jobs=3 of three scales, every
 #    archive byte for byte the Linux build's;
+#  - zaltool.exe's --ping through WinHTTP against a small HTTP server on
+#    127.0.0.1 (tests/console/ping_test.sh);
 #  - with ARCHIVES: the archives are kept there, or, when the other build has
 #    left its own there, compared byte for byte with those;
 #  - a 32-bit build also backs up all six kinds through libraries whose entry
@@ -116,6 +118,10 @@ done
 [ "$(grep -c '"status":"ok"' "$work/list/zaltool-zaznam.jsonl")" -eq 3 ] ||
   fail "backup-list's run record: $(cat "$work/list/zaltool-zaznam.jsonl")"
 
+# --ping through WinHTTP: delivered, to /fail, and three that cannot be.
+"$(dirname "${BASH_SOURCE[0]}")/../console/ping_test.sh" "$source" "$wine_run" "$windows/bin/zaltool.exe" ||
+  fail "zaltool.exe's --ping"
+
 # The 32-bit build: a backup through libraries of each entry convention.
 conventions=''
 if [ "$bits" = 32 ]; then
@@ -133,4 +139,4 @@ fi
 
 echo "end_to_end: the $bits-bit Windows build backed up six kinds from $source byte for byte like the Linux" \
   "build and sent them to $target, with scale_run_probe.exe and zaltool.exe (backup-list of three," \
-  "--jobs=3)$conventions${archives:+; archives kept or compared in $archives}"
+  "--jobs=3, --ping)$conventions${archives:+; archives kept or compared in $archives}"

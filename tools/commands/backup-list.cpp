@@ -105,9 +105,10 @@ Exit backupList(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K] [--json]",
+    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K] [--json] [--ping=URL]",
      "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}, kJsonOption}, backupList, CommandGroup::Run, 30, kRunOptionsHelp}};
+     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}, kJsonOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "backup-list", backupList); }, CommandGroup::Run, 30, kRunOptionsHelp}};
 
 }  // namespace
 

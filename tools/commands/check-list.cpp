@@ -49,12 +49,15 @@ Exit checkList(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"check-list", "LIST [--jobs=N] [--json] [--record=DIR]",
-     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption, kJsonOption, kRecordOption},
-     checkList, CommandGroup::Safety, 30,
+    {"check-list", "LIST [--jobs=N] [--json] [--record=DIR] [--ping=URL]",
+     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption, kJsonOption, kRecordOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "check-list", checkList); }, CommandGroup::Safety, 30,
      "  --jobs=N      up to N scales at once (1 to 64, default 1)\n"
-     "  --json        one line of the run record per scale on stdout instead of the lines\n"
-     "  --record=DIR  append the run record to DIR/zaltool-zaznam.jsonl (default: the current folder)\n"}};
+     "  --json        one line of the run record per scale on stdout instead of the lines,\n"
+     "                then one summary object (\"type\":\"summary\")\n"
+     "  --record=DIR  append the run record to DIR/zaltool-zaznam.jsonl (default: the current folder)\n"
+     "  --ping=URL    at the end, POST the summary object to URL when every scale answered,\n"
+     "                to URL/fail otherwise (see 'zaltool --help')\n"}};
 
 }  // namespace
 

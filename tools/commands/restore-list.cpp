@@ -121,10 +121,10 @@ Exit restoreList(const Call& call) {
 
 const CommandRegistration registered{
     {"restore-list",
-     "DIR LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--dry-run] [--json]",
+     "DIR LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--dry-run] [--json] [--ping=URL]",
      "send every scale of the list file LIST its own newest complete archive of DIR", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, {"dry-run"}, kJsonOption},
-     restoreList, CommandGroup::Run, 45, kRunOptionsHelp}};
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, {"dry-run"}, kJsonOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "restore-list", restoreList); }, CommandGroup::Run, 45, kRunOptionsHelp}};
 
 }  // namespace
 

@@ -107,9 +107,10 @@ Exit sendList(const Call& call) {
 
 const CommandRegistration registered{
     {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--json]"
-     " [--record=DIR]",
+     " [--record=DIR] [--ping=URL]",
      "send ARCHIVE to every scale of the list file LIST, as the send dialog's list run does", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, kJsonOption, kRecordOption}, sendList, CommandGroup::Run, 40,
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, kJsonOption, kRecordOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "send-list", sendList); }, CommandGroup::Run, 40,
      kRunOptionsHelp}};
 
 }  // namespace

@@ -22,7 +22,14 @@
 ; chosen time: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, then
 ; zaltool report. The definition stays beside it as zalohy-noc.xml (a
 ; technician can register it again with schtasks /Create /XML). The
-; uninstaller removes the task.
+; uninstaller removes the task. An optional address on the same page
+; (silently /PING=URL, /PING= clears it) is passed to backup-list as
+; --ping=URL: a monitoring service then hears how each night went.
+;
+; The Start menu's "Přehled záloh" opens the night's page,
+; Zalohy\prehled-zaloh.html in the working folder. Until the first night has
+; written it, a page in its place (prehled-zatim.html) says so; the installer
+; puts it there only when no page is there yet.
 
 Unicode true
 Target ${TARGET}
@@ -35,6 +42,8 @@ SetCompressor /SOLID lzma
 !include nsDialogs.nsh
 !include x64.nsh
 !include WordFunc.nsh
+!include StrFunc.nsh
+${StrLoc}
 
 !define PRODUCT "Zálohování dat SM90/300/500 ETH"
 !define PUBLISHER "Servis vah, Praha"
@@ -44,6 +53,10 @@ SetCompressor /SOLID lzma
 !define DLL_NAME "TWSWTCP.DLL"
 !define NIGHT_JOB "zalohy-noc.cmd"
 !define NIGHT_TASK_XML "zalohy-noc.xml"
+!define NIGHT_PAGE "Zalohy\prehled-zaloh.html"
+; What a ping address may hold: the characters of a URL, nothing that a
+; command line or zaltool would take otherwise.
+!define URL_CHARS "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$$&'()*+,;=%"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -60,10 +73,12 @@ Var DataDir
 Var DllField
 Var NightOn      ; 1: the nightly job is wanted
 Var NightTime    ; its time, "HH:MM"
-Var NightError   ; why the time is refused, "" when it is sound
+Var NightError   ; why the time or the ping address is refused, "" when they are sound
+Var NightPing    ; the address told how each night went (--ping), "" for none
 Var NightTask    ; the task's name: one per user of the computer
 Var NightBox
 Var NightField
+Var NightPingField
 ; The library reader's state.
 Var PeFile
 Var PeValue
@@ -265,23 +280,28 @@ FunctionEnd
 
 ; --- Pages ---------------------------------------------------------------
 
-; The value of /DLL= in the command line $R0 into $DllSource: up to the
-; next blank, or between quotes when the value or the whole option is quoted
-; (/DLL="C:\a b\x.dll", "/DLL=C:\a b\x.dll"). A path may hold slashes, which
-; the stock option reader takes for the start of the next option.
-Function ReadDllOption
-  StrCpy $DllSource ""
+; The value of the option $R5 (e.g. "/DLL=") in the command line $R0 into
+; $R6, and 1 into $R7 when the option is given (else 0): up to the next
+; blank, or between quotes when the value or the whole option is quoted
+; (/DLL="C:\a b\x.dll", "/DLL=C:\a b\x.dll"). A path or an address may hold
+; slashes, which the stock option reader takes for the start of the next
+; option.
+Function ReadOption
+  StrCpy $R6 ""
+  StrCpy $R7 0
+  StrLen $R8 $R5
   StrCpy $R1 0
   ${Do}
-    StrCpy $R2 $R0 5 $R1
+    StrCpy $R2 $R0 $R8 $R1
     ${If} $R2 == ""
       Return
     ${EndIf}
-    ${If} $R2 == "/DLL="
+    ${If} $R2 == $R5
       ${Break}
     ${EndIf}
     IntOp $R1 $R1 + 1
   ${Loop}
+  StrCpy $R7 1
   StrCpy $R3 " "                 ; what ends the value
   ${If} $R1 > 0
     IntOp $R2 $R1 - 1
@@ -290,7 +310,7 @@ Function ReadDllOption
       StrCpy $R3 '"'
     ${EndIf}
   ${EndIf}
-  IntOp $R1 $R1 + 5
+  IntOp $R1 $R1 + $R8
   StrCpy $R2 $R0 1 $R1
   ${If} $R2 == '"'
     StrCpy $R3 '"'
@@ -306,7 +326,14 @@ Function ReadDllOption
     IntOp $R4 $R4 + 1
   ${Loop}
   IntOp $R4 $R4 - $R1
-  StrCpy $DllSource $R0 $R4 $R1
+  StrCpy $R6 $R0 $R4 $R1
+FunctionEnd
+
+; The value of /DLL= into $DllSource.
+Function ReadDllOption
+  StrCpy $R5 "/DLL="
+  Call ReadOption
+  StrCpy $DllSource $R6
 FunctionEnd
 
 ; Checks $NightTime: "HH:MM", 00:00 to 23:59. Sets $NightError.
@@ -342,6 +369,42 @@ Function CheckNightTime
   StrCpy $NightError ""
 FunctionEnd
 
+; Checks $NightPing: none, or an http:// or https:// address with a host,
+; of URL characters only. Sets $NightError.
+Function CheckNightPing
+  StrCpy $NightError ""
+  ${If} $NightPing == ""
+    Return
+  ${EndIf}
+  StrCpy $NightError "Adresa pro hlášení musí začínat http:// nebo https://, uvádět server a nesmí obsahovat mezery, uvozovky ani písmena s diakritikou, například https://hc-ping.com/... (pole může zůstat prázdné)."
+  StrCpy $0 $NightPing 7
+  StrCpy $1 $NightPing 8
+  ${If} $0 S== "http://"
+    StrCpy $2 $NightPing "" 7
+  ${ElseIf} $1 S== "https://"
+    StrCpy $2 $NightPing "" 8
+  ${Else}
+    Return
+  ${EndIf}
+  StrCpy $3 $2 1
+  ${If} $3 == ""
+  ${OrIf} $3 == "/"
+  ${OrIf} $3 == "?"
+  ${OrIf} $3 == "#"
+    Return
+  ${EndIf}
+  StrLen $4 $NightPing
+  IntOp $4 $4 - 1
+  ${For} $5 0 $4
+    StrCpy $6 $NightPing 1 $5
+    ${StrLoc} $7 "${URL_CHARS}" "$6" ">"
+    ${If} $7 == ""
+      Return
+    ${EndIf}
+  ${Next}
+  StrCpy $NightError ""
+FunctionEnd
+
 Function .onInit
   ${GetParameters} $R0
   Call ReadDllOption
@@ -369,6 +432,18 @@ Function .onInit
         SetErrorLevel 2
         Quit
       ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $NightPing HKCU "${SETTINGS_KEY}" "NightPing"
+  StrCpy $R5 "/PING="
+  Call ReadOption
+  ${If} $R7 == 1
+    StrCpy $NightPing $R6
+    Call CheckNightPing
+    ${If} $NightError != ""
+      MessageBox MB_ICONSTOP|MB_OK "$NightError" /SD IDOK
+      SetErrorLevel 2
+      Quit
     ${EndIf}
   ${EndIf}
   ${If} ${Silent}
@@ -429,16 +504,24 @@ Function NightPage
   Pop $0
   ${NSD_CreateText} 30% 70u 20% 13u "$NightTime"
   Pop $NightField
+  ${NSD_CreateLabel} 0 90u 100% 26u "Adresa pro hlášení (nepovinné, např. služby Healthchecks): po každé noci na ni program pošle výsledek zálohy; když některá váha selže, pošle ho na tuto adresu doplněnou o /fail."
+  Pop $0
+  ${NSD_CreateText} 0 118u 100% 13u "$NightPing"
+  Pop $NightPingField
   nsDialogs::Show
 FunctionEnd
 
 Function NightPageLeave
   ${NSD_GetState} $NightBox $0
   ${NSD_GetText} $NightField $NightTime
+  ${NSD_GetText} $NightPingField $NightPing
   StrCpy $NightOn 0
   ${If} $0 == ${BST_CHECKED}
     StrCpy $NightOn 1
     Call CheckNightTime
+    ${If} $NightError == ""
+      Call CheckNightPing
+    ${EndIf}
     ${If} $NightError != ""
       MessageBox MB_ICONSTOP|MB_OK "$NightError"
       Abort
@@ -473,8 +556,14 @@ FunctionEnd
 ; zalohy-noc.cmd beside zaltool.exe: runs in the folder it is started in (the
 ; task's working folder) or in the one given as its argument. The last
 ; night's output stays in Zalohy\posledni-noc.log; the exit status is the
-; backup's, or 1 when only the page could not be written.
+; backup's, or 1 when only the page could not be written. The ping address
+; goes in quotes, its % doubled for cmd.
 Function WriteNightJob
+  StrCpy $1 ""
+  ${If} $NightPing != ""
+    ${WordReplace} $NightPing "%" "%%" "+" $1
+    StrCpy $1 ' "--ping=$1"'
+  ${EndIf}
   FileOpen $0 "$INSTDIR\${NIGHT_JOB}" w
   FileWrite $0 '@echo off$\r$\n'
   FileWrite $0 'rem Nightly backup of every scale of seznam.lst into Zalohy, then the page on the backups.$\r$\n'
@@ -484,7 +573,7 @@ Function WriteNightJob
   FileWrite $0 'if errorlevel 1 exit /b 1$\r$\n'
   FileWrite $0 ':folder$\r$\n'
   FileWrite $0 'if not exist Zalohy mkdir Zalohy$\r$\n'
-  FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14 >Zalohy\posledni-noc.log 2>&1$\r$\n'
+  FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14$1 >Zalohy\posledni-noc.log 2>&1$\r$\n'
   FileWrite $0 'set stav=%errorlevel%$\r$\n'
   FileWrite $0 '"%~dp0zaltool.exe" report Zalohy --list=seznam.lst >>Zalohy\posledni-noc.log 2>&1$\r$\n'
   FileWrite $0 'if errorlevel 1 if %stav%==0 set stav=1$\r$\n'
@@ -560,6 +649,11 @@ Section "Program"
     ${Else}
       WriteRegStr HKCU "${SETTINGS_KEY}" "NightTime" "$NightTime"
       WriteRegStr HKCU "${SETTINGS_KEY}" "NightTask" "$NightTask"
+      ${If} $NightPing != ""
+        WriteRegStr HKCU "${SETTINGS_KEY}" "NightPing" "$NightPing"
+      ${Else}
+        DeleteRegValue HKCU "${SETTINGS_KEY}" "NightPing"
+      ${EndIf}
     ${EndIf}
   ${Else}
     ReadRegStr $0 HKCU "${SETTINGS_KEY}" "NightTask"
@@ -572,6 +666,7 @@ Section "Program"
     Delete "$INSTDIR\${NIGHT_TASK_XML}"
     DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTime"
     DeleteRegValue HKCU "${SETTINGS_KEY}" "NightTask"
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "NightPing"
   ${EndIf}
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -581,6 +676,12 @@ Section "Program"
   CreateShortcut "${MENU_FOLDER}\Zálohování dat.lnk" "$INSTDIR\zalohy.exe" "" "$INSTDIR\zalohy.exe" 0
   CreateShortcut "${MENU_FOLDER}\Návod CTIMNE.txt.lnk" "$INSTDIR\CTIMNE.txt"
   CreateShortcut "${MENU_FOLDER}\Odinstalovat.lnk" "$INSTDIR\uninstall.exe"
+  ; The night's page; until a night has written it, a page that says so.
+  CreateDirectory "$DataDir\Zalohy"
+  ${IfNot} ${FileExists} "$DataDir\${NIGHT_PAGE}"
+    File "/oname=$DataDir\${NIGHT_PAGE}" "prehled-zatim.html"
+  ${EndIf}
+  CreateShortcut "${MENU_FOLDER}\Přehled záloh.lnk" "$DataDir\${NIGHT_PAGE}"
 
   WriteRegStr HKCU "${SETTINGS_KEY}" "InstallDir" "$INSTDIR"
   WriteRegStr HKCU "${SETTINGS_KEY}" "DataDir" "$DataDir"
@@ -622,6 +723,7 @@ Section "Uninstall"
   Delete "${MENU_FOLDER}\Zálohování dat.lnk"
   Delete "${MENU_FOLDER}\Návod CTIMNE.txt.lnk"
   Delete "${MENU_FOLDER}\Odinstalovat.lnk"
+  Delete "${MENU_FOLDER}\Přehled záloh.lnk"
   RMDir "${MENU_FOLDER}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"
