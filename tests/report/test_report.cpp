@@ -298,19 +298,16 @@ TEST_F(ReportSurvey, scalesAreJudgedByTheirLastRunsAndSoundArchives_worstFirst_p
         EXPECT_EQ(s.scales[i].address, expected[i].first) << i;
         EXPECT_EQ(s.scales[i].state, expected[i].second) << i;
     }
-    EXPECT_EQ(s.scales[0].consecutiveFailures, 2);
-    EXPECT_EQ(s.scales[0].lastSuccess, "2026-12-05T02:30:00+01:00");
-    EXPECT_EQ(s.scales[0].note, "pult 1");
     EXPECT_EQ(s.scales[1].ageDays, 30);
     EXPECT_EQ(s.scales[1].futureDated, std::vector<std::string>{"127.0.0.2-9999-12-31.zal"});
     EXPECT_EQ(s.scales[3].generations[static_cast<std::size_t>(s.scales[3].newest)].name, "127.0.0.3-2026-12-07.zal");
-    EXPECT_EQ(s.counts(), (std::array<int, 4>{0, 1, 1, 2}));
 
     const std::string page = renderReportPage(s, options);
     for (const char* shown : {"127.0.0.4 <span class=\"pozn\">maso</span>", "poslední záloha selhala: <strong>1",
                               "(2×&nbsp;po sobě)", "poslední úspěšná záloha: 5. 12. 02:30",
                               "127.0.0.2-9999-12-31.zal má datum v budoucnosti"})
         EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    // The twin carries the counts, the note, the failures in a row and the last success.
     const std::string json = renderReportJson(s, options);
     for (const char* said : {"\"counts\":{\"scales\":4,\"no_sound_archive\":0,\"last_run_failed\":1,\"stale\":1,\"ok\":2}",
                              "{\"address\":\"127.0.0.1\",\"note\":\"pult 1\",\"state\":\"last_run_failed\","
@@ -352,7 +349,6 @@ TEST(DatedArchiveNames, onlyRealDatesAreDates_andNothingPastTomorrowIsAGeneratio
     const auto dated = parseDatedArchive("127.0.0.2_5000-2024-02-29.zal");
     ASSERT_TRUE(dated);
     EXPECT_EQ(dated->part, "127.0.0.2_5000");
-    EXPECT_EQ(dateText(dated->day), "2024-02-29");
     EXPECT_EQ(datedArchiveName("127.0.0.2:5000", dated->day), "127.0.0.2_5000-2024-02-29.zal");
     for (const char* name : {"a-2023-02-29.zal", "-2026-01-01.zal", "a-2026-01-01.zal.tmp", "a2026-01-01.zal"})
         EXPECT_FALSE(parseDatedArchive(name)) << name;
