@@ -50,10 +50,11 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
-std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
-    notAFile = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return nullptr;
+namespace {
+
+// A stream on `fd`, opened without blocking, when it is a regular file; the
+// descriptor closed and `notAFile` set when it is anything else.
+std::FILE* regularStream(int fd, const char* mode, bool& notAFile) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -61,9 +62,18 @@ std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "rb");
+    std::FILE* f = ::fdopen(fd, mode);
     if (!f) ::close(fd);
     return f;
+}
+
+}  // namespace
+
+std::FILE* openRegularFile(const fs::path& path, bool& notAFile) {
+    notAFile = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    return regularStream(fd, "rb", notAFile);
 }
 
 std::optional<DirEntry> findOrdinaryFile(const fs::path& path) {
@@ -303,15 +313,7 @@ std::FILE* openSharedFile(const fs::path& path, bool& notAFile) {
         notAFile = ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
         return nullptr;
     }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        notAFile = true;
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* f = ::fdopen(fd, "r+b");
-    if (!f) ::close(fd);
-    return f;
+    return regularStream(fd, "r+b", notAFile);
 }
 
 bool lockSharedFile(std::FILE* file, bool exclusive, int waitMs) {

@@ -159,6 +159,22 @@ bool lockHeld(HANDLE h) {
 }
 }  // namespace
 
+namespace {
+
+// A C stream that owns the handle `h`; the handle closed when none can be made.
+std::FILE* streamOf(HANDLE h, const char* mode) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, mode);
+    if (!f) _close(fd);
+    return f;
+}
+
+}  // namespace
+
 std::FILE* createHeldFile(const fs::path& path) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
@@ -168,14 +184,7 @@ std::FILE* createHeldFile(const fs::path& path) {
         CloseHandle(h);
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
-    if (fd < 0) {
-        CloseHandle(h);
-        return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "w+b");
-    if (!f) _close(fd);
-    return f;
+    return streamOf(h, "w+b");
 }
 
 bool removeUnlessHeld(const fs::path& path) {
@@ -386,14 +395,7 @@ std::FILE* openSharedFile(const fs::path& path, bool& notAFile) {
         notAFile = true;
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
-    if (fd < 0) {
-        CloseHandle(h);
-        return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "r+b");
-    if (!f) _close(fd);
-    return f;
+    return streamOf(h, "r+b");
 }
 
 bool lockSharedFile(std::FILE* file, bool exclusive, int waitMs) {
