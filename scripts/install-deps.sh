@@ -38,7 +38,7 @@ packages+=(fonts-wine)
 # The Windows installer (NSIS with its x86 and amd64 stubs), and 32-bit x86
 # code run in user mode: the i686 Linux compiler and qemu-i386.
 packages+=(nsis qemu-user g++-i686-linux-gnu)
-# The report page rendered in a real browser (tests/report/): headless
+# The report page rendered in a real browser (tests/tools/report_test.sh): headless
 # Chromium, and pdftotext to read the printed page back. The nightly job's
 # systemd units checked with systemd-analyze (tests/install/).
 packages+=(chromium poppler-utils systemd)

@@ -301,7 +301,7 @@ check_nightly() {
     echo '127.0.0.9:1' >"$scratch/noc/seznam.lst"
     # ZALOHY_PING: the backup tells a server on 127.0.0.1 that the night failed.
     grep -qx 'ZALOHY_PING=' "$top/$ZALOHY_DOCDIR/noc.env" || fail "noc.env has no ZALOHY_PING= line"
-    python3 "$ZALOHY_SOURCE/tests/console/ping_server.py" "$scratch/pings.log" >"$scratch/ports" 2>&1 &
+    python3 "$ZALOHY_SOURCE/tests/tools/ping_server.py" "$scratch/pings.log" >"$scratch/ports" 2>&1 &
     local server=$! port _
     for _ in $(seq 100); do [ -s "$scratch/ports" ] && break; sleep 0.1; done
     read -r port _ <"$scratch/ports"

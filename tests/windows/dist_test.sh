@@ -75,7 +75,7 @@ data=$users/Documents/Zalohy
 menu="$users/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Zalohy"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zalohy'
 printf 'not a library\r\n' >"$work/text.dll"
-for dll in '' "$work/text.dll" "$top/build-win64/tests/core/core_fake_byname.dll"; do
+for dll in '' "$work/text.dll" "$top/build-win64/tests/transfer/core_fake_byname.dll"; do
   if "$wine" "$setup" /S ${dll:+"/DLL=Z:${dll//\//\\}"}; then fail "the installer took '$dll'"; fi
   [ ! -e "$installed" ] || fail "a refused install left $installed"
 done
@@ -157,7 +157,7 @@ if [ -n "$native32" ]; then
   if [ -n "$shots" ] && [ -n "$said" ]; then sleep 0.5; import -window root "$shots/installer-x86-64bit-library.png"; fi
   kill "$program"; wait "$program" 2>/dev/null || true; program=''
   [ "$said" = "$reason" ] || fail "the x86 installer's box for a 64-bit library said: '$said'"
-  for dll in "$work/text.dll" "$top/build-win32/tests/core/core_fake_byname.dll"; do
+  for dll in "$work/text.dll" "$top/build-win32/tests/transfer/core_fake_byname.dll"; do
     status=0
     "$wine" "$setup" /S "/DLL=Z:${dll//\//\\}" || status=$?
     [ "$status" = 2 ] || fail "the x86 installer ended with $status, not 2, for '$dll'"

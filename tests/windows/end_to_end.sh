@@ -8,7 +8,7 @@
 #  - zaltool.exe backup, send and backup-list --jobs=3 of three scales, every
 #    archive byte for byte the Linux build's;
 #  - zaltool.exe's --ping through WinHTTP against a small HTTP server on
-#    127.0.0.1 (tests/console/ping_test.sh);
+#    127.0.0.1 (tests/tools/ping_test.sh);
 #  - with ARCHIVES: the archives are kept there, or, when the other build has
 #    left its own there, compared byte for byte with those;
 #  - a 32-bit build also backs up all six kinds through libraries whose entry
@@ -119,7 +119,7 @@ done
   fail "backup-list's run record: $(cat "$work/list/zaltool-zaznam.jsonl")"
 
 # --ping through WinHTTP: delivered, to /fail, and three that cannot be.
-"$(dirname "${BASH_SOURCE[0]}")/../console/ping_test.sh" "$source" "$wine_run" "$windows/bin/zaltool.exe" ||
+"$(dirname "${BASH_SOURCE[0]}")/../tools/ping_test.sh" "$source" "$wine_run" "$windows/bin/zaltool.exe" ||
   fail "zaltool.exe's --ping"
 
 # The 32-bit build: a backup through libraries of each entry convention.
@@ -128,7 +128,7 @@ if [ "$bits" = 32 ]; then
   for convention in cdecl stdcall register; do
     kit=$work/$convention
     mkdir -p "$kit/run"
-    cp "$windows/bin/zaltool.exe" "$windows/tests/core/$convention/TWSWTCP.DLL" "$kit/"
+    cp "$windows/bin/zaltool.exe" "$windows/tests/transfer/$convention/TWSWTCP.DLL" "$kit/"
     cp "$windows/bin/TWSWTCP.DLL" "$kit/standin.dll"
     (cd "$kit/run" && "$wine_run" "$kit/zaltool.exe" backup "$source" scale.zal >zaltool.log) ||
       fail "the backup through the $convention library failed: $(cat "$kit/run/error" 2>/dev/null)"

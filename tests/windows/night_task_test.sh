@@ -75,7 +75,7 @@ for wrong in /NOC=24:00 /NOC=2:30 /NOC=02-30 /NOC=0a:30 /NOC=02:60 /NOC= /PING=f
 done
 
 # The ping's server, on 127.0.0.1 only.
-python3 "$top/tests/console/ping_server.py" "$work/pings.log" >"$work/ports" 2>&1 &
+python3 "$top/tests/tools/ping_server.py" "$work/pings.log" >"$work/ports" 2>&1 &
 server=$!
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.1; done
 read -r port _ <"$work/ports" || fail "the HTTP server did not start"

@@ -70,7 +70,7 @@ else
   # every Wine start costs seconds and Wine's threads are not reliable (a test
   # of many threads crashed qemu, another hung): the runner's and the entry
   # conventions' tests in one start of core_tests.exe, then the runs.
-  (cd build-win32/tests/core && "$top/cmake/wine-run.sh" "$top/build-win32/bin/core_tests.exe" --gtest_brief=1 \
+  (cd build-win32/tests/transfer && "$top/cmake/wine-run.sh" "$top/build-win32/bin/core_tests.exe" --gtest_brief=1 \
     '--gtest_filter=Runner.*:Pe32/*')
   tests/windows/end_to_end.sh build build-win32 "$archives"
   windows32="NOT tested (no native 32-bit execution)"
@@ -84,10 +84,10 @@ for bin in build-win32/bin build-win64/bin; do
     "$bin/scale-emulator.exe"
 done
 # The 32-bit libraries of each entry convention look like the maker's.
-tests/windows/check_pe.sh i686-w64-mingw32 0x14c build-win32/tests/core/{cdecl,stdcall,register}/TWSWTCP.DLL
+tests/windows/check_pe.sh i686-w64-mingw32 0x14c build-win32/tests/transfer/{cdecl,stdcall,register}/TWSWTCP.DLL
 # The check itself refuses a library that exports its entry by name.
 byname=$(mktemp -d)
-cp build-win64/tests/core/core_fake_byname.dll "$byname/TWSWTCP.DLL"
+cp build-win64/tests/transfer/core_fake_byname.dll "$byname/TWSWTCP.DLL"
 if tests/windows/check_pe.sh x86_64-w64-mingw32 0x8664 "$byname/TWSWTCP.DLL" 2>/dev/null; then
   echo "check_pe.sh accepted a library whose entry has a name" >&2
   exit 1
