@@ -27,7 +27,6 @@ public:
     }
 };
 
-
 std::vector<Command>& registry() {
     static std::vector<Command> commands;
     return commands;

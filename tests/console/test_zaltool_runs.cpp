@@ -210,6 +210,19 @@ TEST_F(ZaltoolRuns, backupListOfFourWithOneDead_threeArchivesAsTheDialogMakesThe
                   readFile(archive(listArchiveName(scale(i), date))));
     EXPECT_EQ(work.entries(), std::set<std::string>{});
 
+    // --quiet, for a scheduled job's log: one line per scale with its result
+    // and the summary; every problem line still on stderr.
+    ScratchFolder quiet("zalohy-console-quiet-");
+    jobs[2] = quiet.path().string();
+    jobs.push_back("--quiet");
+    const Outcome brief = zaltool(jobs);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(brief.status, run.status);
+    const auto done = [&](std::size_t i) { return scale(i) + ": zazálohováno (" + listArchiveName(scale(i), date) + ")\n"; };
+    EXPECT_EQ(brief.out, done(0) + done(1) + dead + ": NEZAZÁLOHOVÁNO (stav 5)\n" + done(2) +
+                             "záloha: 3 z 4 vah v pořádku; selhaly " + dead + "\n");
+    EXPECT_EQ(brief.err, run.err);
+
     // Later the same day, with the first scale's formats changed: its
     // complete archive is replaced, the dead scale's older one still kept.
     const std::string first = readFile(archive(listArchiveName(scale(0), date)));
@@ -615,7 +628,7 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
 
     const Outcome help = zaltool({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR", "restore-list DIR LIST",
+    for (const char* text : {"backup ADRESA ARCHIV", "send ARCHIV ADRESA", "backup-list SEZNAM SLOŽKA", "restore-list SLOŽKA SEZNAM",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
