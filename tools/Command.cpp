@@ -108,14 +108,11 @@ constexpr const char* kExitTable =
     "     diff: archivy se liší; report: přehled nelze zapsat nebo složku či seznam přečíst\n"
     "  2  chybný příkazový řádek; diff: archiv nelze přečíst nebo není platný\n";
 
-// What a command's own help ends with.
-constexpr const char* kExitLine[] = {
-    "\nnávratový kód: 0 hotovo, 1 selhalo (proč, říká řádek na standardním chybovém výstupu),\n"
-    "2 chybný příkazový řádek\n",
-    "\nnávratový kód běhu: 0 dokončen celý, 1 selhal nebo není úplný, 2 chybný příkazový řádek\n",
-    "\nnávratový kód: 0 hotovo, 1 selhalo (proč, říká řádek na standardním chybovém výstupu),\n"
-    "2 chybný příkazový řádek\n",
-};
+// What a command's own help ends with: the exit statuses of its kind.
+constexpr const char* kExitLine = "\nnávratový kód: 0 hotovo, 1 selhalo (proč, říká řádek na standardním chybovém "
+                                  "výstupu),\n2 chybný příkazový řádek\n";
+constexpr const char* kRunExitLine =
+    "\nnávratový kód běhu: 0 dokončen celý, 1 selhal nebo není úplný, 2 chybný příkazový řádek\n";
 
 void printOverview() {
     std::printf("použití: %s [--help | --version] PŘÍKAZ [VOLBY] OPERANDY\n"
@@ -157,7 +154,10 @@ void printHelp(const Command& command) {
     for (const Option& option : command.options) printOption(shown(option), option.help);
     printOption("-h, --help", kHelpLine);
     // A command's own text ends its help; the others end with their group's exit statuses.
-    std::fputs(command.help ? command.help : kExitLine[static_cast<int>(command.group)], stdout);
+    std::fputs(command.help                            ? command.help
+               : command.group == CommandGroup::Run ? kRunExitLine
+                                                    : kExitLine,
+               stdout);
 }
 
 Exit help(const Call& call) {
