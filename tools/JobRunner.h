@@ -49,13 +49,14 @@ enum class JobTag { Scale, SkippedLine, NothingFor, ShownOnly };
 
 // Made with its fields by name: Job{.work = "check", .args = {address}, .address = address}.
 struct Job {
-    std::string work;               // the work's name; empty: nothing to run, only `lead` to write
-    std::vector<std::string> args;  // handed to the work
-    std::string key;                // jobs with one key never run at once; empty: the address
-    std::string lead;               // written to stdout before the job's own lines
-    std::string address;            // the caller's own, e.g. for its summary
-    JobTag tag = JobTag::Scale;     // the caller's own
-    std::string result;             // what the work handed back (JobOutput::result), when finished
+    std::string work = {};               // the work's name; empty: nothing to run, only `lead` to write
+    std::vector<std::string> args = {};  // handed to the work
+    std::string key = {};                // jobs with one key never run at once; empty: the address
+    std::string lead = {};               // written to stdout before the job's own lines
+    std::string address = {};            // the caller's own, e.g. for its summary
+    JobTag tag = JobTag::Scale;          // the caller's own
+    std::string notes = {};              // the caller's own: the problem lines `lead` holds, for a short log
+    std::string result = {};             // what the work handed back (JobOutput::result), when finished
 };
 
 class JobRunner {

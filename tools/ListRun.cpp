@@ -147,8 +147,13 @@ Exit runList(const ListRun& run) {
             tally.count(job, status);
             const bool scale = job.tag != JobTag::SkippedLine;
             if (run.json && !scale) out.write(true, job.lead);  // a skipped line is a problem
-            // Quiet: a job without work is its own result line (or a problem).
-            if (run.quiet && job.work.empty()) out.write(false, job.lead);
+            // Quiet: the job's problem lines, then a job without work is
+            // its lead's last line: its result, or the list's line skipped.
+            if (run.quiet) out.write(false, job.notes);
+            if (run.quiet && job.work.empty()) {
+                const std::string_view lead = std::string_view(job.lead).substr(0, job.lead.size() - 1);
+                out.write(false, job.lead.substr(lead.rfind('\n') + 1));
+            }
             if (!scale) return;
             const RunRecordLine line = recordLine(run, job, status);
             if (run.json) out.write(false, formatRunRecord(line));

@@ -59,7 +59,8 @@ struct ListRun {
     // The run record: the command's name in it, and the folder it is
     // appended to (none: not appended). With `json`, the record's lines go to
     // stdout instead of the Czech lines and the summary; stderr stays. With
-    // `quiet`, one line per scale instead of its lines; stderr stays.
+    // `quiet`, a job's notes and one line with its result instead of its
+    // lines (for a job without work: the last line of its lead); stderr stays.
     const char* command = "";
     std::optional<std::filesystem::path> recordFolder;
     bool json = false;

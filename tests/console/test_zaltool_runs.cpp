@@ -509,6 +509,9 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
               std::string::npos) << dry.out;
     EXPECT_TRUE(dry.out.ends_with("\nzkouška obnovy" + counts)) << dry.out;
     EXPECT_EQ(readFile(emulator->scaleFile(0, kDataKinds[kFormats].id)), "wiped");
+    // --quiet keeps every line about a scale but the list's "-- ADDRESS (řádek N)".
+    const Outcome quiet = zaltool({"restore-list", dir, list.string(), workOption(), "--dry-run", "--quiet"});
+    EXPECT_EQ(quiet.out, std::regex_replace(dry.out, std::regex("(^|\n)-- [^\n]*\n"), "$1")) << quiet.out;
 
     Outcome runs[2];
     for (int jobs : {1, 3}) {

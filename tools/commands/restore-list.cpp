@@ -80,7 +80,7 @@ Exit restoreList(const Call& call) {
         const std::string part = archiveNamePart(entry.address);
         if (const auto future = archives.futureByPart.find(part); future != archives.futureByPart.end())
             for (const std::string& name : future->second)
-                job.lead += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
+                job.notes += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
         if (const auto found = archives.byPart.find(part); found != archives.byPart.end()) {
             for (const Generation& generation : found->second) {
                 const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
@@ -88,11 +88,12 @@ Exit restoreList(const Call& call) {
                     chosen = &generation;
                     break;
                 }
-                job.lead += entry.address + ": " + generation.name +
-                            (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
-                            ", přeskočen\n";
+                job.notes += entry.address + ": " + generation.name +
+                             (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
+                             ", přeskočen\n";
             }
         }
+        job.lead += job.notes;
         if (!chosen) {
             job.tag = JobTag::NothingFor;
             job.lead += entry.address + ": NEOBNOVENO, v " + dir + " není úplný archiv této váhy\n";
