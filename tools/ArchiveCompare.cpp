@@ -13,7 +13,7 @@ ArchiveState openSoundArchive(const std::filesystem::path& path, OpenArchive& ar
     std::string why;
     if (length < kArchiveHeaderSize || !archive.file.seek(0) ||
         archive.file.read(bytes.data(), bytes.size()) != bytes.size()) {
-        why = "shorter than the 128-byte header";
+        why = "kratší než 128bajtová hlavička";
     } else {
         archive.header = decodeHeader(bytes);
         why = headerProblem(archive.header, length);

@@ -1,6 +1,5 @@
 #include "Command.h"
 
-#include "JobRunner.h"
 #include "Platform.h"
 
 #include <getopt.h>
@@ -15,35 +14,6 @@
 
 namespace zalohy {
 
-const char* const kRunOptionsHelp =
-    "  --kinds=LIST   the kinds, comma-separated: formaty,texty,nazev,presety,plu,image\n"
-    "                 (default: all six; send, restore-list: those the archive holds)\n"
-    "  --overwrite    backup: replace an existing ARCHIVE (otherwise it is refused)\n"
-    "  --work=DIR     the working folder, where the scale library's files live\n"
-    "                 (default: the current folder)\n"
-    "  --jobs=N       backup-list, send-list, restore-list: up to N scales at once\n"
-    "                 (1 to 64, default 1); a scale library that cannot take parallel\n"
-    "                 transfers needs 1\n"
-    "  --keep=K       backup-list: keep the K newest complete archives of each scale\n"
-    "                 (default: keep all)\n"
-    "  --backup-first=DIR  send, send-list, restore-list: first back up from the scale\n"
-    "                 the kinds about to be sent into\n"
-    "                 DIR/ADDRESS-YYYY-MM-DD-HHMMSS-pred-odeslanim.zal;\n"
-    "                 when that fails nothing is sent\n"
-    "  --force        send even when the backup of --backup-first fails\n"
-    "  --dry-run      restore-list: say which archive would go to which scale, send nothing\n"
-    "  --json         backup-list, send-list, restore-list: one line of the run record\n"
-    "                 per scale on stdout instead of the lines and the summary, then\n"
-    "                 one summary object (\"type\":\"summary\": the counts, the exit status)\n"
-    "  --ping=URL     backup-list, send-list, restore-list: at the end, POST the summary\n"
-    "                 object to URL (http:// or https://) when every scale was done,\n"
-    "                 to URL/fail otherwise; 3 tries of 5 s, no proxy; a failed ping\n"
-    "                 is said on stderr and does not change the exit status\n"
-    "  --record=DIR   send-list: append the run record to DIR/zaltool-zaznam.jsonl\n"
-    "                 (default: the --work folder); backup-list and restore-list append\n"
-    "                 it in their archive folder DIR\n"
-    "Exit status of a run: 0 completed fully, 1 failed or incomplete, 2 wrong command line.\n";
-
 namespace {
 
 constexpr const char* kProgram = "zaltool";
@@ -56,9 +26,6 @@ public:
         if (error) std::fflush(stderr);
     }
 };
-
-StdOutput gStdOutput;
-JobOutput* gOutput = &gStdOutput;
 
 std::vector<Command>& registry() {
     static std::vector<Command> commands;
@@ -85,9 +52,9 @@ const Command* findCommand(std::string_view name) {
 // the mistake is within a command).
 Exit usageError(const std::string& what, const char* command = nullptr) {
     if (command)
-        std::fprintf(stderr, "%s: %s: %s (see '%s %s --help')\n", kProgram, command, what.c_str(), kProgram, command);
+        std::fprintf(stderr, "%s: %s: %s (viz '%s %s --help')\n", kProgram, command, what.c_str(), kProgram, command);
     else
-        std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, what.c_str(), kProgram);
+        std::fprintf(stderr, "%s: %s (viz '%s --help')\n", kProgram, what.c_str(), kProgram);
     return Exit::Usage;
 }
 
@@ -96,50 +63,101 @@ Exit usageError(const std::string& what, const char* command = nullptr) {
 int finish(Exit exit) {
     const int status = static_cast<int>(exit);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "%s: cannot write to standard output\n", kProgram);
+        std::fprintf(stderr, "%s: nelze zapisovat na standardní výstup\n", kProgram);
         return exit == Exit::Done ? static_cast<int>(Exit::Failed) : status;
     }
     return status;
 }
 
+std::string shown(const Option& option) {
+    return "--" + std::string(option.name) + (option.value ? "=" + std::string(option.value) : std::string());
+}
+
+// "zaltool backup ADRESA ARCHIV [--kinds=DRUHY] [--overwrite] [--work=SLOŽKA]"
+std::string usageOf(const Command& command) {
+    std::string line = std::string(kProgram) + " " + command.name;
+    if (*command.operands) line += " " + std::string(command.operands);
+    for (const Option& option : command.options) line += " [" + shown(option) + "]";
+    return line;
+}
+
+// "  --jobs=N   help", the help beside the option, its further lines under it.
+void printOption(const std::string& option, std::string_view help) {
+    constexpr std::size_t kColumn = 24;
+    std::string text = "  " + option;
+    // Columns are characters: a UTF-8 continuation byte takes none.
+    const auto width = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    if (width < kColumn) text.append(kColumn - width, ' ');
+    else text += "\n" + std::string(kColumn, ' ');
+    for (const char c : help) {
+        text.push_back(c);
+        if (c == '\n') text.append(kColumn, ' ');
+    }
+    std::puts(text.c_str());
+}
+
+constexpr const char* kHelpLine = "popíše příkaz";
+
+// The exit statuses, as the overview lists them.
+constexpr const char* kExitTable =
+    "\nnávratový kód:\n"
+    "  0  hotovo; běh: dokončen celý (každá váha, každý druh dat); diff: archivy jsou stejné;\n"
+    "     report: přehled zapsán (i když ukazuje selhání)\n"
+    "  1  selhalo nebo není úplné (proč, říká řádek na standardním chybovém výstupu);\n"
+    "     diff: archivy se liší; report: přehled nelze zapsat nebo složku či seznam přečíst\n"
+    "  2  chybný příkazový řádek; diff: archiv nelze přečíst nebo není platný\n";
+
+// What a command's own help ends with: the exit statuses of its kind.
+constexpr const char* kExitLine = "\nnávratový kód: 0 hotovo, 1 selhalo (proč, říká řádek na standardním chybovém "
+                                  "výstupu),\n2 chybný příkazový řádek\n";
+constexpr const char* kRunExitLine =
+    "\nnávratový kód běhu: 0 dokončen celý, 1 selhal nebo není úplný, 2 chybný příkazový řádek\n";
+
 void printOverview() {
-    std::printf("usage: %s [--help | --version] COMMAND [OPTIONS] OPERANDS\n"
-                "Works on backup archives (.zal) of scale data.\n\ncommands:\n",
+    std::printf("použití: %s [--help | --version] PŘÍKAZ [VOLBY] OPERANDY\n"
+                "Pracuje s archivy záloh dat vah (.zal) a spouští běhy programu proti vahám bez obsluhy.\n",
                 kProgram);
     const char* const headings[] = {
-        "",
-        "unattended runs against scales (the program's own runs, for scheduled jobs):\n",
-        "\nbefore a send, and before a night's job:\n",
+        "\npříkazy nad archivy:\n",
+        "\nběhy proti vahám (tytéž běhy jako v oknech programu, pro plánované úlohy):\n",
+        "\npřed odesláním a před nočním během:\n",
     };
     std::optional<CommandGroup> group;
-    const auto endGroup = [&] {
-        if (group == CommandGroup::Archive)
-            std::printf("\noptions of every command:\n"
-                        "  -h, --help               describe the command\n"
-                        "\nExit status: 0 done, 1 failed (one line on stderr says why), 2 wrong command line.\n\n");
-        else if (group == CommandGroup::Run)
-            std::fputs(kRunOptionsHelp, stdout);
-    };
     for (const Command* command : commands()) {
-        if (command->group != group) {
-            endGroup();
-            group = command->group;
-            std::fputs(headings[static_cast<int>(command->group)], stdout);
-        }
-        std::printf("  %s %s\n      %s\n", command->name, command->synopsis, command->summary);
+        if (command->group != group) std::fputs(headings[static_cast<int>(command->group)], stdout);
+        group = command->group;
+        std::printf("  %s\n      %s\n", usageOf(*command).substr(std::string_view(kProgram).size() + 1).c_str(),
+                    command->summary);
     }
-    endGroup();
+    // Every option once, with the commands that take it.
+    std::puts("\nvolby (každý příkaz bere jen ty, které uvádí jeho použití):");
+    std::vector<std::string> done;
+    for (const Command* command : commands()) {
+        for (const Option& option : command->options) {
+            if (std::find(done.begin(), done.end(), option.name) != done.end()) continue;
+            done.emplace_back(option.name);
+            std::string takers;
+            for (const Command* other : commands())
+                for (const Option& same : other->options)
+                    if (std::string_view(same.name) == option.name)
+                        takers += (takers.empty() ? "" : ", ") + std::string(other->name);
+            printOption(shown(option), takers + ":\n" + option.help);
+        }
+    }
+    printOption("-h, --help", std::string("každý příkaz: ") + kHelpLine);
+    std::fputs(kExitTable, stdout);
 }
 
 void printHelp(const Command& command) {
-    if (command.group == CommandGroup::Archive) {
-        std::printf("usage: %s %s [OPTIONS] %s\n%s\n\noptions:\n", kProgram, command.name, command.synopsis,
-                    command.summary);
-        std::printf("  %-22s %s\n", "-h, --help", "describe this command");
-        return;
-    }
-    std::printf("usage: %s %s %s\n%s\n", kProgram, command.name, command.synopsis, command.summary);
-    if (command.help) std::fputs(command.help, stdout);
+    std::printf("použití: %s\n%s\n\nvolby:\n", usageOf(command).c_str(), command.summary);
+    for (const Option& option : command.options) printOption(shown(option), option.help);
+    printOption("-h, --help", kHelpLine);
+    // A command's own text ends its help; the others end with their group's exit statuses.
+    std::fputs(command.help                            ? command.help
+               : command.group == CommandGroup::Run ? kRunExitLine
+                                                    : kExitLine,
+               stdout);
 }
 
 Exit help(const Call& call) {
@@ -148,12 +166,12 @@ Exit help(const Call& call) {
         return Exit::Done;
     }
     const Command* command = findCommand(call.operands[0]);
-    if (!command) throw UsageError{"unknown command '" + call.operands[0] + "'"};
+    if (!command) throw UsageError{"neznámý příkaz '" + call.operands[0] + "'"};
     printHelp(*command);
     return Exit::Done;
 }
 
-const CommandRegistration registered{{"help", "[COMMAND]", "describe every command, or one", 0, 1, {}, help,
+const CommandRegistration registered{{"help", "[PŘÍKAZ]", "popíše všechny příkazy, nebo jeden", 0, 1, {}, help,
                                       CommandGroup::Archive, 50}};
 
 // What is wrong with the option getopt_long has just refused.
@@ -161,15 +179,15 @@ std::string optionProblem(int code, char* const* argv, const std::vector<option>
     const char* given = argv[optind - 1];
     std::string name = given;
     if (name.rfind("--", 0) == 0) name = name.substr(0, name.find('='));
-    if (code == ':') return "option " + name + " needs a value";
+    if (code == ':') return "volba " + name + " potřebuje hodnotu";
     if (optopt != 0) {
         // A known option: a flag given a value, or an unknown short option.
         for (const option& o : table)
             if (o.name && o.val == optopt && o.has_arg == no_argument)
-                return "option --" + std::string(o.name) + " takes no value";
-        return "unknown option -" + std::string(1, static_cast<char>(optopt));
+                return "volba --" + std::string(o.name) + " se zadává bez hodnoty";
+        return "neznámá volba -" + std::string(1, static_cast<char>(optopt));
     }
-    return "unknown option " + name;
+    return "neznámá volba " + name;
 }
 
 // Parses one command's options and operands (argv[0] is the command's name)
@@ -185,7 +203,6 @@ Exit runCommand(const Command& command, int argc, char** argv) {
     table.push_back({"help", no_argument, nullptr, 'h'});
     table.push_back({nullptr, 0, nullptr, 0});
 
-    if (command.group != CommandGroup::Archive) platform::prepareConsoleOutput();
     Call call;
     optind = 0;  // start afresh on the command's own arguments
     opterr = 0;
@@ -201,10 +218,9 @@ Exit runCommand(const Command& command, int argc, char** argv) {
     for (int i = optind; i < argc; ++i) call.operands.emplace_back(argv[i]);
     try {
         if (call.operands.size() < command.minOperands || call.operands.size() > command.maxOperands)
-            throw UsageError{(command.group != CommandGroup::Archive               ? ""
-                              : call.operands.size() < command.minOperands ? "too few operands; "
-                                                                           : "too many operands; ") +
-                             std::string("usage: ") + kProgram + " " + command.name + " " + command.synopsis};
+            throw UsageError{(call.operands.size() < command.minOperands ? "příliš málo operandů; "
+                                                                         : "příliš mnoho operandů; ") +
+                             std::string("použití: ") + usageOf(command)};
         return command.run(call);
     } catch (const UsageError& e) {
         return usageError(e.what, command.name);
@@ -217,6 +233,7 @@ Exit run(int argc, char** argv) {
         {"help", no_argument, nullptr, 'h'}, {"version", no_argument, nullptr, 'V'}, {nullptr, 0, nullptr, 0}};
     const std::vector<option> table(std::begin(globals), std::end(globals));
     opterr = 0;
+    platform::prepareConsoleOutput();  // Czech lines in UTF-8, also on a Windows console
     for (int code; (code = getopt_long(argc, argv, "+:hV", globals, nullptr)) != -1;) {
         switch (code) {
         case 'h': printOverview(); return Exit::Done;
@@ -224,19 +241,18 @@ Exit run(int argc, char** argv) {
         default: return usageError(optionProblem(code, argv, table));
         }
     }
-    if (optind >= argc) return usageError("no command given");
-    // One scale of a list run, in a process of its own (not for users).
-    if (std::string_view(argv[optind]) == kJobCommand)
-        return static_cast<Exit>(runJobChild(argc - optind, argv + optind, findScaleWork));
+    if (optind >= argc) return usageError("chybí příkaz");
     const Command* command = findCommand(argv[optind]);
-    if (!command) return usageError("unknown command '" + std::string(argv[optind]) + "'");
+    if (!command) return usageError("neznámý příkaz '" + std::string(argv[optind]) + "'");
     return runCommand(*command, argc - optind, argv + optind);
 }
 
 }  // namespace
 
-JobOutput& runOutput() { return *gOutput; }
-void setRunOutput(JobOutput* output) { gOutput = output ? output : &gStdOutput; }
+JobOutput& standardOutput() {
+    static StdOutput output;
+    return output;
+}
 
 void say(const std::string& line, JobOutput& out) { out.write(false, line + "\n"); }
 
@@ -257,7 +273,7 @@ int Call::number(const std::string& name, int most, int fallback) const {
     int number = 0;
     const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), number);
     if (ec != std::errc() || end != text->data() + text->size() || number < 1 || number > most)
-        throw UsageError{"--" + name + " takes a number from 1 to " + std::to_string(most)};
+        throw UsageError{"--" + name + " chce číslo od 1 do " + std::to_string(most)};
     return number;
 }
 

@@ -6,8 +6,10 @@
 //
 // A new command is a file with a function and one registration:
 //   Exit list(const Call& call) { ... }
-//   const CommandRegistration registered{{"list", "ARCHIVE", "one line per member", 1, 1, {}, list,
-//                                         CommandGroup::Archive, 10}};
+//   const CommandRegistration registered{{"list", "ARCHIV", "vypíše jeden řádek na člen archivu", 1, 1, {},
+//                                         list, CommandGroup::Archive, 10}};
+// Its lines go to call.out(); its options are declared once each (Option),
+// and its usage and help are made from them.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +25,9 @@ namespace zalohy {
 // Usage as "they cannot be compared", as cmp and diff do.
 enum class Exit { Done = 0, Failed = 1, Usage = 2 };
 
-// Where zaltool's lines go: stdout and stderr, or a list job's record file.
+// Where zaltool's lines go: stdout and stderr, a list job's record file, or a
+// filter of a list run (--json, --quiet). Each command receives its output
+// in its Call and hands it on.
 class JobOutput {
 public:
     virtual ~JobOutput() = default;
@@ -34,14 +38,12 @@ public:
     // record file keeps it.
     virtual void result(std::string_view) {}
 };
-// The output of this process: stdout and stderr (stdout flushed before a
-// stderr line, so that the two keep their order in one log) unless a list
-// job's record file has taken their place.
-JobOutput& runOutput();
-void setRunOutput(JobOutput* output);  // nullptr: stdout and stderr again
+// Stdout and stderr of this process, stdout flushed before a stderr line, so
+// that the two keep their order in one log.
+JobOutput& standardOutput();
 
 // One line on stdout.
-void say(const std::string& line, JobOutput& out = runOutput());
+void say(const std::string& line, JobOutput& out);
 // `text` on one line: each line break, with the spaces around it, becomes one
 // space. A failure is one line on stderr, though a window shows its message
 // over several.
@@ -55,12 +57,16 @@ inline std::string asOneLine(std::string_view text) {
     return line;
 }
 // "zaltool: what" on stderr, on one line; returns Exit::Failed.
-Exit complain(const std::string& what, JobOutput& out = runOutput());
+Exit complain(const std::string& what, JobOutput& out);
 
-// A long option of a command; `value` names its value, nullptr for a flag.
+// A long option of a command, declared once: its name, the name of its value
+// (nullptr for a flag) and its line of the help, in Czech (continued over
+// lines with "\n"). The help and the usage of a command are made from the
+// options it declares.
 struct Option {
     const char* name;
     const char* value = nullptr;
+    const char* help = "";
 };
 
 // A mistake in the command line found by a command: exit 2 with the line.
@@ -72,6 +78,9 @@ struct UsageError {
 struct Call {
     std::vector<std::string> operands;
     std::map<std::string, std::string> options;  // "" for a flag
+    JobOutput* output = &standardOutput();        // where the command's lines go
+
+    JobOutput& out() const { return *output; }
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
     std::optional<std::string> value(const std::string& name) const;
@@ -85,7 +94,7 @@ enum class CommandGroup { Archive, Run, Safety };
 
 struct Command {
     const char* name;
-    const char* synopsis;  // operands (and, for the runs, options) as the usage shows them
+    const char* operands;  // as the usage shows them, before the options
     const char* summary;
     std::size_t minOperands;
     std::size_t maxOperands;
@@ -93,15 +102,12 @@ struct Command {
     Exit (*run)(const Call& call);
     CommandGroup group;
     int order;                   // its place in the group's help
-    const char* help = nullptr;  // text after the usage and summary of its own help
+    const char* help = nullptr;  // text after the options in its own help
 };
 
 struct CommandRegistration {
     explicit CommandRegistration(Command command);
 };
-
-// The help text of the runs' options, shared by their own help and the overview.
-extern const char* const kRunOptionsHelp;
 
 // zaltool's whole command line (argv[0] the program); the exit status.
 int runZaltool(int argc, char** argv);

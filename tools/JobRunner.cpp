@@ -47,10 +47,10 @@ private:
     std::FILE* file_;
 };
 
-// Copies the whole records of `file` from `offset` on to this process's
-// output (a result into `result`) and moves `offset` past them. Returns false when what follows them
+// Copies the whole records of `file` from `offset` on to `out` (a result
+// into `result`) and moves `offset` past them. Returns false when what follows them
 // is no record (a record may still be coming while the child runs).
-bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& result) {
+bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& result, JobOutput& out) {
     // Through the file layer, as every file of the program: wide names on
     // Windows, where the 32-bit C++ streams could not open the record.
     files::File in;
@@ -76,7 +76,7 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& resu
         if (!whole) break;
         const std::string_view text = std::string_view(rest).substr(colon + 1, size);
         if (channel == 'r') result.assign(text);
-        else runOutput().write(channel == 'e', text);
+        else out.write(channel == 'e', text);
         at = colon + 1 + size;
     }
     offset += at;
@@ -124,7 +124,7 @@ bool JobRunner::start(std::string& problem) {
     return !ec;
 }
 
-void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
+void JobRunner::run(JobOutput& out, const std::function<std::optional<Job>()>& nextJob,
                     const std::function<void(const Job&, int)>& finished) {
     const std::string parent = std::to_string(platform::currentProcessId());
     platform::ChildProcesses children;
@@ -154,16 +154,16 @@ void JobRunner::run(const std::function<std::optional<Job>()>& nextJob,
             if (slot.child) {
                 if (reporting && !slot.job.work.empty()) {
                     const std::uintmax_t before = slot.copied;
-                    copyRecords(records, slot.copied, slot.job.result);
+                    copyRecords(records, slot.copied, slot.job.result, out);
                     progress = progress || slot.copied != before;
                 }
                 return progress;
             }
             if (reporting) {
                 if (slot.job.work.empty()) {
-                    runOutput().write(false, slot.job.lead);
-                } else if (!copyRecords(records, slot.copied, slot.job.result) || slot.status < 0) {
-                    runOutput().write(false, slot.job.address + ": úloha skončila nečekaně\n");
+                    out.write(false, slot.job.lead);
+                } else if (!copyRecords(records, slot.copied, slot.job.result, out) || slot.status < 0) {
+                    out.write(false, slot.job.address + ": úloha skončila nečekaně\n");
                     slot.status = kFailed;
                 }
                 finished(slot.job, slot.status);
@@ -228,10 +228,8 @@ int runJobChild(int argc, char** argv, WorkFinder find) {
     files::File records;
     if (!records.open(files::toPath(argv[3]), "wb")) return kFailed;
     RecordOutput output(records.stream());
-    setRunOutput(&output);
     output.write(false, argv[5]);
     const int status = work(std::vector<std::string>(argv + 6, argv + argc), output);
-    setRunOutput(nullptr);
     return records.close() ? status : kFailed;
 }
 

@@ -42,14 +42,21 @@ struct WorkRegistration {
 };
 ScaleWork findScaleWork(std::string_view name);
 
+// What a job stands for to the run that made it (the runner never looks): a
+// scale to work on, a line of the list that names no scale, a scale the run
+// has nothing for (restore-list: no archive), or a scale only shown (a dry run).
+enum class JobTag { Scale, SkippedLine, NothingFor, ShownOnly };
+
+// Made with its fields by name: Job{.work = "check", .args = {address}, .address = address}.
 struct Job {
-    std::string work;               // the work's name; empty: nothing to run, only `lead` to write
-    std::vector<std::string> args;  // handed to the work
-    std::string key;                // jobs with one key never run at once; empty: the address
-    std::string lead;               // written to stdout before the job's own lines
-    std::string address;            // the caller's own, e.g. for its summary
-    int tag = 0;                    // the caller's own, e.g. what a job without work stands for
-    std::string result;             // what the work handed back (JobOutput::result), when finished
+    std::string work = {};               // the work's name; empty: nothing to run, only `lead` to write
+    std::vector<std::string> args = {};  // handed to the work
+    std::string key = {};                // jobs with one key never run at once; empty: the address
+    std::string lead = {};               // written to stdout before the job's own lines
+    std::string address = {};            // the caller's own, e.g. for its summary
+    JobTag tag = JobTag::Scale;          // the caller's own
+    std::string notes = {};              // the caller's own: the problem lines `lead` holds, for a short log
+    std::string result = {};             // what the work handed back (JobOutput::result), when finished
 };
 
 class JobRunner {
@@ -68,13 +75,13 @@ public:
     // job folders) and removes the job folders a killed run left. False with
     // a Czech sentence in `problem`.
     bool start(std::string& problem);
-    // Runs every job nextJob gives until it gives nothing; after a job's lines
-    // are out, finished(job, status) is called, in the list's order (status:
+    // Runs every job nextJob gives until it gives nothing, the jobs' lines
+    // written to `out`; after a job's lines are out, finished(job, status) is called, in the list's order (status:
     // the work's; 1 for a job that did not end normally or whose record is
     // cut short, with a line saying so). Once a job has stopped the list, no
     // job is started any more, and the jobs after it in the list that were
     // already running are waited for but neither written out nor reported.
-    void run(const std::function<std::optional<Job>()>& nextJob,
+    void run(JobOutput& out, const std::function<std::optional<Job>()>& nextJob,
              const std::function<void(const Job&, int status)>& finished);
 
 private:

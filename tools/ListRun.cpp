@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+namespace fs = std::filesystem;
+
 namespace zalohy {
 
 namespace {
@@ -15,15 +17,15 @@ namespace {
 constexpr int kNamedFailures = 20;
 
 // Opens the list; false with a line saying why.
-bool openList(ScaleListReader& reader, const std::string& list) {
+bool openList(ScaleListReader& reader, const std::string& list, JobOutput& out) {
     switch (reader.open(list)) {
     case ScaleListReader::Opened::Ok: return true;
     case ScaleListReader::Opened::NotAFile:
-        complain("seznam " + list + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut");
+        complain("seznam " + list + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut", out);
         return false;
     case ScaleListReader::Opened::Missing: break;
     }
-    complain("seznam " + list + " nelze otevřít");
+    complain("seznam " + list + " nelze otevřít", out);
     return false;
 }
 
@@ -38,8 +40,8 @@ void name(std::string& names, int count, const std::string& address) {
     else if (count == kNamedFailures + 1) names += ", …";
 }
 
-// While the jobs run with --json: their stdout lines are left out, their
-// stderr lines pass.
+// While the jobs run with --json or --quiet: their stdout lines are left out,
+// their stderr lines pass.
 class ProblemsOnly : public JobOutput {
 public:
     explicit ProblemsOnly(JobOutput& to) : to_(to) {}
@@ -52,16 +54,14 @@ private:
 };
 
 void Tally::count(const Job& job, int status) {
-    if (job.work.empty() && job.tag == kNothingFor) {
-        name(missed, ++missing, job.address);
-    } else if (job.work.empty() && job.tag == kShownOnly) {
-        ++done;
-    } else if (job.work.empty()) {
-        ++skipped;
-    } else if (status == 0) {
-        ++done;
-    } else {
-        name(failures, ++failed, job.address);
+    switch (job.tag) {
+    case JobTag::NothingFor: name(missed, ++missing, job.address); break;
+    case JobTag::ShownOnly: ++done; break;
+    case JobTag::SkippedLine: ++skipped; break;
+    case JobTag::Scale:
+        if (status == 0) ++done;
+        else name(failures, ++failed, job.address);
+        break;
     }
 }
 
@@ -76,12 +76,31 @@ std::string Tally::summary(const char* what, const char* missingWords) const {
 
 int jobsOption(const Call& call) { return call.number("jobs", JobRunner::kMaxJobs, 1); }
 
+ListRun::ListRun(const Call& call, std::size_t listOperand, const char* command)
+    : listName(call.operands.at(listOperand)), jobs(jobsOption(call)), out(&call.out()), command(command),
+      json(call.has("json")), quiet(call.has("quiet")), force(call.has("force")) {
+    std::error_code ec;
+    work = call.has("work") ? fs::absolute(files::toPath(*call.value("work")), ec).lexically_normal()
+                            : fs::current_path(ec);
+    if (const std::optional<std::string> folder = backupFirstOption(call)) safetyFolder = files::toPath(*folder);
+    if (json && quiet) throw UsageError{"--json a --quiet nelze zadat spolu"};
+}
+
+bool ListRun::readySafetyFolder(bool dryRun) const {
+    return !safetyFolder || prepareSafetyFolder(files::toUtf8(*safetyFolder), *out, dryRun, !json);
+}
+
+std::vector<std::string> ListRun::safetyArguments() const {
+    if (!safetyFolder) return {};
+    return {files::toUtf8(*safetyFolder), force ? "1" : "0"};
+}
+
 RunRecordLine recordLine(const ListRun& run, const Job& job, int status) {
     RunRecordLine line;
     line.time = runRecordTime();
     line.command = run.command;
     line.address = job.address;
-    line.status = job.tag == kNothingFor && job.work.empty() ? kRunMissing : status == 0 ? kRunOk : kRunFailed;
+    line.status = job.tag == JobTag::NothingFor ? kRunMissing : status == 0 ? kRunOk : kRunFailed;
     // The library's status as the job handed it back; none when it was not asked.
     if (!job.result.empty() && job.result.find_first_not_of("-0123456789") == std::string::npos)
         line.libraryStatus = std::atoi(job.result.c_str());
@@ -89,58 +108,77 @@ RunRecordLine recordLine(const ListRun& run, const Job& job, int status) {
     return line;
 }
 
+// --quiet's line for a scale: "127.0.0.5: NEZAZÁLOHOVÁNO (stav 5)".
+std::string resultLine(const ListRun& run, const RunRecordLine& line) {
+    const bool done = line.status == std::string(kRunOk);
+    std::string text = line.address + ": " + (done ? run.doneWord : run.failedWord);
+    if (!line.archive.empty()) text += " (" + line.archive + ")";
+    if (!done && line.libraryStatus && *line.libraryStatus != 0)
+        text += " (stav " + std::to_string(*line.libraryStatus) + ")";
+    return text;
+}
+
 Exit runList(const ListRun& run) {
+    JobOutput& out = *run.out;
     const std::string list = absolutePath(run.listName);
     ScaleListReader reader;
-    if (!openList(reader, list) || !run.prepare()) return Exit::Failed;
-    JobRunner runner(run.jobs, files::toPath(run.work), ownProgram());
+    if (!openList(reader, list, out) || !run.prepare()) return Exit::Failed;
+    JobRunner runner(run.jobs, run.work, ownProgram());
     std::string problem;
-    if (!runner.start(problem)) return complain(problem);
+    if (!runner.start(problem)) return complain(problem, out);
 
     Tally tally;
     bool stopped = false;
     bool recordFailed = false, recordSaid = false;
-    JobOutput& out = runOutput();
     ProblemsOnly problemsOnly(out);
-    if (run.json) setRunOutput(&problemsOnly);
     runner.run(
+        run.json || run.quiet ? static_cast<JobOutput&>(problemsOnly) : out,
         [&]() -> std::optional<Job> {
             std::optional<ScaleListEntry> entry = reader.next();
             if (!entry) return std::nullopt;
             if (entry->problem == AddressProblem::None) return run.job(*entry);
-            Job skipped;  // said in its turn
-            skipped.lead = skippedEntryLine(*entry, run.listName) + "\n";
-            skipped.address = entry->address;
-            return skipped;
+            // Said in its turn.
+            return Job{.lead = skippedEntryLine(*entry, run.listName) + "\n",
+                       .address = entry->address,
+                       .tag = JobTag::SkippedLine};
         },
         [&](const Job& job, int status) {
             stopped = stopped || status == kJobStopsTheList;
             tally.count(job, status);
-            const bool scale = !job.work.empty() || job.tag != kSkippedLine;
+            const bool scale = job.tag != JobTag::SkippedLine;
             if (run.json && !scale) out.write(true, job.lead);  // a skipped line is a problem
+            // Quiet: the job's problem lines, then a job without work is
+            // its lead's last line: its result, or the list's line skipped.
+            if (run.quiet) out.write(false, job.notes);
+            if (run.quiet && job.work.empty()) {
+                const std::string_view lead = std::string_view(job.lead).substr(0, job.lead.size() - 1);
+                out.write(false, job.lead.substr(lead.rfind('\n') + 1));
+            }
             if (!scale) return;
             const RunRecordLine line = recordLine(run, job, status);
             if (run.json) out.write(false, formatRunRecord(line));
+            if (run.quiet && !job.work.empty()) say(resultLine(run, line), out);
             // Said once; a record that could not be shortened still takes lines.
             std::string problem;
             if (run.recordFolder && !recordFailed)
                 recordFailed = !appendRunRecord(*run.recordFolder, line, {}, &problem);
             if (!problem.empty() && !recordSaid) recordSaid = true, complain(problem, out);
         });
-    if (run.json) setRunOutput(&out);
     lastTally = tally;
     if (!run.json) {
         run.end(tally, stopped);
-        say(tally.summary(run.what, run.missingWords));
+        say(tally.summary(run.what, run.missingWords), out);
     }
-    if (reader.hadReadError()) return complain("seznam " + list + " nelze dočíst");
+    if (reader.hadReadError()) return complain("seznam " + list + " nelze dočíst", out);
     if (tally.done + tally.failed + tally.skipped + tally.missing == 0)
-        return complain(run.listName + " neuvádí žádnou váhu");
+        return complain(run.listName + " neuvádí žádnou váhu", out);
     if (tally.failed + tally.skipped + tally.missing == 0) return recordSaid ? Exit::Failed : Exit::Done;
     return complain("vah, které selhaly: " + std::to_string(tally.failed) +
-                    (tally.missing > 0 ? "; vah " + std::string(run.missingWords) + ": " + std::to_string(tally.missing)
-                                       : std::string()) +
-                    "; přeskočených řádků seznamu: " + std::to_string(tally.skipped));
+                        (tally.missing > 0 ? "; vah " + std::string(run.missingWords) + ": " +
+                                                 std::to_string(tally.missing)
+                                           : std::string()) +
+                        "; přeskočených řádků seznamu: " + std::to_string(tally.skipped),
+                    out);
 }
 
 std::string summaryLine(const char* command, const Tally& tally, Exit exit) {
@@ -153,12 +191,12 @@ std::string summaryLine(const char* command, const Tally& tally, Exit exit) {
 
 Exit listCommand(const Call& call, const char* command, Exit (*run)(const Call&)) {
     const std::optional<std::string> ping = pingOption(call);
-    if (ping && call.has("dry-run")) throw UsageError{"--ping reports what was sent; --dry-run sends nothing"};
+    if (ping && call.has("dry-run")) throw UsageError{"--ping hlásí, co bylo odesláno; --dry-run nic neodesílá"};
     const Exit exit = run(call);
     const std::string summary = summaryLine(command, lastTally.value_or(Tally{}), exit);
-    if (call.has("json")) say(summary);
+    if (call.has("json")) say(summary, call.out());
     // After the record and every line of the run: a ping that fails loses nothing.
-    if (ping) sendPing(*ping, exit == Exit::Done, summary);
+    if (ping) sendPing(*ping, exit == Exit::Done, summary, call.out());
     return exit;
 }
 

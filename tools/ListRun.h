@@ -13,13 +13,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zalohy {
-
-// What a job without work stands for (Job::tag): a line of the list that
-// names no scale, a scale the run has nothing for (restore-list: no archive),
-// or a scale only shown (a dry run).
-enum ListJobTag { kSkippedLine = 0, kNothingFor = 1, kShownOnly = 2 };
 
 // "záloha: 3 z 4 vah v pořádku; selhaly 127.0.0.5; přeskočené řádky seznamu: 1"
 struct Tally {
@@ -30,18 +26,48 @@ struct Tally {
     std::string summary(const char* what, const char* missingWords = "bez archivu") const;
 };
 
+// The options of the list runs, declared once.
+inline const Option kJobsOption{"jobs", "N",
+                                "až N vah najednou (1 až 64, výchozí 1); knihovna vah, která nezvládne\n"
+                                "souběžné přenosy, potřebuje 1"};
+inline const Option kJsonOption{"json",
+                                nullptr,
+                                "místo řádků běhu a souhrnu jeden řádek záznamu běhu na váhu na standardní\n"
+                                "výstup, nakonec souhrnný objekt (\"type\":\"summary\": počty, návratový kód)"};
+inline const Option kQuietOption{"quiet", nullptr,
+                                 "do protokolu plánované úlohy: jeden řádek na váhu s výsledkem, souhrn\n"
+                                 "a každý řádek o problému; bez průběhu oken"};
+inline const Option kRecordOption{"record", "SLOŽKA",
+                                  "připojí záznam běhu do SLOŽKA/zaltool-zaznam.jsonl (výchozí: složka --work,\n"
+                                  "jinak aktuální složka)"};
+
+// A run over a list, made from the command's Call once: the list (operand
+// `listOperand`), --work (default: the current folder), --jobs, --json,
+// --quiet, --backup-first with --force, and where its lines go.
 struct ListRun {
+    ListRun(const Call& call, std::size_t listOperand, const char* command);
+
     std::string listName;  // as given
-    std::string work;      // the absolute folder the jobs' folders are made in
+    std::filesystem::path work;  // absolute: the jobs' folders are made in it
     int jobs = 1;
+    JobOutput* out;
     const char* what = "";  // the summary's first word
     const char* missingWords = "bez archivu";  // the summary's words before the scales it had nothing for
+    // --quiet's words for a scale done and one that was not: "127.0.0.5: NEZAZÁLOHOVÁNO (stav 5)".
+    const char* doneWord = "v pořádku";
+    const char* failedWord = "SELHALO";
     // The run record: the command's name in it, and the folder it is
     // appended to (none: not appended). With `json`, the record's lines go to
-    // stdout instead of the Czech lines and the summary; stderr stays.
+    // stdout instead of the Czech lines and the summary; stderr stays. With
+    // `quiet`, a job's notes and one line with its result instead of its
+    // lines (for a job without work: the last line of its lead); stderr stays.
     const char* command = "";
     std::optional<std::filesystem::path> recordFolder;
     bool json = false;
+    bool quiet = false;
+    // --backup-first: the folder of the backups before a send, and --force.
+    std::optional<std::filesystem::path> safetyFolder;
+    bool force = false;
     // The record's "archive" for a finished job.
     std::function<std::string(const Job&, int status)> archiveOf = [](const Job&, int) { return std::string(); };
     // After the list was opened, before any job: false ends the run (it has
@@ -51,12 +77,15 @@ struct ListRun {
     std::function<Job(const ScaleListEntry&)> job;
     // After the last job, before the summary line.
     std::function<void(const Tally&, bool stopped)> end = [](const Tally&, bool) {};
+
+    // The folder of --backup-first made ready (see prepareSafetyFolder); true without it.
+    bool readySafetyFolder(bool dryRun = false) const;
+    // A job's arguments for --backup-first: "DIR FORCE", none without it.
+    std::vector<std::string> safetyArguments() const;
 };
 
 // --jobs of a list command.
 int jobsOption(const Call& call);
-inline const Option kJsonOption{"json"};
-inline const Option kRecordOption{"record", "DIR"};
 // The run record's line for a finished job.
 RunRecordLine recordLine(const ListRun& run, const Job& job, int status);
 // Runs the list: 0 when every line named a scale, every scale was done and

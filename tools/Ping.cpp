@@ -41,7 +41,7 @@ std::optional<std::string> pingOption(const Call& call) {
     for (const char c : *url)
         printable = printable && c > ' ' && c < 0x7f && c != '"' && c != '\\';
     if (scheme == 0 || !printable || url->find_first_of("/?#", scheme) == scheme || url->size() == scheme)
-        throw UsageError{"--ping takes an http:// or https:// URL with a host (printable ASCII, no blanks)"};
+        throw UsageError{"--ping chce adresu http:// nebo https:// s hostitelem (tisknutelné znaky ASCII, bez mezer)"};
     return url;
 }
 
@@ -53,7 +53,8 @@ std::string failUrl(const std::string& url) {
     return query == std::string::npos ? path : path + url.substr(query);
 }
 
-bool sendPing(const std::string& url, bool done, const std::string& summary, const PingTries& tries) {
+bool sendPing(const std::string& url, bool done, const std::string& summary, JobOutput& out,
+              const PingTries& tries) {
     const std::string target = done ? url : failUrl(url);
     http::Answer answer;
     for (int i = 0; i < tries.tries; ++i) {
@@ -62,7 +63,7 @@ bool sendPing(const std::string& url, bool done, const std::string& summary, con
         if (answer.failure == http::Failure::None && answer.status >= 200 && answer.status < 300) return true;
         if (answer.failure == http::Failure::Address) break;
     }
-    complain("oznámení o běhu na " + target + " se nepodařilo doručit: " + reasonOf(answer, tries));
+    complain("oznámení o běhu na " + target + " se nepodařilo doručit: " + reasonOf(answer, tries), out);
     return false;
 }
 

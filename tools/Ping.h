@@ -13,7 +13,11 @@
 
 namespace zalohy {
 
-inline const Option kPingOption{"ping", "URL"};
+inline const Option kPingOption{
+    "ping", "URL",
+    "na konci pošle (HTTP POST) souhrnný objekt běhu na URL, když bylo vše hotovo,\n"
+    "jinak na URL/fail; 3 pokusy po 5 s, bez proxy; nedoručené oznámení řekne\n"
+    "řádek na standardním chybovém výstupu a návratový kód nemění"};
 
 // --ping's value: an http:// or https:// URL with a host, of printable ASCII;
 // anything else is a UsageError.
@@ -26,7 +30,8 @@ struct PingTries {
     std::chrono::milliseconds timeout{5000};  // for each try
     std::chrono::milliseconds pause{1000};    // before the second try, twice that before the third
 };
-// Sends the ping; false when no try got a 2xx answer, said on stderr.
-bool sendPing(const std::string& url, bool done, const std::string& summary, const PingTries& tries = {});
+// Sends the ping; false when no try got a 2xx answer, said on out's stderr.
+bool sendPing(const std::string& url, bool done, const std::string& summary, JobOutput& out,
+              const PingTries& tries = {});
 
 }  // namespace zalohy

@@ -569,8 +569,8 @@ int zaltoolReport(const std::string& folder, const std::optional<std::string>& l
         const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), options.staleDays);
         if (text.empty() || ec != std::errc() || end != text.data() + text.size() || options.staleDays < 0 ||
             options.staleDays > 3650) {
-            std::fprintf(stderr, "zaltool: report: --stale-days needs a number of days from 0 to 3650, not '%s' "
-                                 "(see 'zaltool report --help')\n", text.c_str());
+            std::fprintf(stderr, "zaltool: report: --stale-days chce počet dní od 0 do 3650, ne '%s' "
+                                 "(viz 'zaltool report --help')\n", text.c_str());
             return 2;
         }
     }

@@ -45,8 +45,8 @@ std::optional<KindSet> kindsOption(const Call& call) {
         const std::string_view word = list.substr(at, comma == std::string_view::npos ? comma : comma - at);
         const auto found = std::find(kKindWords.begin(), kKindWords.end(), word);
         if (found == kKindWords.end())
-            throw UsageError{"unknown kind '" + std::string(word) +
-                             "' (kinds: formaty,texty,nazev,presety,plu,image)"};
+            throw UsageError{"neznámý druh dat '" + std::string(word) +
+                             "' (druhy: formaty,texty,nazev,presety,plu,image)"};
         kinds[static_cast<std::size_t>(found - kKindWords.begin())] = true;
         if (comma == std::string_view::npos) return kinds;
         at = comma + 1;
@@ -55,23 +55,23 @@ std::optional<KindSet> kindsOption(const Call& call) {
 
 std::optional<std::string> backupFirstOption(const Call& call) {
     const std::optional<std::string> folder = call.value("backup-first");
-    if (call.has("force") && !folder) throw UsageError{"--force needs --backup-first"};
+    if (call.has("force") && !folder) throw UsageError{"--force platí jen s --backup-first"};
     if (folder) return absolutePath(*folder);
     return std::nullopt;
 }
 
-bool prepareSafetyFolder(const std::string& folder, bool dryRun, bool tell) {
+bool prepareSafetyFolder(const std::string& folder, JobOutput& out, bool dryRun, bool tell) {
     const fs::path path = files::toPath(folder);
     std::error_code ec;
     if (fs::is_directory(path, ec)) return true;
-    if (fs::exists(fs::symlink_status(path, ec))) return complain(folder + " není složka"), false;
+    if (fs::exists(fs::symlink_status(path, ec))) return complain(folder + " není složka", out), false;
     if (dryRun) {
-        if (tell) say("složka " + folder + " pro zálohy před odesláním bude vytvořena");
+        if (tell) say("složka " + folder + " pro zálohy před odesláním bude vytvořena", out);
         return true;
     }
     if (!fs::create_directory(path, ec) || ec)
-        return complain("složku " + folder + " pro zálohy před odesláním nelze vytvořit"), false;
-    if (tell) say("složka " + folder + " pro zálohy před odesláním vytvořena");
+        return complain("složku " + folder + " pro zálohy před odesláním nelze vytvořit", out), false;
+    if (tell) say("složka " + folder + " pro zálohy před odesláním vytvořena", out);
     return true;
 }
 
@@ -86,13 +86,13 @@ bool enterWorkFolder(const Call& call) {
     if (!work) return true;
     std::error_code ec;
     fs::current_path(files::toPath(*work), ec);
-    if (ec) complain("cannot work in " + *work + ": " + ec.message());
+    if (ec) complain("nelze pracovat ve složce " + *work + ": " + ec.message(), call.out());
     return !ec;
 }
 
 // The scale library beside zaltool (the build tree, the Windows zips), or
 // where an installation keeps it with the program.
-bool bindLibrary() {
+bool bindLibrary(JobOutput& out) {
     const LibraryBinding beside = ScaleLibrary::bindBesideExecutable();
     if (beside.ok) return true;
     std::string problem = beside.message();
@@ -101,7 +101,7 @@ bool bindLibrary() {
     if (installed.ok) return true;
     problem += "; " + installed.message();
 #endif
-    complain(problem);
+    complain(problem, out);
     return false;
 }
 

@@ -25,12 +25,17 @@ inline constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "naze
 std::string kindsArgument(const KindSet& kinds);
 KindSet kindsFromArgument(const std::string& text);
 
-// The options every run takes, and those of some.
-inline const Option kKindsOption{"kinds", "LIST"};
-inline const Option kWorkOption{"work", "DIR"};
-inline const Option kJobsOption{"jobs", "N"};
-inline const Option kBackupFirstOption{"backup-first", "DIR"};
-inline const Option kForceOption{"force"};
+// The options every run takes, and those of some, declared once.
+inline const Option kKindsOption{"kinds", "DRUHY",
+                                 "druhy dat oddělené čárkou: formaty,texty,nazev,presety,plu,image\n"
+                                 "(výchozí: všech šest; send, send-list, restore-list: ty, které archiv obsahuje)"};
+inline const Option kWorkOption{"work", "SLOŽKA",
+                                "pracovní složka, kde leží soubory knihovny vah (výchozí: aktuální složka)"};
+inline const Option kBackupFirstOption{"backup-first", "SLOŽKA",
+                                       "nejdřív z váhy zazálohuje druhy dat, které se budou odesílat, do\n"
+                                       "SLOŽKA/ADRESA-RRRR-MM-DD-HHMMSS-pred-odeslanim.zal (chybějící SLOŽKU\n"
+                                       "vytvoří); když záloha selže, nic se neodešle"};
+inline const Option kForceOption{"force", nullptr, "odešle i tehdy, když záloha z --backup-first selže"};
 
 // --kinds as a set, nothing when not given; an unknown word is a UsageError.
 std::optional<KindSet> kindsOption(const Call& call);
@@ -41,28 +46,28 @@ std::optional<std::string> backupFirstOption(const Call& call);
 // is missing is created (one level, like mkdir) and said; false, with a line
 // saying why, when it is no folder or cannot be made. A dry run creates
 // nothing. `tell`: the line on standard output (not among --json's lines).
-bool prepareSafetyFolder(const std::string& folder, bool dryRun = false, bool tell = true);
+bool prepareSafetyFolder(const std::string& folder, JobOutput& out, bool dryRun = false, bool tell = true);
 // Operands name files against the folder zaltool was started in, not the
 // working folder of --work.
 std::string absolutePath(const std::string& given);
 // Enters the --work folder, when given; false with a line saying why.
 bool enterWorkFolder(const Call& call);
-// Binds the scale library beside zaltool; false with a line saying why.
-bool bindLibrary();
+// Binds the scale library beside zaltool; false with a line to `out` saying why.
+bool bindLibrary(JobOutput& out);
 
 // The backup dialog's run for one scale into `archive`, as a user would
 // start it; true when it completed with every kind and no failure box, and
 // the archive holds every kind. Its lines go to `out`; `status`, when given,
 // receives the library's status of the transfer that failed (0: none did).
 bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds,
-                 int* status = nullptr, JobOutput& out = runOutput());
+                 int* status, JobOutput& out);
 
 // The backup run into a free temporary name beside `target`, the complete
 // archive then synced and put in place (files::Replace::No: never over a
 // file there); whatever fails, nothing is left beside the target.
 enum class Placed { Done, NoTemporary, Incomplete, NotPlaced };
 Placed backUpInPlace(const std::string& address, const std::filesystem::path& target, const KindSet& kinds,
-                     files::Replace replace, int* status = nullptr, JobOutput& out = runOutput());
+                     files::Replace replace, int* status, JobOutput& out);
 
 // A list job's line for a scale whose transfer the library failed:
 // "127.0.0.5: Chyba komunikace s váhou (stav 5)".

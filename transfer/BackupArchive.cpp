@@ -51,15 +51,15 @@ ArchiveHeader decodeHeader(const HeaderBytes& bytes) {
 }
 
 std::string headerProblem(const ArchiveHeader& header, std::int64_t fileLength) {
-    if (fileLength < kArchiveHeaderSize) return "shorter than the 128-byte header";
+    if (fileLength < kArchiveHeaderSize) return "kratší než 128bajtová hlavička";
     for (std::size_t i = 0; i < header.slots.size(); ++i) {
         const ArchiveSlot& s = header.slots[i];
         if (s.id == 0) continue;
         const std::int64_t first = s.first, last = s.last;
-        const std::string where = "slot " + std::to_string(i) + " (id " + std::to_string(s.id) + ")";
-        if (first < kArchiveHeaderSize) return where + " starts inside the header";
-        if (last < first - 1) return where + " ends before it starts";
-        if (last >= fileLength) return where + " runs past the end of the file";
+        const std::string where = "pozice " + std::to_string(i) + " (id " + std::to_string(s.id) + ")";
+        if (first < kArchiveHeaderSize) return where + " začíná uvnitř hlavičky";
+        if (last < first - 1) return where + " končí dřív, než začíná";
+        if (last >= fileLength) return where + " sahá za konec souboru";
     }
     return {};
 }
@@ -72,7 +72,7 @@ std::string overlapProblem(const ArchiveHeader& header) {
               [&](std::size_t a, std::size_t b) { return header.slots[a].first < header.slots[b].first; });
     for (std::size_t k = 1; k < used.size(); ++k)
         if (header.slots[used[k]].first <= header.slots[used[k - 1]].last)
-            return "slots " + std::to_string(used[k - 1]) + " and " + std::to_string(used[k]) + " overlap";
+            return "pozice " + std::to_string(used[k - 1]) + " a " + std::to_string(used[k]) + " se překrývají";
     return {};
 }
 
@@ -80,7 +80,7 @@ std::string placementProblem(const ArchiveHeader& header) {
     for (std::size_t i = 0; i < header.slots.size(); ++i) {
         const std::int32_t id = header.slots[i].id;
         if (id != 0 && archiveSlotOf(id) != static_cast<int>(i))
-            return "slot " + std::to_string(i) + " holds id " + std::to_string(id);
+            return "pozice " + std::to_string(i) + " obsahuje id " + std::to_string(id);
     }
     return {};
 }
@@ -91,13 +91,13 @@ static bool loadHeader(File& file, ArchiveHeader& header, std::int64_t& length, 
     length = file.length();
     HeaderBytes bytes{};
     if (length < kArchiveHeaderSize || !file.seek(0) || file.read(bytes.data(), bytes.size()) != bytes.size()) {
-        problem = "not an archive: shorter than the 128-byte header";
+        problem = "není archiv: kratší než 128bajtová hlavička";
         return false;
     }
     const ArchiveHeader read = decodeHeader(bytes);
     problem = headerProblem(read, length);
     if (!problem.empty()) {
-        problem = "not a sound archive: " + problem;
+        problem = "není platný archiv: " + problem;
         return false;
     }
     header = read;
@@ -124,7 +124,7 @@ bool BackupArchive::ReadDirectory(std::array<std::int32_t, 10>& ids) {
     ArchiveHeader read;
     std::int64_t length = 0;
     if (!file.open(files::toPath(fileName_), "rb"))
-        lastError_ = "cannot open " + fileName_ + " for reading";
+        lastError_ = fileName_ + " nelze otevřít pro čtení";
     else if (!loadHeader(file, read, length, lastError_))
         lastError_ = fileName_ + ": " + lastError_;
     if (!lastError_.empty()) {
@@ -151,14 +151,14 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         }
         header_ = read;
         if (const std::string problem = placementProblem(read); !problem.empty()) {
-            lastError_ = fileName_ + ": damaged archive: " + problem;
+            lastError_ = fileName_ + ": poškozený archiv: " + problem;
             return kDamagedArchive;
         }
     } else {
         // Only a missing archive is created: an existing one that cannot be
         // opened (read-only, locked) must stay exactly as it is.
         if (fs::exists(path, ec) || !archive.open(path, "w+bx")) {
-            lastError_ = "cannot open or create " + fileName_;
+            lastError_ = fileName_ + " nelze otevřít ani vytvořit";
             return kAppendFailed;
         }
         created = true;
@@ -167,7 +167,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         if (!archive.write(fresh.data(), fresh.size()) || !archive.seek(0)) {
             archive.close();
             files::removeQuietly(path);
-            lastError_ = "cannot write " + fileName_;
+            lastError_ = "nelze zapsat " + fileName_;
             return kAppendFailed;
         }
         oldLength = kArchiveHeaderSize;
@@ -178,7 +178,7 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
         // A missing archive is still created, header only.
         if (archive.close()) return kUnknownId;
         if (created) files::removeQuietly(path);
-        lastError_ = "cannot write " + fileName_;
+        lastError_ = "nelze zapsat " + fileName_;
         return kAppendFailed;
     }
     ArchiveSlot& slot = header_.slots[static_cast<std::size_t>(slotIndex)];
@@ -205,20 +205,20 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
 
     const fs::path dataPath = files::toPath(dataFileName);
     // The archive copied into itself would grow while it is read.
-    if (fs::equivalent(dataPath, path, ec)) return fail("cannot append " + fileName_ + " to itself");
-    if (!data.open(dataPath, "rb")) return fail("cannot open " + dataFileName);
+    if (fs::equivalent(dataPath, path, ec)) return fail(fileName_ + " nelze připojit sám k sobě");
+    if (!data.open(dataPath, "rb")) return fail("nelze otevřít " + dataFileName);
     const std::int64_t room = kMaxArchiveSize - oldLength;
     const std::int64_t dataLength = data.length();
-    if (dataLength > room) return fail("member would make the archive larger than 2147483647 bytes");
-    if (dataLength >= 0 && !data.seek(0)) return fail("cannot read " + dataFileName);
-    if (!archive.seekEnd()) return fail("cannot write " + fileName_);
+    if (dataLength > room) return fail("člen by zvětšil archiv nad 2147483647 bajtů");
+    if (dataLength >= 0 && !data.seek(0)) return fail("nelze číst " + dataFileName);
+    if (!archive.seekEnd()) return fail("nelze zapsat " + fileName_);
 
     // Copy one byte more than fits, so a file that grew since it was measured
     // is still caught.
     const files::CopyResult copy = files::copyBytes(data, archive, room + 1);
-    if (copy.readError) return fail("cannot read " + dataFileName);
-    if (copy.writeError) return fail("cannot write " + fileName_);
-    if (copy.copied > room) return fail("member would make the archive larger than 2147483647 bytes");
+    if (copy.readError) return fail("nelze číst " + dataFileName);
+    if (copy.writeError) return fail("nelze zapsat " + fileName_);
+    if (copy.copied > room) return fail("člen by zvětšil archiv nad 2147483647 bajtů");
 
     ArchiveSlot stored{id, static_cast<std::int32_t>(oldLength), static_cast<std::int32_t>(oldLength + copy.copied - 1)};
     ArchiveHeader updated = header_;
@@ -227,11 +227,11 @@ int BackupArchive::AppendMember(std::int32_t id, const std::string& dataFileName
     // The directory is rewritten only once every byte of the member is on
     // disk, so an interrupted append or a power loss leaves the old directory
     // in place; the new one is on disk too before the call reports success.
-    if (!archive.sync()) return fail("cannot write " + fileName_);
+    if (!archive.sync()) return fail("nelze zapsat " + fileName_);
     headerTouched = true;
     if (!archive.seek(0) || !archive.write(newHeader.data(), newHeader.size()) || !archive.sync() ||
         !archive.close())
-        return fail("cannot write " + fileName_);
+        return fail("nelze zapsat " + fileName_);
     if (created) files::syncFolder(path.parent_path());
     data.close();
     slot = stored;
@@ -252,23 +252,23 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
     // Opened for reading and writing although it is only read: a read-only
     // archive is refused, as the program always did.
     if (!archive.open(files::toPath(fileName_), "r+b"))
-        return fail("cannot open " + fileName_ + " for reading and writing");
+        return fail(fileName_ + " nelze otevřít pro čtení a zápis");
     if (!loadHeader(archive, read, length, problem)) return fail(fileName_ + ": " + problem);
     header_ = read;
 
     const auto found = std::find_if(header_.slots.begin(), header_.slots.end(),
                                     [id](const ArchiveSlot& s) { return id != 0 && s.id == id; });
     if (found == header_.slots.end()) {
-        lastError_ = "no member " + std::to_string(id) + " in " + fileName_;
+        lastError_ = fileName_ + " neobsahuje člen " + std::to_string(id);
         return kNoSuchMember;
     }
     const std::int64_t size = static_cast<std::int64_t>(found->last) - found->first + 1;
-    if (!archive.seek(found->first)) return fail("cannot read " + fileName_);
+    if (!archive.seek(found->first)) return fail("nelze číst " + fileName_);
 
     const fs::path outPath = files::toPath(outFileName);
     // Renaming the member over the archive would destroy the archive.
     std::error_code ec;
-    if (fs::equivalent(outPath, files::toPath(fileName_), ec)) return fail(outFileName + " is the archive itself");
+    if (fs::equivalent(outPath, files::toPath(fileName_), ec)) return fail(outFileName + " je sám archiv");
     // A kept file is on the disk before it takes the output's name, so a
     // power loss never leaves an empty or partial file under that name.
     files::CopyResult copy;
@@ -280,9 +280,9 @@ int BackupArchive::ExtractMember(std::int32_t id, const std::string& outFileName
         },
         {.durable = output == Output::Kept});
     archive.close();
-    if (written == files::WriteResult::NotCreated) return fail("cannot create " + outFileName);
-    if (copy.readError || copy.copied != size) return fail("cannot read " + fileName_);
-    if (written != files::WriteResult::Written) return fail("cannot write " + outFileName);
+    if (written == files::WriteResult::NotCreated) return fail("nelze vytvořit " + outFileName);
+    if (copy.readError || copy.copied != size) return fail("nelze číst " + fileName_);
+    if (written != files::WriteResult::Written) return fail("nelze zapsat " + outFileName);
     return kExtracted;
 }
 

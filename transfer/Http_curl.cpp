@@ -32,7 +32,7 @@ Answer post(const std::string& url, std::string_view body, std::string_view cont
             std::chrono::milliseconds timeout) {
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     CURL* curl = initialised ? curl_easy_init() : nullptr;
-    if (!curl) return {Failure::Other, 0, "libcurl cannot start"};
+    if (!curl) return {Failure::Other, 0, "libcurl nelze spustit"};
     const std::string type = "Content-Type: " + std::string(contentType);
     curl_slist* headers = curl_slist_append(nullptr, type.c_str());
     headers = curl_slist_append(headers, "Expect:");  // no "100-continue" round trip

@@ -5,7 +5,7 @@
 namespace zalohy::http {
 
 Answer post(const std::string&, std::string_view, std::string_view, std::chrono::milliseconds) {
-    return {Failure::Other, 0, "this build has no HTTP client"};
+    return {Failure::Other, 0, "tato sestava programu nemá klienta HTTP"};
 }
 
 }  // namespace zalohy::http

@@ -128,7 +128,10 @@ std::string bitnessMismatchText(unsigned dllMachine, int programBits) {
     return std::string();
 }
 
-std::string LibraryBinding::message() const { return "Cannot load " + libraryPath + ": " + reason; }
+// In the words of the program's window that says the same.
+std::string LibraryBinding::message() const {
+    return "Nepodařilo se načíst knihovnu pro komunikaci s váhou " + libraryPath + ": " + reason;
+}
 
 const char* ScaleLibrary::libraryFileName() { return platform::scaleLibraryFileName(); }
 

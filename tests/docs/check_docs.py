@@ -6,7 +6,8 @@
    target file, with the anchors GitHub makes (lower case, punctuation
    dropped, blanks turned into hyphens, -1, -2 ... for repeated headings).
 2. Every option that `zaltool --help` or `zaltool COMMAND --help` shows, and
-   every command, appears in the manual page docs/man/zaltool.1.
+   every command, appears in the manual page docs/man/zaltool.1; and each
+   command's synopsis there names the same options as its own --help.
 
 Usage: check_docs.py SOURCE_DIR [ZALTOOL]   (without ZALTOOL only part 1)
 Prints one line per problem and exits with 1 when there is any.
@@ -160,7 +161,34 @@ def check_options(top, zaltool):
         for option in sorted(set(OPTION.findall(text))):
             if not re.search(rf"(?<![\w-]){re.escape(option)}(?![\w-])", manual):
                 problems.append(f"docs/man/zaltool.1: {source} shows {option}, the manual page does not")
+    synopses = synopsis_options(manual)
+    for command in commands:
+        # The options the command's help lists (its "--opt" lines), -h/--help aside.
+        shown = set(re.findall(r"^  (--[a-z][a-z0-9-]*)", texts[f"zaltool {command} --help"], re.M)) - {"--help"}
+        documented = synopses.get(command, set())
+        for option in sorted(shown - documented):
+            problems.append(f"docs/man/zaltool.1: the synopsis of {command} lacks {option}")
+        for option in sorted(documented - shown):
+            problems.append(f"docs/man/zaltool.1: the synopsis of {command} names {option}, "
+                            f"'zaltool {command} --help' does not")
     return problems
+
+
+def synopsis_options(manual):
+    """The options each command's lines of the SYNOPSIS name (a command may have several)."""
+    synopsis = manual.split(".SH SYNOPSIS", 1)[-1].split(".SH ", 1)[0]
+    options = {}
+    command = None
+    for line in synopsis.splitlines():
+        match = re.match(r"^\.B zaltool ([a-z][a-z0-9-]*)\s*$", line)
+        if match:
+            command = match.group(1)
+            options.setdefault(command, set())
+        elif line.startswith((".br", ".PP")):
+            command = None
+        elif command:
+            options[command].update(o for o in OPTION.findall(line) if o.startswith("--"))
+    return options
 
 
 def main():

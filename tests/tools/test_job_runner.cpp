@@ -93,7 +93,9 @@ public:
     }
 };
 
-Job fake(const std::vector<std::string>& args) { return Job{"fake", args, "", "-- " + args.at(1) + "\n", args.at(1), 0, ""}; }
+Job fake(const std::vector<std::string>& args) {
+    return Job{.work = "fake", .args = args, .lead = "-- " + args.at(1) + "\n", .address = args.at(1)};
+}
 
 struct Ran {
     std::string output;
@@ -110,14 +112,12 @@ protected:
         std::string problem;
         EXPECT_TRUE(runner.start(problem)) << problem;
         Ran ran;
-        setRunOutput(&capture);
         std::size_t next = 0;
-        runner.run([&]() -> std::optional<Job> { return next < list.size() ? std::optional(list[next++]) : std::nullopt; },
+        runner.run(capture, [&]() -> std::optional<Job> { return next < list.size() ? std::optional(list[next++]) : std::nullopt; },
                    [&](const Job& job, int status) {
                        ran.finished.emplace_back(job.address, status);
                        ran.results.push_back(job.result);
                    });
-        setRunOutput(nullptr);
         ran.output = capture.text;
         return ran;
     }
@@ -126,7 +126,7 @@ protected:
 TEST_F(JobRunnerTest, deadAndCutJobsAmongOthers_sameLinesAndStatusesInListOrderForOneOrFourAtOnce) {
     // The later jobs end first when four run at once.
     std::vector<Job> list{fake({"say", "a", "300", "0"}), fake({"die", "b"}),           fake({"say", "c", "150", "1"}),
-                          Job{"", {}, "", "skipped line\n", "x", 0, ""}, fake({"cut", "d", "7"}), fake({"say", "e", "0", "0"})};
+                          Job{.lead = "skipped line\n", .address = "x"}, fake({"cut", "d", "7"}), fake({"say", "e", "0", "0"})};
     const Ran one = runList(list, 1);
     EXPECT_EQ(one.output, "O -- a\nO say a started\nE a done\n"
                           "O -- b\nO die b started\nO b: úloha skončila nečekaně\n"

@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
 #include <cstdlib>
+#include <map>
+#include <regex>
+#include <set>
 #include <vector>
 
 #ifndef _WIN32
@@ -151,6 +154,39 @@ TEST_F(Zaltool, HelpAndVersionGoToStdoutAndSucceed) {
     EXPECT_TRUE(dir.entries().empty());
 }
 
+// Each command's help lists the options it takes and no other: every option
+// listed is accepted, and the runs' shared options appear only where taken.
+TEST_F(Zaltool, EachCommandsHelpListsExactlyTheOptionsItTakes) {
+    const std::string overview = run("--help").out;
+    std::vector<std::string> commands;
+    const std::regex commandLine(R"(\n  ([a-z][a-z-]*) )");
+    for (auto it = std::sregex_iterator(overview.begin(), overview.end(), commandLine); it != std::sregex_iterator(); ++it)
+        commands.push_back((*it)[1]);
+    ASSERT_GE(commands.size(), 13u) << overview;
+    const std::regex optionLine(R"(\n  --([a-z-]+)(=\S+)?)");
+    std::map<std::string, std::set<std::string>> listed;
+    for (const std::string& command : commands) {
+        SCOPED_TRACE(command);
+        const Result help = run(command + " --help");
+        ASSERT_EQ(help.status, 0);
+        std::string every;  // each listed option given at once is accepted
+        for (auto it = std::sregex_iterator(help.out.begin(), help.out.end(), optionLine); it != std::sregex_iterator();
+             ++it) {
+            listed[command].insert((*it)[1]);
+            every += " --" + (*it)[1].str() + ((*it)[2].matched ? "=1" : "");
+            EXPECT_NE(help.out.find("[--" + (*it)[1].str()), std::string::npos) << "usage lacks --" << (*it)[1];
+        }
+        EXPECT_EQ(run(command + every + " --help").status, 0) << every;
+        EXPECT_TRUE(dir.entries().empty());
+    }
+    EXPECT_EQ(listed["backup"], (std::set<std::string>{"kinds", "overwrite", "work"}));
+    EXPECT_EQ(listed["check-list"], (std::set<std::string>{"jobs", "json", "quiet", "record", "ping"}));
+    EXPECT_TRUE(listed["list"].empty());
+    EXPECT_EQ(run("backup --jobs=2 a b").status, 2);
+    // The overview names every command that takes an option beside it.
+    EXPECT_NE(overview.find("--json                backup-list, send-list, restore-list, check-list:"), std::string::npos);
+}
+
 TEST_F(Zaltool, OptionsMayFollowOperandsAndDashDashEndsThem) {
     writeFile("-d.dat", "dash");
     ASSERT_EQ(run("append -- -a.zal 34 -d.dat").status, 0);
@@ -168,7 +204,7 @@ TEST_F(Zaltool, OutputThatCannotBeWrittenIsAFailure) {
         const std::string command = std::string("\"") + ZALTOOL_PATH + "\" " + args + " >/dev/full 2>zt.err";
         const int raw = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << args;
-        EXPECT_EQ(readFile("zt.err"), "zaltool: cannot write to standard output\n") << args;
+        EXPECT_EQ(readFile("zt.err"), "zaltool: nelze zapisovat na standardní výstup\n") << args;
     }
 }
 #endif

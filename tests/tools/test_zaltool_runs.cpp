@@ -210,6 +210,19 @@ TEST_F(ZaltoolRuns, backupListOfFourWithOneDead_threeArchivesAsTheDialogMakesThe
                   readFile(archive(listArchiveName(scale(i), date))));
     EXPECT_EQ(work.entries(), std::set<std::string>{});
 
+    // --quiet, for a scheduled job's log: one line per scale with its result
+    // and the summary; every problem line still on stderr.
+    ScratchFolder quiet("zalohy-console-quiet-");
+    jobs[2] = quiet.path().string();
+    jobs.push_back("--quiet");
+    const Outcome brief = zaltool(jobs);
+    if (today() != date) GTEST_SKIP() << "the run went past midnight";
+    EXPECT_EQ(brief.status, run.status);
+    const auto done = [&](std::size_t i) { return scale(i) + ": zazálohováno (" + listArchiveName(scale(i), date) + ")\n"; };
+    EXPECT_EQ(brief.out, done(0) + done(1) + dead + ": NEZAZÁLOHOVÁNO (stav 5)\n" + done(2) +
+                             "záloha: 3 z 4 vah v pořádku; selhaly " + dead + "\n");
+    EXPECT_EQ(brief.err, run.err);
+
     // Later the same day, with the first scale's formats changed: its
     // complete archive is replaced, the dead scale's older one still kept.
     const std::string first = readFile(archive(listArchiveName(scale(0), date)));
@@ -496,6 +509,9 @@ TEST_F(ZaltoolRuns, restoreList_eachScaleItsOwnNewestSoundArchive_damagedSkipped
               std::string::npos) << dry.out;
     EXPECT_TRUE(dry.out.ends_with("\nzkouška obnovy" + counts)) << dry.out;
     EXPECT_EQ(readFile(emulator->scaleFile(0, kDataKinds[kFormats].id)), "wiped");
+    // --quiet keeps every line about a scale but the list's "-- ADDRESS (řádek N)".
+    const Outcome quiet = zaltool({"restore-list", dir, list.string(), workOption(), "--dry-run", "--quiet"});
+    EXPECT_EQ(quiet.out, std::regex_replace(dry.out, std::regex("(^|\n)-- [^\n]*\n"), "$1")) << quiet.out;
 
     Outcome runs[2];
     for (int jobs : {1, 3}) {
@@ -615,7 +631,7 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
 
     const Outcome help = zaltool({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* text : {"backup ADDRESS ARCHIVE", "send ARCHIVE ADDRESS", "backup-list LIST DIR", "restore-list DIR LIST",
+    for (const char* text : {"backup ADRESA ARCHIV", "send ARCHIV ADRESA", "backup-list SEZNAM SLOŽKA", "restore-list SLOŽKA SEZNAM",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }

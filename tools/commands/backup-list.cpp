@@ -46,7 +46,7 @@ void pruneGenerations(const fs::path& target, const std::string& address, int ke
 
 // One scale: ADDRESS TARGET KINDS KEEP.
 int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
-    if (args.size() != 4 || !bindLibrary()) return 1;
+    if (args.size() != 4 || !bindLibrary(out)) return 1;
     const std::string& address = args[0];
     const fs::path target = files::toPath(args[1]);
     const std::string& shown = args[1];
@@ -77,38 +77,39 @@ const WorkRegistration work{"backup", backupScaleWork};
 Exit backupList(const Call& call) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const int keep = call.number("keep", 1000000, 0);
-    ListRun run;
-    run.listName = call.operands[0];
+    ListRun run(call, 0, "backup-list");
     const std::string dir = absolutePath(call.operands[1]);
     const fs::path folder = files::toPath(dir);
     std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
-    run.jobs = jobsOption(call);
     run.what = "záloha";
-    run.command = "backup-list";
+    run.doneWord = "zazálohováno";
+    run.failedWord = "NEZAZÁLOHOVÁNO";
     run.recordFolder = folder;
-    run.json = call.has("json");
     run.archiveOf = [](const Job& job, int status) {
         return status == 0 ? files::toUtf8(files::toPath(job.key).filename()) : std::string();
     };
-    if (!bindLibrary()) return Exit::Failed;
-    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
+    if (!bindLibrary(call.out())) return Exit::Failed;
+    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka", call.out());
     // Temporary archives that no running job holds: left by killed runs.
     run.prepare = [&] { return sweepLeftovers(folder, isListTemp), true; };
     const Day date = localDay();
     run.job = [&](const ScaleListEntry& entry) {
         const std::string target = files::toUtf8(folder / files::toPath(datedArchiveName(entry.address, date)));
-        return Job{"backup", {entry.address, target, kindsArgument(kinds), std::to_string(keep)}, target,
-                   "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n", entry.address, 0, ""};
+        return Job{.work = "backup",
+                   .args = {entry.address, target, kindsArgument(kinds), std::to_string(keep)},
+                   .key = target,
+                   .lead = "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n",
+                   .address = entry.address};
     };
     return runList(run);
 }
 
 const CommandRegistration registered{
-    {"backup-list", "LIST DIR [--kinds=LIST] [--work=DIR] [--jobs=N] [--keep=K] [--json] [--ping=URL]",
-     "back up every scale of the list file LIST into DIR/ADDRESS-YYYY-MM-DD.zal", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, {"keep", "K"}, kJsonOption, kPingOption},
-     [](const Call& call) { return listCommand(call, "backup-list", backupList); }, CommandGroup::Run, 30, kRunOptionsHelp}};
+    {"backup-list", "SEZNAM SLOŽKA", "zazálohuje každou váhu ze souboru SEZNAM do SLOŽKA/ADRESA-RRRR-MM-DD.zal", 2, 2,
+     {kKindsOption, kWorkOption, kJobsOption,
+      {"keep", "K", "ponechá K nejnovějších úplných archivů každé váhy (výchozí: všechny)"}, kJsonOption,
+      kQuietOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "backup-list", backupList); }, CommandGroup::Run, 30}};
 
 }  // namespace
 

@@ -12,28 +12,31 @@ Exit backup(const Call& call) {
     const std::string archive = absolutePath(call.operands[1]);
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const bool overwrite = call.has("overwrite");
-    if (files::exists(files::toPath(archive)) && !overwrite) return complain(archive + " už existuje; nahradí ho jen --overwrite");
-    if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
+    JobOutput& out = call.out();
+    if (files::exists(files::toPath(archive)) && !overwrite)
+        return complain(archive + " už existuje; nahradí ho jen --overwrite", out);
+    if (!enterWorkFolder(call) || !bindLibrary(out)) return Exit::Failed;
     if (!overwrite) {
-        if (backUpScale(address, archive, kinds)) return Exit::Done;
-        return complain("záloha váhy " + address + " není úplná");
+        if (backUpScale(address, archive, kinds, nullptr, out)) return Exit::Done;
+        return complain("záloha váhy " + address + " není úplná", out);
     }
     // The older archive is replaced only by a complete one: the run writes a
     // temporary file beside it, renamed over it at the end.
-    switch (backUpInPlace(address, files::toPath(archive), kinds, files::Replace::Yes)) {
+    switch (backUpInPlace(address, files::toPath(archive), kinds, files::Replace::Yes, nullptr, out)) {
     case Placed::Done: return Exit::Done;
-    case Placed::NoTemporary: return complain("vedle " + archive + " nelze vytvořit soubor");
-    case Placed::NotPlaced: complain(archive + " nelze nahradit"); break;
+    case Placed::NoTemporary: return complain("vedle " + archive + " nelze vytvořit soubor", out);
+    case Placed::NotPlaced: complain(archive + " nelze nahradit", out); break;
     case Placed::Incomplete: break;
     }
     return complain("záloha váhy " + address + " není úplná" +
-                    (files::exists(files::toPath(archive)) ? "; původní " + archive + " zůstává" : std::string()));
+                    (files::exists(files::toPath(archive)) ? "; původní " + archive + " zůstává" : std::string()),
+                    out);
 }
 
-const CommandRegistration registered{{"backup", "ADDRESS ARCHIVE [--kinds=LIST] [--overwrite] [--work=DIR]",
-                                      "back up one scale into ARCHIVE, as the backup dialog does", 2, 2,
-                                      {kKindsOption, kWorkOption, {"overwrite"}}, backup, CommandGroup::Run, 10,
-                                      kRunOptionsHelp}};
+const CommandRegistration registered{
+    {"backup", "ADRESA ARCHIV", "zazálohuje jednu váhu do ARCHIVU, jako okno zálohy", 2, 2,
+     {kKindsOption, {"overwrite", nullptr, "nahradí existující ARCHIV (jinak je odmítnut)"}, kWorkOption}, backup,
+     CommandGroup::Run, 10}};
 
 }  // namespace
 }  // namespace zalohy

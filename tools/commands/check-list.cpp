@@ -15,7 +15,7 @@ namespace {
 
 // One scale: ADDRESS, asked in the job's folder, which the runner removes.
 int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
-    if (args.size() != 1 || !bindLibrary()) return 1;
+    if (args.size() != 1 || !bindLibrary(out)) return 1;
     const ScaleCheck result = askShopName(args[0]);
     if (result.problem.empty()) out.result(std::to_string(result.status));
     const std::string said = checkLine(args[0], result);
@@ -28,36 +28,29 @@ int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 const WorkRegistration work{"check", checkScaleWork};
 
 Exit checkList(const Call& call) {
-    ListRun run;
-    run.listName = call.operands[0];
-    run.jobs = jobsOption(call);
+    ListRun run(call, 0, "check-list");
     run.what = "kontrola";
-    run.command = "check-list";
-    run.json = call.has("json");
-    std::error_code here;
-    // The record goes where --record says, or into the folder zaltool was started in.
-    run.recordFolder =
-        files::toPath(absolutePath(call.value("record").value_or(files::toUtf8(fs::current_path(here)))));
-    run.job = [](const ScaleListEntry& entry) { return Job{"check", {entry.address}, "", "", entry.address, 0, ""}; };
-    if (!bindLibrary()) return Exit::Failed;
+    run.doneWord = "váha odpovídá";
+    run.failedWord = "váha NEODPOVÍDÁ";
+    // The record goes where --record says, or into the folder zaltool was
+    // started in (the run's work folder, before the scratch folder takes its place).
+    run.recordFolder = call.has("record") ? files::toPath(absolutePath(*call.value("record"))) : run.work;
+    run.job = [](const ScaleListEntry& entry) {
+        return Job{.work = "check", .args = {entry.address}, .address = entry.address};
+    };
+    if (!bindLibrary(call.out())) return Exit::Failed;
     std::error_code ec;
     const std::optional<files::HeldFolder> folder =
         files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
-    if (!folder) return complain("nelze vytvořit pomocnou složku");
-    run.work = files::toUtf8(folder->path());
+    if (!folder) return complain("nelze vytvořit pomocnou složku", call.out());
+    run.work = folder->path();
     return runList(run);
 }
 
 const CommandRegistration registered{
-    {"check-list", "LIST [--jobs=N] [--json] [--record=DIR] [--ping=URL]",
-     "check every scale of the list file LIST (up to N at once), one line each and a summary", 1, 1, {kJobsOption, kJsonOption, kRecordOption, kPingOption},
-     [](const Call& call) { return listCommand(call, "check-list", checkList); }, CommandGroup::Safety, 30,
-     "  --jobs=N      up to N scales at once (1 to 64, default 1)\n"
-     "  --json        one line of the run record per scale on stdout instead of the lines,\n"
-     "                then one summary object (\"type\":\"summary\")\n"
-     "  --record=DIR  append the run record to DIR/zaltool-zaznam.jsonl (default: the current folder)\n"
-     "  --ping=URL    at the end, POST the summary object to URL when every scale answered,\n"
-     "                to URL/fail otherwise (see 'zaltool --help')\n"}};
+    {"check-list", "SEZNAM", "zkontroluje každou váhu ze souboru SEZNAM, každou jedním řádkem, a řekne souhrn", 1, 1,
+     {kJobsOption, kJsonOption, kQuietOption, kRecordOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "check-list", checkList); }, CommandGroup::Safety, 30}};
 
 }  // namespace
 

@@ -62,16 +62,16 @@ ScaleCheck checkScale(const std::string& address) {
 Exit check(const Call& call) {
     const std::string& address = call.operands[0];
     if (const AddressProblem problem = checkScaleAddress(address); problem != AddressProblem::None)
-        return complain(address + ": " + addressProblemText(problem));
-    if (!bindLibrary()) return Exit::Failed;
+        return complain(address + ": " + addressProblemText(problem), call.out());
+    if (!bindLibrary(call.out())) return Exit::Failed;
     const ScaleCheck result = checkScale(address);
     const std::string said = checkLine(address, result);
-    say(said);
-    return result.answered ? Exit::Done : complain(said);
+    say(said, call.out());
+    return result.answered ? Exit::Done : complain(said, call.out());
 }
 
-const CommandRegistration registered{{"check", "ADDRESS",
-                                      "ask a scale for its shop name in a scratch folder: does it answer?", 1, 1, {},
+const CommandRegistration registered{{"check", "ADRESA",
+                                      "zeptá se váhy na název obchodu v pomocné složce: odpovídá?", 1, 1, {},
                                       check, CommandGroup::Safety, 20}};
 
 }  // namespace

@@ -23,14 +23,14 @@ constexpr Exit kDiffer = Exit::Failed;
 constexpr Exit kCannotCompare = Exit::Usage;
 
 // Opens and checks an archive; on failure says why on stderr.
-bool openArchive(const std::string& name, OpenArchive& archive) {
+bool openArchive(const std::string& name, OpenArchive& archive, JobOutput& out) {
     std::string problem;
     switch (openSoundArchive(files::toPath(name), archive, &problem)) {
     case ArchiveState::Sound: return true;
-    case ArchiveState::Unopenable: complain("nelze otevřít archiv " + name); return false;
+    case ArchiveState::Unopenable: complain("nelze otevřít archiv " + name, out); return false;
     case ArchiveState::Unsound: break;
     }
-    complain(name + " není platný archiv záloh: " + problem);
+    complain(name + " není platný archiv záloh: " + problem, out);
     return false;
 }
 
@@ -40,7 +40,7 @@ Exit diff(const Call& call) {
     const std::string& nameA = call.operands[0];
     const std::string& nameB = call.operands[1];
     OpenArchive a, b;
-    if (!openArchive(nameA, a) || !openArchive(nameB, b)) return kCannotCompare;
+    if (!openArchive(nameA, a, call.out()) || !openArchive(nameB, b, call.out())) return kCannotCompare;
     bool differ = false;
     for (const DataKind& kind : kDataKinds) {
         const std::size_t slot = static_cast<std::size_t>(archiveSlotOf(kind.id));
@@ -56,7 +56,7 @@ Exit diff(const Call& call) {
         } else {
             const Compared compared = compareMembers(a, inA, b, inB);
             if (compared == Compared::Unreadable) {
-                complain("nelze číst archivy " + nameA + " a " + nameB);
+                complain("nelze číst archivy " + nameA + " a " + nameB, call.out());
                 return kCannotCompare;
             }
             verdict = compared == Compared::Same
@@ -64,14 +64,15 @@ Exit diff(const Call& call) {
                           : "rozdílné (A " + bytes(memberSize(inA)) + ", B " + bytes(memberSize(inB)) + ")";
         }
         differ = differ || verdict.rfind("stejné", 0) != 0;
-        say(std::string(kind.backupCaption) + ": " + verdict);
+        say(std::string(kind.backupCaption) + ": " + verdict, call.out());
     }
     return differ ? kDiffer : Exit::Done;
 }
 
 const CommandRegistration registered{{"diff", "A.zal B.zal",
-                                      "compare two archives kind by kind (exit 0 same, 1 different, 2 unreadable)", 2,
-                                      2, {}, diff, CommandGroup::Safety, 10}};
+                                      "porovná dva archivy druh po druhu (návratový kód 0 stejné, 1 rozdílné,\n"
+                                      "      2 nečitelné)",
+                                      2, 2, {}, diff, CommandGroup::Safety, 10}};
 
 }  // namespace
 

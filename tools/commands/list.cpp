@@ -9,7 +9,7 @@ namespace {
 
 Exit list(const Call& call) {
     BackupArchive archive(call.operands[0]);
-    if (!readDirectory(archive)) return Exit::Failed;
+    if (!readDirectory(archive, call.out())) return Exit::Failed;
     const ArchiveHeader& header = archive.header();
     for (std::size_t i = 0; i < header.slots.size(); ++i) {
         const ArchiveSlot& s = header.slots[i];
@@ -17,13 +17,16 @@ Exit list(const Call& call) {
         const DataKind* kind = kindById(s.id);
         say(std::string(kind ? kind->name : "unknown") + "\t" + std::to_string(s.id) + "\t" + std::to_string(i) +
             "\t" + std::to_string(s.first) + "\t" + std::to_string(s.last) + "\t" +
-            std::to_string(static_cast<long long>(s.last) - s.first + 1));
+            std::to_string(static_cast<long long>(s.last) - s.first + 1),
+            call.out());
     }
     return Exit::Done;
 }
 
-const CommandRegistration registered{{"list", "ARCHIVE",
-                                      "one line per member: kind, id, slot, first, last, size (tab-separated)", 1, 1,
+const CommandRegistration registered{{"list", "ARCHIV",
+                                      "vypíše jeden řádek na člen: druh, id, pozice, první, poslední bajt, velikost\n"
+                                      "      (oddělené tabulátorem)",
+                                      1, 1,
                                       {}, list, CommandGroup::Archive, 10}};
 
 }  // namespace

@@ -12,12 +12,13 @@ Exit report(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"report", "DIR [--list=LIST] [--out=FILE] [--stale-days=N]",
-     "write an HTML page on the backups in DIR (default DIR/prehled-zaloh.html)", 1, 1,
-     {{"list", "LIST"}, {"out", "FILE"}, {"stale-days", "N"}}, report, CommandGroup::Safety, 40,
-     "  --list=LIST      only the scales of LIST, in its order\n"
-     "  --out=FILE       write the page to FILE ('-': standard output)\n"
-     "  --stale-days=N   mark backups older than N days (default 2)\n"}};
+    {"report", "SLOŽKA", "zapíše stránku HTML o zálohách ve SLOŽCE (výchozí SLOŽKA/prehled-zaloh.html)", 1, 1,
+     {{"list", "SEZNAM", "jen váhy ze SEZNAMU, v jeho pořadí"},
+      {"out", "SOUBOR", "zapíše stránku do SOUBORU ('-': na standardní výstup)"},
+      {"stale-days", "N", "označí zálohy starší než N dní (výchozí 2)"}},
+     report, CommandGroup::Safety, 40,
+     "\nnávratový kód: 0 přehled zapsán (i když ukazuje selhání), 1 složku nebo seznam nelze přečíst\n"
+     "nebo přehled zapsat, 2 chybný příkazový řádek\n"}};
 
 }  // namespace
 

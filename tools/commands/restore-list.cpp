@@ -20,7 +20,7 @@ namespace {
 // to this one scale with the kinds of KINDS the archive holds, after a backup
 // of what it replaces when a folder for that is given.
 int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
-    if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;
+    if ((args.size() != 3 && args.size() != 5) || !bindLibrary(out)) return 1;
     SendRequest request;
     request.archive = args[0];
     request.address = args[1];
@@ -47,29 +47,26 @@ const WorkRegistration work{"restore", restoreScaleWork};
 
 Exit restoreList(const Call& call) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
-    const std::optional<std::string> safetyFolder = backupFirstOption(call);
     const bool dryRun = call.has("dry-run");
     const std::string dir = absolutePath(call.operands[0]);
     const fs::path folder = files::toPath(dir);
-    ListRun run;
-    run.listName = call.operands[1];
+    ListRun run(call, 1, "restore-list");
+    JobOutput& out = call.out();
     std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
-    run.jobs = jobsOption(call);
     run.what = dryRun ? "zkouška obnovy" : "obnova";
-    run.command = "restore-list";
-    run.json = call.has("json");
-    if (run.json && dryRun) throw UsageError{"--json reports what was sent; --dry-run sends nothing"};
+    run.doneWord = "obnoveno";
+    run.failedWord = "NEOBNOVENO";
+    if (run.json && dryRun) throw UsageError{"--json hlásí, co bylo odesláno; --dry-run nic neodesílá"};
     if (!dryRun) run.recordFolder = folder;
-    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka");
-    if (safetyFolder && !prepareSafetyFolder(*safetyFolder, dryRun, !run.json)) return Exit::Failed;
-    if (!dryRun && !bindLibrary()) return Exit::Failed;
+    if (!fs::is_directory(folder, ec)) return complain(dir + " není složka", out);
+    if (!run.readySafetyFolder(dryRun)) return Exit::Failed;
+    if (!dryRun && !bindLibrary(out)) return Exit::Failed;
 
     const Day today = localDay();
     DatedArchives archives;
     run.prepare = [&] {
         auto found = scanDatedArchives(folder, today);
-        if (!found) return complain("složku " + dir + " nelze přečíst"), false;
+        if (!found) return complain("složku " + dir + " nelze přečíst", out), false;
         archives = std::move(*found);
         return true;
     };
@@ -83,7 +80,7 @@ Exit restoreList(const Call& call) {
         const std::string part = archiveNamePart(entry.address);
         if (const auto future = archives.futureByPart.find(part); future != archives.futureByPart.end())
             for (const std::string& name : future->second)
-                job.lead += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
+                job.notes += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
         if (const auto found = archives.byPart.find(part); found != archives.byPart.end()) {
             for (const Generation& generation : found->second) {
                 const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
@@ -91,26 +88,27 @@ Exit restoreList(const Call& call) {
                     chosen = &generation;
                     break;
                 }
-                job.lead += entry.address + ": " + generation.name +
-                            (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
-                            ", přeskočen\n";
+                job.notes += entry.address + ": " + generation.name +
+                             (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
+                             ", přeskočen\n";
             }
         }
+        job.lead += job.notes;
         if (!chosen) {
-            job.tag = kNothingFor;
+            job.tag = JobTag::NothingFor;
             job.lead += entry.address + ": NEOBNOVENO, v " + dir + " není úplný archiv této váhy\n";
             return job;
         }
         const std::string age = "(stáří " + ageText((today - chosen->day).count()) + ")";
         if (dryRun) {
-            job.tag = kShownOnly;
+            job.tag = JobTag::ShownOnly;
             job.lead += entry.address + ": " + chosen->name + " " + age + " by se odeslal do váhy\n";
             return job;
         }
         job.lead += entry.address + ": odesílá se " + chosen->name + " " + age + "\n";
         job.work = "restore";
         job.args = {files::toUtf8(folder / files::toPath(chosen->name)), entry.address, kindsArgument(kinds)};
-        if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
+        for (std::string& argument : run.safetyArguments()) job.args.push_back(std::move(argument));
         return job;
     };
     run.archiveOf = [](const Job& job, int) {
@@ -120,11 +118,12 @@ Exit restoreList(const Call& call) {
 }
 
 const CommandRegistration registered{
-    {"restore-list",
-     "DIR LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--dry-run] [--json] [--ping=URL]",
-     "send every scale of the list file LIST its own newest complete archive of DIR", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, {"dry-run"}, kJsonOption, kPingOption},
-     [](const Call& call) { return listCommand(call, "restore-list", restoreList); }, CommandGroup::Run, 45, kRunOptionsHelp}};
+    {"restore-list", "SLOŽKA SEZNAM", "odešle každé váze ze souboru SEZNAM její nejnovější úplný archiv ze SLOŽKY", 2,
+     2,
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption,
+      {"dry-run", nullptr, "jen řekne, který archiv by šel do které váhy; nic neodešle"}, kJsonOption, kQuietOption,
+      kPingOption},
+     [](const Call& call) { return listCommand(call, "restore-list", restoreList); }, CommandGroup::Run, 45}};
 
 }  // namespace
 

@@ -21,7 +21,7 @@ namespace {
 // list run for this one scale, after a backup of what it replaces when a
 // folder for that is given.
 int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
-    if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;
+    if ((args.size() != 3 && args.size() != 5) || !bindLibrary(out)) return 1;
     const std::string& archive = args[0];
     const std::string& address = args[1];
     const KindSet kinds = kindsFromArgument(args[2]);
@@ -55,21 +55,17 @@ const WorkRegistration work{"send", sendScaleWork};
 
 Exit sendList(const Call& call) {
     const std::optional<KindSet> given = kindsOption(call);
-    const std::optional<std::string> safetyFolder = backupFirstOption(call);
     const std::string archive = absolutePath(call.operands[0]);
-    ListRun run;
-    run.listName = call.operands[1];
-    std::error_code ec;
-    run.work = absolutePath(call.value("work").value_or(files::toUtf8(fs::current_path(ec))));
-    run.jobs = jobsOption(call);
+    ListRun run(call, 1, "send-list");
+    JobOutput& out = call.out();
     run.what = "odeslání";
-    run.command = "send-list";
-    run.json = call.has("json");
+    run.doneWord = "odesláno";
+    run.failedWord = "NEODESLÁNO";
     // The record goes where --record says, or into the working folder.
-    run.recordFolder = files::toPath(call.has("record") ? absolutePath(*call.value("record")) : run.work);
+    run.recordFolder = call.has("record") ? files::toPath(absolutePath(*call.value("record"))) : run.work;
     run.archiveOf = [&archive](const Job&, int) { return files::toUtf8(files::toPath(archive).filename()); };
-    if (safetyFolder && !prepareSafetyFolder(*safetyFolder, false, !run.json)) return Exit::Failed;
-    if (!bindLibrary()) return Exit::Failed;
+    if (!run.readySafetyFolder()) return Exit::Failed;
+    if (!bindLibrary(out)) return Exit::Failed;
 
     // The kinds to send: those given, or those the archive holds; the image
     // is never sent to a list. A member missing here would stop the run at
@@ -79,39 +75,39 @@ Exit sendList(const Call& call) {
         // Never waited for: a FIFO or a device named as the archive is refused.
         bool notAFile = false;
         if (files::File plain; !plain.openRegular(files::toPath(archive), &notAFile) && notAFile)
-            return complain("archiv " + archive + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut"), false;
+            return complain("archiv " + archive + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut", out),
+                   false;
         BackupArchive container(archive);
         std::array<std::int32_t, 10> ids{};
-        if (!container.ReadDirectory(ids)) return complain("nelze číst archiv " + archive), false;
+        if (!container.ReadDirectory(ids)) return complain("nelze číst archiv " + archive, out), false;
         KindSet sent{};
         for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
             const bool held = ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] == kDataKinds[i].id;
-            if (given && (*given)[i] && !held) return complain(archive + " neobsahuje " + kKindWords[i]), false;
+            if (given && (*given)[i] && !held) return complain(archive + " neobsahuje " + kKindWords[i], out), false;
             sent[i] = given ? (*given)[i] : held;
         }
         kinds = kindsArgument(sent);
         return true;
     };
     run.job = [&](const ScaleListEntry& entry) {
-        Job job{"send", {archive, entry.address, kinds}, "", "", entry.address, 0, ""};
-        if (safetyFolder) job.args.insert(job.args.end(), {*safetyFolder, call.has("force") ? "1" : "0"});
+        Job job{.work = "send", .args = {archive, entry.address, kinds}, .address = entry.address};
+        for (std::string& argument : run.safetyArguments()) job.args.push_back(std::move(argument));
         return job;
     };
     // The dialog's end line: honest about the scales that did not get
     // everything, and never written after a failed extraction.
-    run.end = [](const Tally& tally, bool stopped) {
-        if (!stopped) say(SendDialog::listVerdict(tally.failed, tally.done + tally.failed));
+    run.end = [&out](const Tally& tally, bool stopped) {
+        if (!stopped) say(SendDialog::listVerdict(tally.failed, tally.done + tally.failed), out);
     };
     return runList(run);
 }
 
 const CommandRegistration registered{
-    {"send-list", "ARCHIVE LIST [--kinds=LIST] [--work=DIR] [--jobs=N] [--backup-first=DIR [--force]] [--json]"
-     " [--record=DIR] [--ping=URL]",
-     "send ARCHIVE to every scale of the list file LIST, as the send dialog's list run does", 2, 2,
-     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, kJsonOption, kRecordOption, kPingOption},
-     [](const Call& call) { return listCommand(call, "send-list", sendList); }, CommandGroup::Run, 40,
-     kRunOptionsHelp}};
+    {"send-list", "ARCHIV SEZNAM", "odešle ARCHIV do každé váhy ze souboru SEZNAM, jako okno odeslání do vah ze seznamu",
+     2, 2,
+     {kKindsOption, kWorkOption, kJobsOption, kBackupFirstOption, kForceOption, kJsonOption, kQuietOption,
+      kRecordOption, kPingOption},
+     [](const Call& call) { return listCommand(call, "send-list", sendList); }, CommandGroup::Run, 40}};
 
 }  // namespace
 

@@ -16,15 +16,15 @@ Exit send(const Call& call) {
     request.kinds = kindsOption(call);
     request.safetyFolder = backupFirstOption(call);
     request.force = call.has("force");
-    if (request.safetyFolder && !prepareSafetyFolder(*request.safetyFolder)) return Exit::Failed;
-    if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
-    return sendToScale(request, runOutput()) ? Exit::Done : Exit::Failed;
+    if (request.safetyFolder && !prepareSafetyFolder(*request.safetyFolder, call.out())) return Exit::Failed;
+    if (!enterWorkFolder(call) || !bindLibrary(call.out())) return Exit::Failed;
+    return sendToScale(request, call.out()) ? Exit::Done : Exit::Failed;
 }
 
 const CommandRegistration registered{
-    {"send", "ARCHIVE ADDRESS [--kinds=LIST] [--work=DIR] [--backup-first=DIR [--force]]",
-     "send the kinds ARCHIVE holds (or those of LIST) to one scale, as the send dialog does", 2, 2,
-     {kKindsOption, kWorkOption, kBackupFirstOption, kForceOption}, send, CommandGroup::Run, 20, kRunOptionsHelp}};
+    {"send", "ARCHIV ADRESA",
+     "odešle do jedné váhy druhy dat, které ARCHIV obsahuje (nebo ty z --kinds), jako okno odeslání", 2, 2,
+     {kKindsOption, kWorkOption, kBackupFirstOption, kForceOption}, send, CommandGroup::Run, 20}};
 
 }  // namespace
 }  // namespace zalohy

@@ -10,20 +10,20 @@ namespace {
 // checks and at least one member.
 Exit verify(const Call& call) {
     BackupArchive archive(call.operands[0]);
-    if (!readDirectory(archive)) return Exit::Failed;
+    if (!readDirectory(archive, call.out())) return Exit::Failed;
     OpenArchive open;
     std::string problem;
     switch (openSoundArchive(files::toPath(call.operands[0]), open, &problem)) {
     case ArchiveState::Sound: return Exit::Done;
-    case ArchiveState::Unopenable: return complain("nelze otevřít archiv " + archive.fileName());
+    case ArchiveState::Unopenable: return complain("nelze otevřít archiv " + archive.fileName(), call.out());
     case ArchiveState::Unsound: break;
     }
-    return complain(archive.fileName() + ": není platný archiv záloh: " + problem);
+    return complain(archive.fileName() + ": není platný archiv záloh: " + problem, call.out());
 }
 
-const CommandRegistration registered{{"verify", "ARCHIVE",
-                                      "check the archive: every member inside the file, no overlaps, each kind in "
-                                      "its own slot, at least one member",
+const CommandRegistration registered{{"verify", "ARCHIV",
+                                      "zkontroluje archiv: každý člen uvnitř souboru, žádné překryvy, každý druh\n"
+                                      "      na své pozici, aspoň jeden člen",
                                       1, 1, {}, verify, CommandGroup::Archive, 40}};
 
 }  // namespace
