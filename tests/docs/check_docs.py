@@ -11,7 +11,8 @@
    the guides and manual pages names the nightly folder Zalohy; the
    hand-made Task Scheduler line stands in one place only.
 3. Every option that `zaltool --help` or `zaltool COMMAND --help` shows, and
-   every command, appears in the manual page docs/man/zaltool.1.
+   every command, appears in the manual page docs/man/zaltool.1, and every
+   command has a row in TROUBLESHOOTING's table of exit statuses.
 4. Every zaltool command line quoted in README, CTIMNE.txt and
    TROUBLESHOOTING that does not dial a scale runs as written, in a data
    folder made here (seznam.lst, obchod1.zal and the nightly folder Zalohy
@@ -165,6 +166,12 @@ def check_options(top, zaltool):
     for command in commands:
         if not re.search(rf"\.B[IR]? {re.escape(command)}(?![\w-])", manual):
             problems.append(f"docs/man/zaltool.1: no entry for the command {command}")
+    # The one table of exit statuses has a row for every command.
+    with open(os.path.join(top, "docs", "TROUBLESHOOTING.md"), encoding="utf-8") as f:
+        table = f.read().partition("## Exit statuses")[2].partition("\n## ")[0]
+    for command in commands:
+        if command != "help" and not re.search(rf"`(?:zaltool )?{re.escape(command)}`", table):
+            problems.append(f"docs/TROUBLESHOOTING.md: the exit statuses have no row for {command}")
     texts = {"zaltool --help": overview}
     for command in commands:
         texts[f"zaltool {command} --help"] = help_text(zaltool, command, "--help")[1]
