@@ -42,8 +42,9 @@ target_compile_definitions(zaltool PRIVATE ZALOHY_TOOL_TO_LIBRARY="${ZALOHY_TOOL
 
 # The nightly job: a script that backs up the scales of a list and writes the
 # page on the backups, and the systemd user service and timer that run it.
-# Nothing enables them: the user names the folder in ~/.config/zalohy/noc.env
-# and enables the timer (systemctl --user enable --now zalohy-noc.timer).
+# Nothing enables them: the user enables the timer (systemctl --user enable
+# --now zalohy-noc.timer); it works in the program's data folder unless
+# ~/.config/zalohy/noc.env names another.
 file(RELATIVE_PATH ZALOHY_JOB_TO_TOOL
   ${CMAKE_INSTALL_PREFIX}/${ZALOHY_INSTALL_PRIVATEDIR} ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zaltool)
 configure_file(${linux_src}/zalohy-noc.sh.in ${linux_out}/zalohy-noc @ONLY)

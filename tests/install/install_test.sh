@@ -283,8 +283,8 @@ check_nightly() {
     local units=$top/lib/systemd/user job=$top/$ZALOHY_PRIVATEDIR/zalohy-noc
     expect_eq "the service's command" "ExecStart=$prefix/$ZALOHY_PRIVATEDIR/zalohy-noc" \
         "$(grep '^ExecStart=' "$units/zalohy-noc.service")"
-    grep -qx 'EnvironmentFile=%h/.config/zalohy/noc.env' "$units/zalohy-noc.service" ||
-        fail "the service does not read ~/.config/zalohy/noc.env"
+    grep -qx 'EnvironmentFile=-%h/.config/zalohy/noc.env' "$units/zalohy-noc.service" ||
+        fail "the service does not read ~/.config/zalohy/noc.env when there is one"
     grep -qx 'WantedBy=timers.target' "$units/zalohy-noc.timer" || fail "the timer cannot be enabled"
     mkdir -p "$scratch/units"
     sed "s|^ExecStart=$prefix/|ExecStart=$top/|" "$units/zalohy-noc.service" >"$scratch/units/zalohy-noc.service"
@@ -292,11 +292,27 @@ check_nightly() {
     (cd "$scratch/units" && MANPATH=$top/$ZALOHY_MANDIR systemd-analyze verify zalohy-noc.service zalohy-noc.timer) \
         >"$scratch/v.out" 2>&1 && [ ! -s "$scratch/v.out" ] || fail "systemd-analyze verify: $(cat "$scratch/v.out")"
 
-    # Without its folder the job says so; with one, a scale that does not
-    # answer (nothing listens on 127.0.0.9:1) fails the backup, and the page
-    # is written all the same.
-    if env -u ZALOHY_SLOZKA "$job" 2>"$scratch/v.out"; then fail "the job ran without ZALOHY_SLOZKA"; fi
-    grep -q 'ZALOHY_SLOZKA is not set' "$scratch/v.out" || fail "no word on ZALOHY_SLOZKA: $(cat "$scratch/v.out")"
+    # Without ZALOHY_SLOZKA the job works in the program's data folder (the
+    # menu entry's); a scale that does not answer (nothing listens on
+    # 127.0.0.9:1) fails the backup, and the page is written all the same.
+    # The log holds only the last night.
+    local home=$scratch/home-noc
+    if env -u ZALOHY_SLOZKA -u XDG_DATA_HOME HOME="$home" "$job" 2>"$scratch/v.out"; then
+        fail "the job ran without a data folder"
+    fi
+    grep -q "cannot use the folder $home/.local/share/zalohy" "$scratch/v.out" ||
+        fail "no word on the missing folder: $(cat "$scratch/v.out")"
+    mkdir -p "$home/.local/share/zalohy"
+    echo '127.0.0.9:1' >"$home/.local/share/zalohy/seznam.lst"
+    local night
+    for night in 1 2; do
+        env -u ZALOHY_SLOZKA -u XDG_DATA_HOME HOME="$home" TWSWTCP_LOOPBACK_ONLY=1 "$job" >"$scratch/noc.out" 2>&1
+    done
+    expect_eq "nights in the log and the journal" "1 1" \
+        "$(grep -c 'Přehled záloh zapsán' "$home/.local/share/zalohy/Zalohy/posledni-noc.log" "$scratch/noc.out" |
+            cut -d: -f2 | xargs)"
+    grep -q 'bez úplné zálohy: <strong>1</strong>' "$home/.local/share/zalohy/Zalohy/prehled-zaloh.html" ||
+        fail "the job wrote no page in the data folder: $(cat "$scratch/noc.out")"
     mkdir -p "$scratch/noc"
     echo '127.0.0.9:1' >"$scratch/noc/seznam.lst"
     # ZALOHY_PING: the backup tells a server on 127.0.0.1 that the night failed.
@@ -330,12 +346,13 @@ check_overview() {
     chmod +x "$scratch/opener/xdg-open"
     opened() {
         rm -f "$scratch/opened"
-        env HOME="$home" TMPDIR="$scratch" PATH="$scratch/opener:$PATH" "$top/$ZALOHY_BINDIR/zalohy" --prehled &&
+        env -u XDG_DATA_HOME HOME="$home" TMPDIR="$scratch" PATH="$scratch/opener:$PATH" "$top/$ZALOHY_BINDIR/zalohy" --prehled &&
             cat "$scratch/opened"
     }
     local page
     page=$(opened)
-    grep -q 'neuvádí složku ZALOHY_SLOZKA' "$page" 2>/dev/null || fail "without noc.env: opened '$page'"
+    grep -q "Ve složce $home/.local/share/zalohy/Zalohy zatím přehled není" "$page" 2>/dev/null ||
+        fail "without noc.env: opened '$page'"
     echo "ZALOHY_SLOZKA=$home/noc" >"$home/.config/zalohy/noc.env"
     page=$(opened)
     grep -q "Ve složce $home/noc/Zalohy zatím přehled není" "$page" 2>/dev/null || fail "before a night: opened '$page'"

@@ -8,7 +8,8 @@
 # page names no other file.
 #
 # Environment: ZALTOOL, EMULATOR (the built programs). REPORT_SCREENSHOT=FILE
-# keeps the screenshot (docs/report.png is made that way).
+# keeps the screenshot (docs/report.png is drawn by scripts/report-picture.sh,
+# on plain addresses as a shop's list names them).
 set -euo pipefail
 : "${ZALTOOL:?}" "${EMULATOR:?}"
 export TWSWTCP_LOOPBACK_ONLY=1

@@ -19,10 +19,11 @@
 ; /NOC an update keeps what was chosen): a task of the Task Scheduler for the
 ; current user, made from a task definition (schtasks /Create /XML), that runs
 ; zalohy-noc.cmd beside zaltool.exe in the working folder every day at the
-; chosen time: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, then
-; zaltool report. The definition stays beside it as zalohy-noc.xml (a
-; technician can register it again with schtasks /Create /XML). The
-; uninstaller removes the task. An optional address on the same page
+; chosen time: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14 --quiet
+; (one line per scale and the summary in Zalohy\posledni-noc.log, which each
+; night replaces), then zaltool report. The definition stays beside it as
+; zalohy-noc.xml (a technician can register it again with schtasks /Create
+; /XML). The uninstaller removes the task. An optional address on the same page
 ; (silently /PING=URL, /PING= clears it) is passed to backup-list as
 ; --ping=URL: a monitoring service then hears how each night went.
 ;
@@ -544,7 +545,7 @@ Function WriteNightTask
   FileOpen $3 $0 w
   FileWriteUTF16LE /BOM $3 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
   FileWriteUTF16LE $3 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
-  FileWriteUTF16LE $3 '  <RegistrationInfo><Description>Noční záloha vah: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14, potom zaltool report.</Description></RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $3 '  <RegistrationInfo><Description>Noční záloha vah: zaltool backup-list seznam.lst Zalohy --jobs=4 --keep=14 --quiet, potom zaltool report.</Description></RegistrationInfo>$\r$\n'
   FileWriteUTF16LE $3 '  <Triggers><CalendarTrigger><StartBoundary>2020-01-01T$NightTime:00</StartBoundary><ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger></Triggers>$\r$\n'
   FileWriteUTF16LE $3 '  <Principals><Principal id="Author"><LogonType>InteractiveToken</LogonType><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>$\r$\n'
   FileWriteUTF16LE $3 '  <Settings><StartWhenAvailable>true</StartWhenAvailable><DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries><ExecutionTimeLimit>PT6H</ExecutionTimeLimit><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy><Enabled>true</Enabled></Settings>$\r$\n'
@@ -573,7 +574,7 @@ Function WriteNightJob
   FileWrite $0 'if errorlevel 1 exit /b 1$\r$\n'
   FileWrite $0 ':folder$\r$\n'
   FileWrite $0 'if not exist Zalohy mkdir Zalohy$\r$\n'
-  FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14$1 >Zalohy\posledni-noc.log 2>&1$\r$\n'
+  FileWrite $0 '"%~dp0zaltool.exe" backup-list seznam.lst Zalohy --jobs=4 --keep=14 --quiet$1 >Zalohy\posledni-noc.log 2>&1$\r$\n'
   FileWrite $0 'set stav=%errorlevel%$\r$\n'
   FileWrite $0 '"%~dp0zaltool.exe" report Zalohy --list=seznam.lst >>Zalohy\posledni-noc.log 2>&1$\r$\n'
   FileWrite $0 'if errorlevel 1 if %stav%==0 set stav=1$\r$\n'
