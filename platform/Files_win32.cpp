@@ -101,9 +101,6 @@ bool lockHeld(HANDLE h) {
     at.OffsetHigh = kHeldOffsetHigh;
     return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
 }
-}  // namespace
-
-namespace {
 
 // A C stream that owns the handle `h`; the handle closed when none can be made.
 std::FILE* streamOf(HANDLE h, const char* mode) {
