@@ -34,12 +34,12 @@ public:
     // Starts `program` with `args` (UTF-8, each reaching the child intact),
     // with this process's environment and working folder.
     std::optional<Child> start(const std::filesystem::path& program, const std::vector<std::string>& args);
-    // Waits for one of `children` to end: its index and its exit status, -1
-    // when it did not end normally (a signal, a status beyond 255).
-    static std::pair<std::size_t, int> waitAny(const std::vector<Child>& children);
-    // The same for one child without waiting: nothing while it runs. An ended
-    // child is let go of (ask once).
-    static std::optional<int> ended(const Child& child);
+    // Waits for one of `children` (at most 64) to end, without polling: its
+    // index and its exit status, -1 when it did not end normally (a signal,
+    // a status beyond 255). Nothing when none ended within `timeout` (none
+    // given: as long as it takes). The ended child is let go of (ask once).
+    static std::optional<std::pair<std::size_t, int>> waitAny(
+        const std::vector<Child>& children, std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 private:
     // The job object on Windows; unused on POSIX, where each child asks itself.

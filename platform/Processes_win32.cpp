@@ -3,6 +3,7 @@
 
 #include "Files.h"
 
+#include <algorithm>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -80,25 +81,20 @@ std::optional<ChildProcesses::Child> ChildProcesses::start(const fs::path& progr
     return Child{reinterpret_cast<std::intptr_t>(info.hProcess)};
 }
 
-std::pair<std::size_t, int> ChildProcesses::waitAny(const std::vector<Child>& children) {
+std::optional<std::pair<std::size_t, int>> ChildProcesses::waitAny(const std::vector<Child>& children,
+                                                                   std::optional<std::chrono::milliseconds> timeout) {
+    if (children.empty()) return std::nullopt;
     std::vector<HANDLE> handles;
     for (const Child& c : children) handles.push_back(reinterpret_cast<HANDLE>(c.handle));
-    const DWORD at = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+    const DWORD ms = timeout ? static_cast<DWORD>(std::clamp<long long>(timeout->count(), 0, INFINITE - 1)) : INFINITE;
+    const DWORD at = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, ms);
+    if (at == WAIT_TIMEOUT) return std::nullopt;
     const std::size_t index = at < WAIT_OBJECT_0 + handles.size() ? at - WAIT_OBJECT_0 : 0;
     DWORD code = 1;
     if (at >= WAIT_OBJECT_0 + handles.size()) WaitForSingleObject(handles[0], INFINITE);
     GetExitCodeProcess(handles[index], &code);
     CloseHandle(handles[index]);
-    return {index, code <= 255 ? static_cast<int>(code) : -1};
-}
-
-std::optional<int> ChildProcesses::ended(const Child& child) {
-    const HANDLE process = reinterpret_cast<HANDLE>(child.handle);
-    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) return std::nullopt;
-    DWORD code = 1;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code <= 255 ? static_cast<int>(code) : -1;
+    return std::make_pair(index, code <= 255 ? static_cast<int>(code) : -1);
 }
 
 // The job object of the parent kills the child with it.
