@@ -2,7 +2,7 @@
 // the program can be used and tested without a scale. See PROTOCOL.md.
 #include "EmulatorOptions.h"
 #include "EmulatorServer.h"
-#include "StopSignal.h"
+#include "Signals.h"
 
 #include <cstdio>
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
 
     const zalohy::net::NetScope sockets;
     zalohy::net::NativeSocket wake;
-    if (!sockets.ok() || !installStopSignal(wake, error)) {
+    if (!sockets.ok() || !zalohy::platform::watchStopRequest(wake, error)) {
         std::fprintf(stderr, "scale-emulator: %s\n", sockets.ok() ? error.c_str() : "cannot start Winsock");
         return 1;
     }

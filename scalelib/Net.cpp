@@ -1,88 +1,23 @@
 #include "Net.h"
 #include "NetPoll.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "SocketCalls.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
+#include <chrono>
+#include <cstdlib>
 
 namespace zalohy::net {
+
+using namespace platform;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // One chunk per send/recv call: Winsock takes int lengths.
 constexpr std::size_t kMaxChunk = std::size_t(1) << 30;
-
-#ifdef _WIN32
-using PollFd = WSAPOLLFD;
-int lastError() { return WSAGetLastError(); }
-bool wouldBlock(int error) { return error == WSAEWOULDBLOCK; }
-bool interrupted(int error) { return error == WSAEINTR; }
-bool connectPending(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
-bool addressInUse(int error) { return error == WSAEADDRINUSE; }
-int pollSockets(PollFd* fds, unsigned count, int timeoutMs) { return WSAPoll(fds, count, timeoutMs); }
-constexpr int kSendFlags = 0;
-using IoSize = int;
-
-bool makeNonBlocking(NativeSocket s) {
-    u_long on = 1;
-    return ioctlsocket(s, FIONBIO, &on) == 0;
-}
-NativeSocket newTcpSocket() { return socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
-#else
-using PollFd = pollfd;
-int lastError() { return errno; }
-bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-bool interrupted(int error) { return error == EINTR; }
-bool connectPending(int error) { return error == EINPROGRESS; }
-bool addressInUse(int error) { return error == EADDRINUSE; }
-int pollSockets(PollFd* fds, unsigned count, int timeoutMs) { return ::poll(fds, count, timeoutMs); }
-#ifdef MSG_NOSIGNAL
-constexpr int kSendFlags = MSG_NOSIGNAL;
-#else
-constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on each socket instead
-#endif
-using IoSize = std::size_t;
-
-bool makeNonBlocking(NativeSocket s) {
-    const int flags = fcntl(s, F_GETFL, 0);
-    return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
-}
-NativeSocket newTcpSocket() {
-#ifdef SOCK_CLOEXEC
-    return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-#else
-    const NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s != kNoSocket) fcntl(s, F_SETFD, FD_CLOEXEC);
-    return s;
-#endif
-}
-#endif
-
-void closeNative(NativeSocket s) {
-#ifdef _WIN32
-    closesocket(s);
-#else
-    ::close(s);
-#endif
-}
 
 // Options every connection gets: no SIGPIPE where the send flag cannot say
 // so, and no Nagle delay for the small request and answer headers.
@@ -107,33 +42,21 @@ Result waitFor(NativeSocket s, short events, int timeoutMs, CancelFlag cancel) {
     for (;;) {
         if (cancel && cancel->load()) return Result::Cancelled;
         const int left = millisecondsLeft(deadline);
-        PollFd fd{};
+        pollfd fd{};
         fd.fd = s;
         fd.events = events;
         const int n = pollSockets(&fd, 1, cancel ? std::min(left, 100) : left);
         if (n > 0) return Result::Ok;
-        if (n < 0 && !interrupted(lastError())) return Result::Failed;
+        if (n < 0 && !interrupted(lastSocketError())) return Result::Failed;
         if (n == 0 && left == 0) return Result::TimedOut;
     }
 }
 
 // Waits for a non-blocking connect to finish and tells how it ended.
 Result finishConnect(NativeSocket s, int timeoutMs) {
-#ifdef _WIN32
-    // WSAPoll on older Windows never reports a refused connect; select does.
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    const int n = select(0, nullptr, &writable, &failed, &tv);
-    if (n == 0) return Result::TimedOut;
-    if (n < 0) return Result::Failed;
-#else
-    const Result waited = waitFor(s, POLLOUT, timeoutMs, nullptr);
-    if (waited != Result::Ok) return waited;
-#endif
+    const int waited = waitConnected(s, timeoutMs);
+    if (waited == 0) return Result::TimedOut;
+    if (waited < 0) return Result::Failed;
     int error = 0;
     socklen_t length = sizeof error;
     if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) return Result::Failed;
@@ -149,7 +72,7 @@ Result connectOne(std::uint32_t address, std::uint16_t port, Clock::time_point d
     to.sin_port = htons(port);
     to.sin_addr.s_addr = htonl(address);
     if (::connect(s.native(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        if (!connectPending(lastError())) return Result::Refused;
+        if (!connectPending(lastSocketError())) return Result::Refused;
         const Result r = finishConnect(s.native(), millisecondsLeft(deadline));
         if (r != Result::Ok) return r;
     }
@@ -159,19 +82,10 @@ Result connectOne(std::uint32_t address, std::uint16_t port, Clock::time_point d
 
 }  // namespace
 
-NetScope::NetScope() {
-#ifdef _WIN32
-    WSADATA data;
-    ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-#else
-    ok_ = true;
-#endif
-}
+NetScope::NetScope() : ok_(startSockets()) {}
 
 NetScope::~NetScope() {
-#ifdef _WIN32
-    if (ok_) WSACleanup();
-#endif
+    if (ok_) stopSockets();
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
@@ -184,7 +98,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 }
 
 void Socket::close() {
-    if (handle_ != kNoSocket) closeNative(handle_);
+    if (handle_ != kNoSocket) closeSocket(handle_);
     handle_ = kNoSocket;
 }
 
@@ -239,12 +153,12 @@ Result sendSome(Socket& socket, const void* data, std::size_t size, std::size_t&
     sent = 0;
     for (;;) {
         const auto n = ::send(socket.native(), static_cast<const char*>(data),
-                              static_cast<IoSize>(std::min(size, kMaxChunk)), kSendFlags);
+                              static_cast<SocketIoSize>(std::min(size, kMaxChunk)), kSendFlags);
         if (n > 0) {
             sent = static_cast<std::size_t>(n);
             return Result::Ok;
         }
-        const int error = lastError();
+        const int error = lastSocketError();
         if (interrupted(error)) continue;
         if (!wouldBlock(error)) return Result::Failed;
         const Result r = waitFor(socket.native(), POLLOUT, idleTimeoutMs, cancel);
@@ -269,13 +183,13 @@ Result receiveSome(Socket& socket, void* data, std::size_t capacity, std::size_t
     received = 0;
     for (;;) {
         const auto n =
-            ::recv(socket.native(), static_cast<char*>(data), static_cast<IoSize>(std::min(capacity, kMaxChunk)), 0);
+            ::recv(socket.native(), static_cast<char*>(data), static_cast<SocketIoSize>(std::min(capacity, kMaxChunk)), 0);
         if (n > 0) {
             received = static_cast<std::size_t>(n);
             return Result::Ok;
         }
         if (n == 0) return Result::Closed;
-        const int error = lastError();
+        const int error = lastSocketError();
         if (interrupted(error)) continue;
         if (!wouldBlock(error)) return Result::Failed;
         const Result r = waitFor(socket.native(), POLLIN, idleTimeoutMs, cancel);
@@ -302,22 +216,13 @@ Result waitReadable(Socket& socket, int timeoutMs, CancelFlag cancel) {
 Result listenTcp(std::uint32_t address, std::uint16_t port, Socket& out) {
     Socket s(newTcpSocket());
     if (!s.valid()) return Result::Failed;
-#ifdef _WIN32
-    int exclusive = 1;
-    setsockopt(s.native(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof exclusive);
-#else
-    // A restarted emulator may take its port again while old connections
-    // linger in TIME_WAIT; a port another socket listens on stays refused.
-    int reuse = 1;
-    setsockopt(s.native(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-#endif
+    setListenerAddressRule(s.native());
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(port);
     at.sin_addr.s_addr = htonl(address);
     if (::bind(s.native(), reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0)
-        return addressInUse(lastError()) ? Result::AddressInUse : Result::Failed;
+        return addressInUse(lastSocketError()) ? Result::AddressInUse : Result::Failed;
     if (::listen(s.native(), 64) != 0 || !makeNonBlocking(s.native())) return Result::Failed;
     out = std::move(s);
     return Result::Ok;
@@ -332,41 +237,24 @@ std::uint16_t localPort(const Socket& socket) {
 
 Result acceptConnection(Socket& listener, Socket& out) {
     for (;;) {
-#if defined(__linux__)
-        const NativeSocket s = ::accept4(listener.native(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-#else
-        const NativeSocket s = ::accept(listener.native(), nullptr, nullptr);
-#endif
+        const NativeSocket s = acceptNonBlocking(listener.native());
         if (s != kNoSocket) {
             Socket accepted(s);
-#if !defined(__linux__)
-            // Winsock sockets inherit non-blocking mode from the listener; BSDs do not.
-            if (!makeNonBlocking(s)) return Result::Failed;
-#endif
             tuneConnection(s);
             out = std::move(accepted);
             return Result::Ok;
         }
-        const int error = lastError();
+        const int error = lastSocketError();
         if (interrupted(error)) continue;
         return wouldBlock(error) ? Result::TimedOut : Result::Failed;
     }
 }
 
-std::string lastErrorText() {
-#ifdef _WIN32
-    return "socket error " + std::to_string(WSAGetLastError());
-#else
-    return std::strerror(errno);
-#endif
-}
+std::string lastErrorText() { return socketErrorText(); }
 
 int pollMany(pollfd* fds, std::size_t count, int timeoutMs) {
     const int n = pollSockets(fds, static_cast<unsigned>(count), timeoutMs);
-    if (n < 0 && interrupted(lastError())) return 0;
-#ifdef _WIN32
-    if (n < 0) errno = EIO;  // Winsock leaves errno alone; callers look at it like poll's
-#endif
+    if (n < 0 && interrupted(lastSocketError())) return 0;
     return n;
 }
 

@@ -1,10 +1,12 @@
-// The one place that knows the platform's sockets (POSIX or Winsock): TCP
+// The scale library's sockets over the platform's (platform/Sockets.h): TCP
 // connect, send and receive with time-outs, and the few server calls the
 // emulator and the benchmark need. Sockets are non-blocking and every wait
 // goes through poll (WSAPoll/select on Windows), so no call blocks longer
 // than the time-out it is given. Writing to a closed connection never raises
 // SIGPIPE.
 #pragma once
+
+#include "Sockets.h"
 
 #include <atomic>
 #include <cstddef>
@@ -14,13 +16,8 @@
 
 namespace zalohy::net {
 
-#ifdef _WIN32
-using NativeSocket = std::uintptr_t;  // SOCKET
-inline constexpr NativeSocket kNoSocket = ~NativeSocket(0);
-#else
-using NativeSocket = int;
-inline constexpr NativeSocket kNoSocket = -1;
-#endif
+using platform::kNoSocket;
+using platform::NativeSocket;
 
 enum class Result {
     Ok,

@@ -1,13 +1,9 @@
 // Waiting on several sockets at once, for the emulator's server loop: pollfd
-// and POLLIN come from the platform (poll.h, or Winsock's WSAPOLLFD), and
-// pollMany is poll on POSIX and WSAPoll on Windows.
+// and POLLIN come from the platform (SocketCalls.h), and pollMany is poll on
+// POSIX and WSAPoll on Windows.
 #pragma once
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <poll.h>
-#endif
+#include "SocketCalls.h"
 
 #include <cstddef>
 

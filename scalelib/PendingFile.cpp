@@ -1,6 +1,6 @@
 #include "PendingFile.h"
 
-#include "Platform.h"
+#include "Files.h"
 
 #include <system_error>
 

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <deque>
 #include <system_error>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -21,6 +20,8 @@ namespace {
 constexpr const char* kJobsFolder = ".zaltool-jobs";
 constexpr const char* kRecordFile = "zaltool-job.rec";
 constexpr int kFailed = 1;
+// How often the lines of the oldest running job are copied out.
+constexpr std::chrono::milliseconds kCopyEvery{20};
 
 std::vector<std::pair<std::string, ScaleWork>>& works() {
     static std::vector<std::pair<std::string, ScaleWork>> table;
@@ -145,19 +146,14 @@ void JobRunner::run(JobOutput& out, const std::function<std::optional<Job>()>& n
                            [&](const Slot& s) { return s.child && keyOf(s.job) == keyOf(job); });
     };
     // Writes out what the oldest job wrote so far, and every finished job
-    // at the head of the window. True when anything happened.
+    // at the head of the window.
     const auto flush = [&] {
-        bool progress = false;
         while (!window.empty()) {
             Slot& slot = window.front();
             const fs::path records = slot.folder / kRecordFile;
             if (slot.child) {
-                if (reporting && !slot.job.work.empty()) {
-                    const std::uintmax_t before = slot.copied;
-                    copyRecords(records, slot.copied, slot.job.result, out);
-                    progress = progress || slot.copied != before;
-                }
-                return progress;
+                if (reporting && !slot.job.work.empty()) copyRecords(records, slot.copied, slot.job.result, out);
+                return;
             }
             if (reporting) {
                 if (slot.job.work.empty()) {
@@ -172,13 +168,11 @@ void JobRunner::run(JobOutput& out, const std::function<std::optional<Job>()>& n
             std::error_code ec;
             if (!slot.folder.empty()) fs::remove_all(slot.folder, ec);
             window.pop_front();
-            progress = true;
         }
-        return progress;
     };
 
     for (;;) {
-        bool progress = flush();
+        flush();
         if (more && !stopped && !pending) {
             pending = nextJob();
             more = pending.has_value();
@@ -202,16 +196,24 @@ void JobRunner::run(JobOutput& out, const std::function<std::optional<Job>()>& n
             if (window.empty() && (!pending || stopped)) break;
             continue;  // finished jobs wait in the window: flushed above
         }
+        // Sleeps until a job ends. While the oldest job runs with its lines
+        // being copied out, a wait with a time-out wakes for them as well.
+        std::vector<platform::ChildProcesses::Child> waiting;
+        std::vector<Slot*> owners;
         for (Slot& slot : window) {
             if (!slot.child) continue;
-            if (const std::optional<int> status = platform::ChildProcesses::ended(*slot.child)) {
-                slot.child.reset();
-                slot.status = *status;
-                if (*status == kJobStopsTheList) stopped = true;
-                progress = true;
-            }
+            waiting.push_back(*slot.child);
+            owners.push_back(&slot);
         }
-        if (!progress) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const Slot& oldest = window.front();
+        const bool copying = reporting && oldest.child && !oldest.job.work.empty();
+        const auto ended = platform::ChildProcesses::waitAny(
+            waiting, copying ? std::optional(kCopyEvery) : std::nullopt);
+        if (!ended) continue;
+        Slot& slot = *owners[ended->first];
+        slot.child.reset();
+        slot.status = ended->second;
+        if (slot.status == kJobStopsTheList) stopped = true;
     }
 }
 

@@ -2,24 +2,9 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
-
-namespace zalohy::platform {
-
-// The same everywhere: kept with the files whose names it makes.
-std::string randomHex(int digits) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static const char hex[] = "0123456789abcdef";
-    std::string text;
-    std::uint64_t r = random();
-    for (int i = 0; i < std::min(digits, 16); ++i, r >>= 4) text.push_back(hex[r & 15]);
-    return text;
-}
-
-}  // namespace zalohy::platform
 
 namespace zalohy::files {
 

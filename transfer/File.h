@@ -7,7 +7,7 @@
 // anyway (root on Linux), so the program behaves the same on every host.
 #pragma once
 
-#include "Platform.h"
+#include "Files.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -13,7 +13,7 @@
 // handle closes), so a folder keeps no trace of a finished run.
 #pragma once
 
-#include "Platform.h"
+#include "Files.h"
 
 #include <chrono>
 #include <cstdint>

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "Platform.h"
+#include "LibraryLoader.h"
+#include "Processes.h"
 
 namespace fs = std::filesystem;
 

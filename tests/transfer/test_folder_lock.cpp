@@ -1,5 +1,5 @@
 #include "AtomicWrite.h"
-#include "Platform.h"
+#include "Files.h"
 #include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScratchFolders.h"
@@ -136,24 +136,6 @@ TEST_F(Lock, heldFileSwappedBetweenOpenAndLock_noHoldOnAFileWithoutName_noSweepO
 }
 #endif
 
-// A file a job holds survives a sweep; the same file let go, or one nobody
-// held, is removed.
-TEST_F(Lock, heldFile_survivesTheSweepUntilItsJobLetsGo) {
-    const fs::path held = dir.path() / "a.zal.0123abcd.tmp";
-    const fs::path left = dir.path() / "a.zal.4567cdef.tmp";
-    std::FILE* job = createHeldFile(held);
-    ASSERT_NE(job, nullptr);
-    EXPECT_EQ(createHeldFile(held), nullptr);  // the name is taken
-    std::ofstream(left) << "killed";
-    EXPECT_FALSE(removeUnlessHeld(held));
-    EXPECT_TRUE(removeUnlessHeld(left));
-    EXPECT_TRUE(fs::exists(held));
-    EXPECT_FALSE(fs::exists(left));
-    std::fclose(job);
-    EXPECT_TRUE(removeUnlessHeld(held));
-    EXPECT_FALSE(fs::exists(held));
-}
-
 // A run's own scratch folder is held while the run lives; a sweep takes the
 // folders killed runs left (an unheld lock file, or none once it is old
 // enough) and nothing else of the shared folder.
@@ -186,32 +168,4 @@ TEST_F(Lock, scratchFolders_aSweepTakesOnlyWhatKilledRunsLeft) {
     const fs::path gone = first->path();
     first.reset();
     EXPECT_FALSE(fs::exists(gone));
-}
-
-// Children started through the platform layer: each one's exit status comes
-// back with its own index, whatever order they end in.
-TEST(ChildProcesses, eachChildsStatusComesBackWithItsIndex) {
-    platform::ChildProcesses children;
-    std::vector<platform::ChildProcesses::Child> started;
-    const std::vector<std::vector<std::string>> args = {{"--version"}, {"bogus"}, {"list", "missing á.zal"}};
-    for (const auto& a : args) {
-        const auto child = children.start(files::toPath(ZALTOOL_PATH), a);
-        ASSERT_TRUE(child);
-        started.push_back(*child);
-    }
-    std::vector<int> statuses(args.size(), -2);
-    std::vector<std::size_t> owners = {0, 1, 2};
-    while (!started.empty()) {
-        const auto [index, status] = platform::ChildProcesses::waitAny(started);
-        ASSERT_LT(index, started.size());
-        statuses[owners[index]] = status;
-        started.erase(started.begin() + static_cast<std::ptrdiff_t>(index));
-        owners.erase(owners.begin() + static_cast<std::ptrdiff_t>(index));
-    }
-    EXPECT_EQ(statuses, (std::vector<int>{0, 2, 1}));
-    // A program that is not there never counts as done (under an emulator
-    // the start itself may seem to succeed).
-    if (const auto missing = children.start(fs::path("no-such-program"), {})) {
-        EXPECT_NE(platform::ChildProcesses::waitAny({*missing}).second, 0);
-    }
 }

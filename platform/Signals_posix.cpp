@@ -1,5 +1,5 @@
 // The stop request on POSIX: SIGINT and SIGTERM.
-#include "StopSignal.h"
+#include "Signals.h"
 
 #include <cerrno>
 #include <csignal>
@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace zalohy::emulator {
+namespace zalohy::platform {
 
 namespace {
 
@@ -20,7 +20,7 @@ extern "C" void onStopSignal(int) {
 
 }  // namespace
 
-bool installStopSignal(net::NativeSocket& wake, std::string& error) {
+bool watchStopRequest(NativeSocket& wake, std::string& error) {
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
@@ -38,4 +38,4 @@ bool installStopSignal(net::NativeSocket& wake, std::string& error) {
     return true;
 }
 
-}  // namespace zalohy::emulator
+}  // namespace zalohy::platform

@@ -1,13 +1,10 @@
-// The platform layer on Windows.
-#include "Platform.h"
+// Files and folders on Windows.
+#include "Files.h"
 
-#include <algorithm>
-#include <cctype>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
-#include <shellapi.h>
 
 namespace fs = std::filesystem;
 
@@ -15,60 +12,7 @@ namespace zalohy::platform {
 
 namespace {
 
-std::string utf8Of(const wchar_t* text, int length) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0u, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring wideOf(const std::string& utf8) { return pathFromUtf8(utf8).wstring(); }
-
 HANDLE handleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
-
-// The system's text for an error code in the user's language, as UTF-8. The
-// text may hold inserts such as "%1" ("Bad EXE format for %1."), which
-// FormatMessage leaves as they are: %1 is the file, the others go.
-std::string windowsErrorText(DWORD code, const std::string& file) {
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const std::string raw = n ? utf8Of(text, static_cast<int>(n)) : std::string();
-    if (text) LocalFree(text);
-    std::string reason;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '%' && i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') {
-            if (raw[i + 1] == '1' && (i + 2 >= raw.size() || raw[i + 2] < '0' || raw[i + 2] > '9')) reason += file;
-            while (i + 1 < raw.size() && raw[i + 1] >= '0' && raw[i + 1] <= '9') ++i;
-            continue;
-        }
-        reason += raw[i];
-    }
-    while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back()))) reason.pop_back();
-    if (reason.empty()) reason = "Chyba Windows " + std::to_string(code) + ".";
-    return reason;
-}
-
-// One argument quoted the way CommandLineToArgvW reads it back.
-std::wstring quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    for (auto it = arg.begin();; ++it) {
-        std::size_t slashes = 0;
-        while (it != arg.end() && *it == L'\\') ++it, ++slashes;
-        if (it == arg.end()) {
-            out.append(slashes * 2, L'\\');
-            break;
-        }
-        if (*it == L'"') {
-            out.append(slashes * 2 + 1, L'\\');
-        } else {
-            out.append(slashes, L'\\');
-        }
-        out.push_back(*it);
-    }
-    return out + L"\"";
-}
 
 }  // namespace
 
@@ -157,9 +101,6 @@ bool lockHeld(HANDLE h) {
     at.OffsetHigh = kHeldOffsetHigh;
     return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
 }
-}  // namespace
-
-namespace {
 
 // A C stream that owns the handle `h`; the handle closed when none can be made.
 std::FILE* streamOf(HANDLE h, const char* mode) {
@@ -246,134 +187,6 @@ void unlockFile(const fs::path&, std::intptr_t& lock) {
     lock = kNoLock;
 }
 
-ProcessId currentProcessId() { return static_cast<ProcessId>(GetCurrentProcessId()); }
-
-fs::path ownExecutable() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return {};
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            return fs::path(buffer);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-ChildProcesses::ChildProcesses() {
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (!job) return;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    job_ = reinterpret_cast<std::intptr_t>(job);
-}
-
-ChildProcesses::~ChildProcesses() {
-    if (job_ != -1) CloseHandle(reinterpret_cast<HANDLE>(job_));
-}
-
-std::optional<ChildProcesses::Child> ChildProcesses::start(const fs::path& program,
-                                                           const std::vector<std::string>& args) {
-    std::wstring line = quoted(program.wstring());
-    for (const std::string& arg : args) line += L" " + quoted(wideOf(arg));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                        &startup, &info))
-        return std::nullopt;
-    if (job_ != -1) AssignProcessToJobObject(reinterpret_cast<HANDLE>(job_), info.hProcess);
-    ResumeThread(info.hThread);
-    CloseHandle(info.hThread);
-    return Child{reinterpret_cast<std::intptr_t>(info.hProcess)};
-}
-
-std::pair<std::size_t, int> ChildProcesses::waitAny(const std::vector<Child>& children) {
-    std::vector<HANDLE> handles;
-    for (const Child& c : children) handles.push_back(reinterpret_cast<HANDLE>(c.handle));
-    const DWORD at = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
-    const std::size_t index = at < WAIT_OBJECT_0 + handles.size() ? at - WAIT_OBJECT_0 : 0;
-    DWORD code = 1;
-    if (at >= WAIT_OBJECT_0 + handles.size()) WaitForSingleObject(handles[0], INFINITE);
-    GetExitCodeProcess(handles[index], &code);
-    CloseHandle(handles[index]);
-    return {index, code <= 255 ? static_cast<int>(code) : -1};
-}
-
-std::optional<int> ChildProcesses::ended(const Child& child) {
-    const HANDLE process = reinterpret_cast<HANDLE>(child.handle);
-    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) return std::nullopt;
-    DWORD code = 1;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code <= 255 ? static_cast<int>(code) : -1;
-}
-
-// The job object of the parent kills the child with it.
-bool dieWithParent(ProcessId) { return true; }
-
-const char* scaleLibraryFileName() { return "TWSWTCP.DLL"; }
-
-LoadedEntry loadScaleEntry(const fs::path& library) {
-    LoadedEntry loaded;
-    HMODULE module = LoadLibraryW(library.c_str());
-    if (!module) {
-        const DWORD code = GetLastError();
-        // A 32-bit library cannot be loaded into a 64-bit program, nor the
-        // other way round.
-        loaded.wrongBitness = code == ERROR_BAD_EXE_FORMAT;
-        const std::u8string name = library.u8string();
-        loaded.reason = windowsErrorText(code, std::string(name.begin(), name.end()));
-        return loaded;
-    }
-    // The entry point has no name: it is exported by ordinal 2 only.
-    loaded.entry = reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(2)));
-    if (!loaded.entry) FreeLibrary(module);
-    // Otherwise the library stays loaded until the program ends.
-    return loaded;
-}
-
-std::tm localTime(std::time_t when) {
-    std::tm local{};
-    localtime_s(&local, &when);
-    return local;
-}
-
-std::string computerName() {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!GetComputerNameW(name, &length)) return {};
-    return utf8Of(name, static_cast<int>(length));
-}
-
-void prepareConsole(int& argc, char**& argv) {
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!wide) return;  // keep the ANSI arguments rather than none
-    // Kept for the whole run: argv points into them.
-    static std::vector<std::string> texts;
-    static std::vector<char*> pointers;
-    texts.clear();
-    for (int i = 0; i < count; ++i) texts.push_back(utf8Of(wide[i], -1).c_str());
-    LocalFree(wide);
-    pointers.clear();
-    for (std::string& text : texts) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    argc = count;
-    argv = pointers.data();
-}
-
-void prepareConsoleOutput() {
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    SetConsoleOutputCP(CP_UTF8);
-}
-
 // A shared file's lock lies beyond any end too, as a held file's does.
 namespace {
 constexpr DWORD kSharedOffsetHigh = 0x7FFFFFFE;
@@ -420,5 +233,4 @@ void unlockSharedFile(std::FILE* file) {
 bool truncateOpenFile(std::FILE* file, std::int64_t size) {
     return std::fflush(file) == 0 && _chsize_s(_fileno(file), size) == 0;
 }
-
 }  // namespace zalohy::platform

@@ -1,22 +1,13 @@
-// The platform layer on Linux and other POSIX systems.
-#include "Platform.h"
+// Files and folders on Linux and other POSIX systems.
+#include "Files.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -212,99 +203,6 @@ void unlockFile(const fs::path& lockFile, std::intptr_t& lock) {
     lock = kNoLock;
 }
 
-ProcessId currentProcessId() { return ::getpid(); }
-
-fs::path ownExecutable() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::path() : self;
-}
-
-ChildProcesses::ChildProcesses() = default;
-ChildProcesses::~ChildProcesses() = default;
-
-std::optional<ChildProcesses::Child> ChildProcesses::start(const fs::path& program,
-                                                           const std::vector<std::string>& args) {
-    std::vector<std::string> all{program.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
-    return Child{pid};
-}
-
-std::pair<std::size_t, int> ChildProcesses::waitAny(const std::vector<Child>& children) {
-    for (;;) {
-        int raw = 0;
-        const pid_t pid = ::waitpid(-1, &raw, 0);
-        if (pid < 0 && errno == EINTR) continue;
-        for (std::size_t i = 0; i < children.size(); ++i)
-            if (children[i].handle == pid) return {i, WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
-        if (pid < 0) return {0, -1};
-    }
-}
-
-std::optional<int> ChildProcesses::ended(const Child& child) {
-    int raw = 0;
-    pid_t pid;
-    while ((pid = ::waitpid(static_cast<pid_t>(child.handle), &raw, WNOHANG)) < 0 && errno == EINTR) {
-    }
-    if (pid == 0) return std::nullopt;
-    return pid > 0 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-bool dieWithParent(ProcessId parent) {
-#ifdef __linux__
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // The parent may have ended before the request: then nobody kills us.
-    return ::getppid() == parent;
-#else
-    (void)parent;
-    return true;
-#endif
-}
-
-const char* scaleLibraryFileName() { return "libtwswtcp.so"; }
-
-LoadedEntry loadScaleEntry(const fs::path& library) {
-    LoadedEntry loaded;
-    void* module = ::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* why = ::dlerror();
-        loaded.reason = why ? why : "unknown error";
-        return loaded;
-    }
-    ::dlerror();
-    void* symbol = ::dlsym(module, "twswtcp_entry");
-    if (!symbol) {
-        const char* why = ::dlerror();
-        loaded.reason = why ? why : "no entry point twswtcp_entry";
-        ::dlclose(module);
-        return loaded;
-    }
-    // The library stays loaded until the program ends.
-    loaded.entry = symbol;
-    return loaded;
-}
-
-std::tm localTime(std::time_t when) {
-    std::tm local{};
-    ::localtime_r(&when, &local);
-    return local;
-}
-
-std::string computerName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) return {};
-    return name;
-}
-
-void prepareConsole(int&, char**&) {}
-
-void prepareConsoleOutput() {}
-
 std::FILE* openSharedFile(const fs::path& path, bool& notAFile) {
     notAFile = false;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
@@ -330,5 +228,4 @@ void unlockSharedFile(std::FILE* file) { ::flock(::fileno(file), LOCK_UN); }
 bool truncateOpenFile(std::FILE* file, std::int64_t size) {
     return std::fflush(file) == 0 && ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0;
 }
-
 }  // namespace zalohy::platform

@@ -1,24 +1,18 @@
-// What differs between POSIX and Windows, behind one interface: files and
-// folders (wide names, sync, exclusive creation, renames that never replace,
-// files held by a running job), processes (own path, children that die with
-// their parent), the scale library's loading, local time and the console.
-// Platform_posix.cpp and Platform_win32.cpp implement it; the build takes
-// one. Paths are std::filesystem::path; UTF-8 only where text meets the
-// system (command lines, error texts).
+// Files and folders where POSIX and Windows differ: wide names, sync,
+// exclusive creation, renames that never replace, files held by a running
+// job, the lock of a folder and of a shared file. Files_posix.cpp and
+// Files_win32.cpp implement it; the build takes one. Paths are
+// std::filesystem::path; UTF-8 only where text meets the system.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace zalohy::platform {
-
-// ------------------------------------------------------------------ files
 
 // A path from UTF-8 text: its bytes as they are on POSIX, wide characters on
 // Windows (never through the ANSI code page).
@@ -104,77 +98,6 @@ LockAttempt tryLockFile(const std::filesystem::path& lockFile, std::intptr_t& lo
 void unlockFile(const std::filesystem::path& lockFile, std::intptr_t& lock);
 
 // `digits` random lower-case hexadecimal digits (at most 16), for names of
-// temporary files and folders (File.cpp: the same on every system).
+// temporary files and folders (Files.cpp: the same on every system).
 std::string randomHex(int digits);
-
-// -------------------------------------------------------------- processes
-
-using ProcessId = std::int64_t;
-ProcessId currentProcessId();
-// The running program's own file, or an empty path when it cannot be told.
-std::filesystem::path ownExecutable();
-
-// Child processes that die with this one: on Windows they belong to a job
-// object that kills them when this process ends; on Linux the child asks for
-// the same itself (dieWithParent).
-class ChildProcesses {
-public:
-    struct Child {
-        std::intptr_t handle = -1;  // a process handle or a process id
-    };
-    ChildProcesses();
-    ~ChildProcesses();
-    ChildProcesses(const ChildProcesses&) = delete;
-    ChildProcesses& operator=(const ChildProcesses&) = delete;
-
-    // Starts `program` with `args` (UTF-8, each reaching the child intact),
-    // with this process's environment and working folder.
-    std::optional<Child> start(const std::filesystem::path& program, const std::vector<std::string>& args);
-    // Waits for one of `children` to end: its index and its exit status, -1
-    // when it did not end normally (a signal, a status beyond 255).
-    static std::pair<std::size_t, int> waitAny(const std::vector<Child>& children);
-    // The same for one child without waiting: nothing while it runs. An ended
-    // child is let go of (ask once).
-    static std::optional<int> ended(const Child& child);
-
-private:
-    // The job object on Windows; unused on POSIX, where each child asks itself.
-    [[maybe_unused]] std::intptr_t job_ = -1;
-};
-
-// Called first in a child process: the child is killed when its parent ends
-// (Linux). False when the process that started it, `parent`, is gone already.
-bool dieWithParent(ProcessId parent);
-
-// ------------------------------------------------------------ scale library
-
-// "libtwswtcp.so" or "TWSWTCP.DLL".
-const char* scaleLibraryFileName();
-// Loads the library for good and finds its entry point (twswtcp_entry; on
-// Windows the export by ordinal 2). On failure `entry` is null and `reason`
-// says why in the system's words (empty: a Windows library without the
-// export by ordinal 2); `wrongBitness` when the library was built for the
-// other word size.
-struct LoadedEntry {
-    void* entry = nullptr;
-    std::string reason;
-    bool wrongBitness = false;
-};
-LoadedEntry loadScaleEntry(const std::filesystem::path& library);
-
-// ---------------------------------------------------------- time, console
-
-std::tm localTime(std::time_t when);
-// This computer's name as the network knows it (UTF-8); empty when unknown.
-std::string computerName();
-
-// A console program's start: stdout and stderr take bytes as written (a line
-// ends in LF on Windows too, not CR LF), and argv holds the command line as
-// UTF-8 (on Windows rebuilt from the wide command line, so a name such as
-// C:\Users\Jiří\... reaches the program intact). Nothing elsewhere.
-void prepareConsole(int& argc, char**& argv);
-// stdout and stderr take UTF-8 bytes as written: binary mode and the
-// console's UTF-8 code page on Windows; nothing elsewhere.
-void prepareConsoleOutput();
-
 }  // namespace zalohy::platform
