@@ -2,16 +2,13 @@
 
 #include "DatedArchives.h"
 
-#include "BackupArchive.h"
-#include "BackupDialog.h"
-#include "ConsolePort.h"
-#include "DataKind.h"
 #include "AtomicWrite.h"
-#include "Platform.h"
-#include "WorkingFiles.h"
+#include "BackupRun.h"
+#include "DataKind.h"
 #include "Platform.h"
 #include "ScaleCommand.h"
-#include "SendDialog.h"
+#include "SendRun.h"
+#include "WorkingFiles.h"
 
 #include <algorithm>
 #include <ctime>
@@ -107,47 +104,52 @@ bool bindLibrary() {
 
 namespace {
 
-// Whether the archive's directory lists every kind of the set.
-bool archiveHolds(const std::string& path, const KindSet& kinds) {
-    BackupArchive archive(path);
-    std::array<std::int32_t, 10> ids{};
-    if (!archive.ReadDirectory(ids)) return false;
-    for (std::size_t i = 0; i < kinds.size(); ++i)
-        if (kinds[i] && ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] != kDataKinds[i].id)
-            return false;
-    return true;
-}
-
 std::string withStatus(const std::string& text, int status) {
     return text + " (stav " + std::to_string(status) + ")";
 }
 
+// A run's report on the console: its lines and status lines on stdout (a
+// status line only when it changes), each box on stderr as "caption: text"
+// on one line; the list run's pause says nothing.
+class ConsoleReport : public RunReport {
+public:
+    explicit ConsoleReport(JobOutput& out) : out_(out) {}
+    void line(const std::string& text) override { out_.write(false, text + "\n"); }
+    void message(const std::string& text, const std::string& caption) override {
+        out_.write(true, caption + ": " + asOneLine(text) + "\n");
+    }
+    void warning(const std::string& text, const std::string& caption) override { message(text, caption); }
+    void status(const std::string& text) override {
+        if (text.empty() || text == printedStatus_) return;
+        printedStatus_ = text;
+        line(text);
+    }
+
+private:
+    JobOutput& out_;
+    std::string printedStatus_;
+};
+
 }  // namespace
 
-// The dialog shown, the address typed, the kinds ticked, "Ulož" pressed and
-// the archive chosen.
-bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds, int* status,
+bool backUpScale(const std::string& address, const fs::path& archive, const KindSet& kinds, int* status,
                  JobOutput& out) {
-    ConsolePort port(kBackupDialogForm);
-    port.setSink([&out](bool error, const std::string& text) { out.write(error, text); });
-    port.setChosenFile(archive);
-    BackupDialog dialog(port, std::string());  // no settings file: its FormClose is never called
-    dialog.FormActivate();
-    port.setEditText(Control::EditScaleNumber, address);
-    for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
-    const RunResult run = dialog.SaveToArchiveClick();
+    ConsoleReport report(out);
+    const RunResult run = BackupRun({address, archive, kinds, BackupRequest::Existing::Refuse}, report).run();
     if (status) *status = run.failedStatus();
-    if (!run.complete || port.problemBoxes() > 0) return false;
-    if (archiveHolds(archive, kinds)) return true;
-    complain(archive + " neobsahuje všechny zazálohované druhy dat", out);
-    return false;
+    if (!run.complete) return false;
+    const std::optional<KindSet> held = heldKinds(archive, nullptr);
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        if (kinds[i] && !(held && (*held)[i]))
+            return complain(files::toUtf8(archive) + " neobsahuje všechny zazálohované druhy dat", out), false;
+    return true;
 }
 
 Placed backUpInPlace(const std::string& address, const fs::path& target, const KindSet& kinds, files::Replace replace,
                      int* status, JobOutput& out) {
     const std::optional<fs::path> temp = files::temporaryNameBeside(target);
     if (!temp) return Placed::NoTemporary;
-    if (!backUpScale(address, files::toUtf8(*temp), kinds, status, out)) {
+    if (!backUpScale(address, *temp, kinds, status, out)) {
         files::removeQuietly(*temp);
         return Placed::Incomplete;
     }
@@ -207,42 +209,35 @@ bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const st
     return force;
 }
 
-bool sendToScale(const SendRequest& request, JobOutput& out, int* status) {
-    const ConsolePort::Sink sink = [&out](bool error, const std::string& text) { out.write(error, text); };
-    ConsolePort runnerPort(kBackupDialogForm);
-    runnerPort.setSink(sink);
-    ConsolePort port(kSendDialogForm);
-    port.setSink(sink);
-    port.setChosenFile(request.archive);
-    BackupDialog runner(runnerPort, std::string());  // the send dialog's transfers go through it
-    SendDialog dialog(port, runner);
-    dialog.FormActivate();
-    dialog.FileSelectBtnClick();
-    if (port.problemBoxes() > 0) return complain("nelze číst archiv " + request.archive, out), false;
-    if (request.kinds) {
-        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
-            if ((*request.kinds)[i] && !port.isEnabled(kDataKinds[i].checkBox) && !request.onlyHeld)
-                return complain(request.archive + " neobsahuje " + kKindWords[i], out), false;
-        for (std::size_t i = 0; i < kDataKinds.size(); ++i)
-            port.setChecked(kDataKinds[i].checkBox,
-                            (*request.kinds)[i] && port.isEnabled(kDataKinds[i].checkBox));
+RunResult sendToScale(const ScaleSend& send, JobOutput& out) {
+    ConsoleReport report(out);
+    const std::string archive = files::toUtf8(send.archive);
+    SendRequest request{send.address, send.archive, send.kinds.value_or(KindSet{}), send.listed};
+    KindSet replaced = request.kinds;
+    if (send.listed) {
+        replaced[kImage] = false;  // never sent to a list
+    } else {
+        report.line(archive);
+        const std::optional<KindSet> held = heldKinds(send.archive, &report);
+        if (!held) return complain("nelze číst archiv " + archive, out), RunResult{};
+        for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
+            if (send.kinds && (*send.kinds)[i] && !(*held)[i] && !send.onlyHeld)
+                return complain(archive + " neobsahuje " + kKindWords[i], out), RunResult{};
+            request.kinds[i] = (*held)[i] && (!send.kinds || (*send.kinds)[i]);
+        }
+        // An archive that holds none of the kinds asked for has nothing to
+        // send: the run must not report a send that sent nothing.
+        if (std::none_of(request.kinds.begin(), request.kinds.end(), [](bool kind) { return kind; }))
+            return complain(archive + " neobsahuje žádný z vybraných druhů dat; do váhy nebylo nic odesláno", out),
+                   RunResult{};
+        replaced = request.kinds;
     }
-    // An archive that holds none of the kinds asked for has nothing to send:
-    // the run must not report a send that sent nothing.
-    if (std::none_of(kDataKinds.begin(), kDataKinds.end(), [&](const DataKind& kind) { return port.isChecked(kind.checkBox); }))
-        return complain(request.archive + " neobsahuje žádný z vybraných druhů dat; do váhy nebylo nic odesláno", out),
-               false;
-    port.setEditText(Control::EditScaleNumber, request.address);
-    if (request.safetyFolder) {
-        KindSet ticked{};
-        for (std::size_t i = 0; i < kDataKinds.size(); ++i) ticked[i] = port.isChecked(kDataKinds[i].checkBox);
-        if (!backUpBeforeSend(request.address, ticked, *request.safetyFolder, request.force, out)) return false;
-    }
-    const RunResult run = dialog.SendFormatBtnClick();
-    if (status) *status = run.failedStatus();
-    if (run.complete && port.problemBoxes() + runnerPort.problemBoxes() == 0) return true;
-    complain("odeslání do váhy " + request.address + " není úplné", out);
-    return false;
+    if (send.safetyFolder && !backUpBeforeSend(send.address, replaced, *send.safetyFolder, send.force, out))
+        return {};
+    LibraryRunner runner(report);
+    const RunResult run = SendRun(std::move(request), report, runner).run();
+    if (!send.listed && !run.complete) complain("odeslání do váhy " + send.address + " není úplné", out);
+    return run;
 }
 
 ScaleCheck askShopName(const std::string& address) {

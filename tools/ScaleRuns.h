@@ -6,6 +6,7 @@
 
 #include "AtomicWrite.h"
 #include "Command.h"
+#include "RunResult.h"
 
 #include <array>
 #include <filesystem>
@@ -14,8 +15,6 @@
 
 namespace zalohy {
 
-using KindSet = std::array<bool, 6>;
-inline constexpr KindSet kAllKinds{true, true, true, true, true, true};
 // The words of --kinds, in the order of kDataKinds: the check boxes' captions
 // in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
 // as "presety" after its box, PLU soubor, Image soubor).
@@ -50,11 +49,10 @@ bool enterWorkFolder(const Call& call);
 // Binds the scale library beside zaltool; false with a line saying why.
 bool bindLibrary();
 
-// The backup dialog's run for one scale into `archive`, as a user would
-// start it; true when it completed with every kind and no failure box, and
-// the archive holds every kind. Its lines go to `out`; `status`, when given,
+// The backup run for one scale into `archive`, its lines to `out`; true when
+// it completed and the archive holds every kind. `status`, when given,
 // receives the library's status of the transfer that failed (0: none did).
-bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds,
+bool backUpScale(const std::string& address, const std::filesystem::path& archive, const KindSet& kinds,
                  int* status = nullptr, JobOutput& out = runOutput());
 
 // The backup run into a free temporary name beside `target`, the complete
@@ -82,22 +80,25 @@ std::string archiveName(const std::string& address, const std::string& date);
 // or `force` is given (then the failure is still reported).
 bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
                       JobOutput& out);
-// The send dialog's run to one scale, as a user would start it: the archive
-// chosen (which ticks the kinds it holds), the kinds of `kinds` ticked instead
-// when given (a kind the archive does not hold is refused, or with
-// `onlyHeld` left out), the address typed, the backup of `safetyFolder` made
-// first when given, and "Odeslat" pressed. Runs in the working folder with the
-// library bound; its lines go to `out`, the failure's line too. `status`
-// receives the library's status of the transfer that failed (0: none did).
-struct SendRequest {
-    std::string archive;  // absolute
+// The send run to one scale for send, restore-list and a job of send-list:
+// the archive's kinds read (which send and restore-list say, as the dialog
+// shows the chosen archive's name), the kinds of `kinds` sent instead when
+// given (a kind the archive does not hold is refused, or with `onlyHeld` left
+// out), the backup of `safetyFolder` made first when given, then the run.
+// Runs in the working folder with the library bound; its lines go to `out`,
+// a refusal's line too (not started: not complete, status 0).
+struct ScaleSend {
+    std::filesystem::path archive;  // absolute
     std::string address;
     std::optional<KindSet> kinds;
     bool onlyHeld = false;
+    // One scale of send-list: its kinds already checked against the archive,
+    // the image never sent, a failed extraction stops the list.
+    bool listed = false;
     std::optional<std::string> safetyFolder;
     bool force = false;
 };
-bool sendToScale(const SendRequest& request, JobOutput& out, int* status = nullptr);
+RunResult sendToScale(const ScaleSend& send, JobOutput& out);
 
 // The safety archive's name for `address` made at `stamp` ("YYYY-MM-DD-HHMMSS").
 std::string safetyArchiveName(const std::string& address, const std::string& stamp);

@@ -15,7 +15,7 @@ Exit backup(const Call& call) {
     if (files::exists(files::toPath(archive)) && !overwrite) return complain(archive + " už existuje; nahradí ho jen --overwrite");
     if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
     if (!overwrite) {
-        if (backUpScale(address, archive, kinds)) return Exit::Done;
+        if (backUpScale(address, files::toPath(archive), kinds)) return Exit::Done;
         return complain("záloha váhy " + address + " není úplná");
     }
     // The older archive is replaced only by a complete one: the run writes a

@@ -21,8 +21,8 @@ namespace {
 // of what it replaces when a folder for that is given.
 int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;
-    SendRequest request;
-    request.archive = args[0];
+    ScaleSend request;
+    request.archive = files::toPath(args[0]);
     request.address = args[1];
     request.kinds = kindsFromArgument(args[2]);
     request.onlyHeld = true;
@@ -30,11 +30,11 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
         request.safetyFolder = args[3];
         request.force = args[4] == "1";
     }
-    int status = 0;
-    const bool sent = sendToScale(request, out, &status);
+    const RunResult run = sendToScale(request, out);
+    const int status = run.failedStatus();
     out.result(std::to_string(status));
-    const std::string name = files::toUtf8(files::toPath(request.archive).filename());
-    if (sent) {
+    const std::string name = files::toUtf8(request.archive.filename());
+    if (run.complete) {
         say(request.address + ": obnoveno z " + name, out);
         return 0;
     }

@@ -10,15 +10,15 @@ namespace zalohy {
 namespace {
 
 Exit send(const Call& call) {
-    SendRequest request;
-    request.archive = absolutePath(call.operands[0]);
+    ScaleSend request;
+    request.archive = files::toPath(absolutePath(call.operands[0]));
     request.address = call.operands[1];
     request.kinds = kindsOption(call);
     request.safetyFolder = backupFirstOption(call);
     request.force = call.has("force");
     if (request.safetyFolder && !prepareSafetyFolder(*request.safetyFolder)) return Exit::Failed;
     if (!enterWorkFolder(call) || !bindLibrary()) return Exit::Failed;
-    return sendToScale(request, runOutput()) ? Exit::Done : Exit::Failed;
+    return sendToScale(request, runOutput()).complete ? Exit::Done : Exit::Failed;
 }
 
 const CommandRegistration registered{
