@@ -6,6 +6,7 @@
 #include "WorkingFiles.h"
 #include "ListRun.h"
 #include "DatedArchives.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 
 #include <map>
@@ -85,14 +86,11 @@ Exit restoreList(const Call& call) {
             for (const std::string& name : future->second)
                 job.lead += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
         if (const auto found = archives.byPart.find(part); found != archives.byPart.end()) {
+            chosen = newestSound(folder, found->second);
             for (const Generation& generation : found->second) {
-                const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
-                if (state == Generation::State::Sound) {
-                    chosen = &generation;
-                    break;
-                }
+                if (&generation == chosen) break;
                 job.lead += entry.address + ": " + generation.name +
-                            (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
+                            (generation.state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
                             ", přeskočen\n";
             }
         }

@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "WorkingFiles.h"
 #include "ListRun.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 #include "SendRun.h"
 

@@ -2,6 +2,7 @@
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 
 namespace fs = std::filesystem;

@@ -1,0 +1,45 @@
+// The options of zaltool's runs against scales and what they set up: the
+// kinds of --kinds, the folder of --backup-first, the operands taken against
+// the start folder, the working folder of --work and the scale library
+// beside zaltool.
+#pragma once
+
+#include "Command.h"
+#include "RunResult.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace zalohy {
+
+// The words of --kinds, in the order of kDataKinds: the check boxes' captions
+// in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
+// as "presety" after its box, PLU soubor, Image soubor).
+inline constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "nazev", "presety", "plu", "image"};
+
+// A set of kinds as a job's argument ("110000") and back.
+std::string kindsArgument(const KindSet& kinds);
+KindSet kindsFromArgument(const std::string& text);
+
+// The options every run takes, and those of some.
+inline const Option kKindsOption{"kinds", "LIST"};
+inline const Option kWorkOption{"work", "DIR"};
+inline const Option kJobsOption{"jobs", "N"};
+inline const Option kBackupFirstOption{"backup-first", "DIR"};
+inline const Option kForceOption{"force"};
+
+// --kinds as a set, nothing when not given; an unknown word is a UsageError.
+std::optional<KindSet> kindsOption(const Call& call);
+// --backup-first as an absolute folder, nothing when not given; --force
+// without it is a UsageError.
+std::optional<std::string> backupFirstOption(const Call& call);
+// Operands name files against the folder zaltool was started in, not the
+// working folder of --work.
+std::string absolutePath(const std::string& given);
+// Enters the --work folder, when given; false with a line saying why.
+bool enterWorkFolder(const Call& call);
+// Binds the scale library beside zaltool; false with a line saying why.
+bool bindLibrary();
+
+}  // namespace zalohy
