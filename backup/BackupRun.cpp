@@ -121,7 +121,7 @@ RunResult BackupRun::run() {
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
     if (!folderLock.acquire()) return warn(folderLock.problem()), result_;
-    const BusyReport busy(report_);
+    const auto busy = report_.busyWhileHeld();
     Told told(*this);
     BackupArchive archive(shown, &told);
     ok_ = true;

@@ -7,6 +7,7 @@
 #include "Report.h"
 #include "WindowPort.h"
 
+#include <memory>
 #include <string>
 
 namespace zalohy {
@@ -27,6 +28,11 @@ public:
     virtual void pause() {}
     // The run is under way (true) or over.
     virtual void busy(bool) {}
+    // Busy until the value returned goes out of scope.
+    [[nodiscard]] auto busyWhileHeld() {
+        busy(true);
+        return std::unique_ptr<RunReport, void (*)(RunReport*)>(this, [](RunReport* report) { report->busy(false); });
+    }
 };
 
 // The run's report shown in a window.
@@ -48,18 +54,6 @@ public:
 
 private:
     WindowPort& window_;
-};
-
-// Holds a report busy for a scope.
-class BusyReport {
-public:
-    explicit BusyReport(RunReport& report) : report_(report) { report_.busy(true); }
-    ~BusyReport() { report_.busy(false); }
-    BusyReport(const BusyReport&) = delete;
-    BusyReport& operator=(const BusyReport&) = delete;
-
-private:
-    RunReport& report_;
 };
 
 }  // namespace zalohy

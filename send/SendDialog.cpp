@@ -122,7 +122,7 @@ ListRunResult SendDialog::SendByListClick() {
 
     FolderLock folderLock;  // another run in this working folder would read this run's status
     if (!folderLock.acquire()) return report_.warning(folderLock.problem(), kWarningCaption), result;
-    const BusyReport busy(report_);
+    const auto busy = report_.busyWhileHeld();
     const auto show = [&](const std::string& line) {
         result.lines.push_back(line);
         window_.addLine(line);

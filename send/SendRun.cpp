@@ -85,7 +85,7 @@ RunResult SendRun::run() {
     }
     FolderLock folderLock;  // another run in this working folder would read this run's status
     if (!folderLock.acquire()) return report_.warning(folderLock.problem(), kWarningCaption), result_;
-    const BusyReport busy(report_);
+    const auto busy = report_.busyWhileHeld();
     return toOneScale(archive);
 }
 
