@@ -31,8 +31,8 @@ Placed backUpInPlace(const std::string& address, const std::filesystem::path& ta
 std::string communicationFailureLine(const std::string& address, int status);
 
 // The send run to one scale for send, restore-list and a job of send-list:
-// the archive's kinds read (which send and restore-list say, as the dialog
-// shows the chosen archive's name), the kinds of `kinds` sent instead when
+// the archive's kinds read (send and restore-list first say its name, as
+// the send dialog shows the archive chosen), the kinds of `kinds` sent instead when
 // given (a kind the archive does not hold is refused, or with `onlyHeld` left
 // out), the backup of `safetyFolder` made first when given, then the run.
 // Runs in the working folder with the library bound; its lines go to `out`,

@@ -1,4 +1,4 @@
-// zaltool backup ADDRESS ARCHIVE: the backup dialog's run for one scale.
+// zaltool backup ADDRESS ARCHIVE: the backup run for one scale.
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"

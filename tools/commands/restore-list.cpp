@@ -17,8 +17,8 @@ namespace zalohy {
 
 namespace {
 
-// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send dialog's run
-// to this one scale with the kinds of KINDS the archive holds, after a backup
+// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send run to this
+// one scale with the kinds of KINDS the archive holds, after a backup
 // of what it replaces when a folder for that is given.
 int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;

@@ -1,5 +1,5 @@
-// zaltool send-list ARCHIVE LIST: the send dialog's list run, each scale of
-// the list a job of the job runner.
+// zaltool send-list ARCHIVE LIST: the send run to every scale of the list, as
+// the send dialog's list run sends, each scale a job of the job runner.
 #include "DataKind.h"
 #include "AtomicWrite.h"
 #include "Platform.h"
@@ -15,8 +15,8 @@ namespace zalohy {
 
 namespace {
 
-// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send dialog's
-// list run for this one scale, after a backup of what it replaces when a
+// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send run for this
+// one scale of the list, after a backup of what it replaces when a
 // folder for that is given.
 int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if ((args.size() != 3 && args.size() != 5) || !bindLibrary()) return 1;

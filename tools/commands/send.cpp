@@ -1,4 +1,4 @@
-// zaltool send ARCHIVE ADDRESS: the send dialog's run to one scale.
+// zaltool send ARCHIVE ADDRESS: the send run to one scale.
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
