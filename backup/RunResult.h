@@ -9,6 +9,10 @@
 
 namespace zalohy {
 
+// A set of kinds of data, in the order of kDataKinds.
+using KindSet = std::array<bool, 6>;
+inline constexpr KindSet kAllKinds{true, true, true, true, true, true};
+
 // One kind of data in one run, in the order of kDataKinds.
 struct KindOutcome {
     bool tried = false;  // the run reached this kind

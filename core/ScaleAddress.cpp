@@ -40,14 +40,6 @@ const char* addressProblemText(AddressProblem problem) {
     return "";
 }
 
-bool acceptScaleAddress(WindowPort& window, std::string_view address) {
-    const AddressProblem problem = checkScaleAddress(address);
-    if (problem == AddressProblem::None) return true;
-    window.messageBox(std::string(addressProblemText(problem)) + "\nOpravte adresu váhy a opakujte zadání",
-                      "Ne zrovna dobrá zpráva", kMbOk | kMbIconWarning);
-    return false;
-}
-
 std::vector<FileFilter> archiveFileFilters() {
     return {{"Soubory zaloh (*.zal)", "*.zal"}, {"Všechny soubory (*.*)", "*.*"}};
 }

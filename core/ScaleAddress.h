@@ -7,8 +7,6 @@
 
 namespace zalohy {
 
-class WindowPort;
-
 // NotInFileName: a character Windows does not allow in a file name: * ? " < >
 // and | on every platform (no scale address holds one, and a list written on
 // Linux must work on Windows), and : on Windows, where it would name an NTFS
@@ -20,9 +18,5 @@ AddressProblem checkScaleAddress(std::string_view address);
 
 // A short Czech sentence naming the problem (UTF-8), empty for None.
 const char* addressProblemText(AddressProblem problem);
-
-// True when address can name a scale. Otherwise shows a warning box in
-// window that says what is wrong, and returns false.
-bool acceptScaleAddress(WindowPort& window, std::string_view address);
 
 }  // namespace zalohy

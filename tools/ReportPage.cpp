@@ -25,30 +25,14 @@ namespace {
 // Compares what the two newest sound generations hold, kind by kind.
 void compareNewest(ScaleSurvey& scale, OpenArchive& newest, OpenArchive& previous) {
     scale.compared = ScaleSurvey::Compared::Done;
-    for (const DataKind& kind : kDataKinds) {
-        const std::size_t slot = static_cast<std::size_t>(archiveSlotOf(kind.id));
-        const ArchiveSlot& a = newest.header.slots[slot];
-        const ArchiveSlot& b = previous.header.slots[slot];
-        const bool inA = a.id == kind.id, inB = b.id == kind.id;
-        if (!inA && !inB) continue;
-        const Compared compared = inA != inB ? Compared::Different : compareMembers(newest, a, previous, b);
-        if (compared == Compared::Unreadable) {
+    for (const KindCompared& kind : compareArchives(newest, previous)) {
+        if (kind.compared == Compared::Unreadable) {
             scale.compared = ScaleSurvey::Compared::Unreadable;
             scale.changed.clear();
             return;
         }
-        if (compared == Compared::Different) scale.changed.push_back(kind.id);
+        if (kind.compared == Compared::Different) scale.changed.push_back(kind.kind->id);
     }
-}
-
-// Opens a generation and judges it by the one rule of a sound archive.
-Generation::State openGeneration(const fs::path& path, OpenArchive& archive) {
-    switch (openSoundArchive(path, archive)) {
-    case ArchiveState::Sound: return Generation::State::Sound;
-    case ArchiveState::Unopenable: return Generation::State::Gone;  // pruned meanwhile, or locked
-    case ArchiveState::Unsound: break;
-    }
-    return Generation::State::Unsound;
 }
 
 void surveyArchives(ScaleSurvey& scale, const fs::path& folder, Day today, const ReportOptions& options) {
@@ -77,10 +61,8 @@ void surveyArchives(ScaleSurvey& scale, const fs::path& folder, Day today, const
     const Generation& newest = scale.generations[static_cast<std::size_t>(scale.newest)];
     scale.ageDays = std::max(0, static_cast<int>((today - newest.day).count()));
     scale.stale = scale.ageDays > options.staleDays;
-    for (const DataKind& kind : kDataKinds) {
-        const ArchiveSlot& slot = open[0].header.slots[static_cast<std::size_t>(archiveSlotOf(kind.id))];
-        if (slot.id == kind.id) scale.members.push_back({kind.id, memberSize(slot)});
-    }
+    for (const DataKind& kind : kDataKinds)
+        if (const ArchiveSlot* slot = open[0].header.memberOf(kind.id)) scale.members.push_back({kind.id, memberSize(*slot)});
     if (found == 2) compareNewest(scale, open[0], open[1]);
 }
 

@@ -1,65 +1,22 @@
-// What zaltool's runs against scales share: the kinds of --kinds, the scale
-// library beside zaltool, the backup dialog's run for one scale, the names of
-// dated archives, the backup before a send and the check whether a scale
-// answers.
+// zaltool's runs for one scale: the backup run and the send run started with
+// a report on the console, and the lines a list job says of them.
 #pragma once
 
 #include "AtomicWrite.h"
 #include "Command.h"
+#include "RunOptions.h"
+#include "RunResult.h"
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 namespace zalohy {
 
-using KindSet = std::array<bool, 6>;
-inline constexpr KindSet kAllKinds{true, true, true, true, true, true};
-// The words of --kinds, in the order of kDataKinds: the check boxes' captions
-// in Czech without diacritics (Formáty, Texty, Název obchodu, Rychloklávesy
-// as "presety" after its box, PLU soubor, Image soubor).
-inline constexpr std::array<const char*, 6> kKindWords{"formaty", "texty", "nazev", "presety", "plu", "image"};
-
-// A set of kinds as a job's argument ("110000") and back.
-std::string kindsArgument(const KindSet& kinds);
-KindSet kindsFromArgument(const std::string& text);
-
-// The options every run takes, and those of some, declared once.
-inline const Option kKindsOption{"kinds", "DRUHY",
-                                 "druhy dat oddělené čárkou: formaty,texty,nazev,presety,plu,image\n"
-                                 "(výchozí: všech šest; send, send-list, restore-list: ty, které archiv obsahuje)"};
-inline const Option kWorkOption{"work", "SLOŽKA",
-                                "pracovní složka, kde leží soubory knihovny vah (výchozí: aktuální složka)"};
-inline const Option kBackupFirstOption{"backup-first", "SLOŽKA",
-                                       "nejdřív z váhy zazálohuje druhy dat, které se budou odesílat, do\n"
-                                       "SLOŽKA/ADRESA-RRRR-MM-DD-HHMMSS-pred-odeslanim.zal (chybějící SLOŽKU\n"
-                                       "vytvoří); když záloha selže, nic se neodešle"};
-inline const Option kForceOption{"force", nullptr, "odešle i tehdy, když záloha z --backup-first selže"};
-
-// --kinds as a set, nothing when not given; an unknown word is a UsageError.
-std::optional<KindSet> kindsOption(const Call& call);
-// --backup-first as an absolute folder, nothing when not given; --force
-// without it is a UsageError.
-std::optional<std::string> backupFirstOption(const Call& call);
-// The folder of --backup-first made ready before anything is sent: one that
-// is missing is created (one level, like mkdir) and said; false, with a line
-// saying why, when it is no folder or cannot be made. A dry run creates
-// nothing. `tell`: the line on standard output (not among --json's lines).
-bool prepareSafetyFolder(const std::string& folder, JobOutput& out, bool dryRun = false, bool tell = true);
-// Operands name files against the folder zaltool was started in, not the
-// working folder of --work.
-std::string absolutePath(const std::string& given);
-// Enters the --work folder, when given; false with a line saying why.
-bool enterWorkFolder(const Call& call);
-// Binds the scale library beside zaltool; false with a line to `out` saying why.
-bool bindLibrary(JobOutput& out);
-
-// The backup dialog's run for one scale into `archive`, as a user would
-// start it; true when it completed with every kind and no failure box, and
-// the archive holds every kind. Its lines go to `out`; `status`, when given,
+// The backup run for one scale into `archive`, its lines to `out`; true when
+// it completed and the archive holds every kind. `status`, when given,
 // receives the library's status of the transfer that failed (0: none did).
-bool backUpScale(const std::string& address, const std::string& archive, const KindSet& kinds,
+bool backUpScale(const std::string& address, const std::filesystem::path& archive, const KindSet& kinds,
                  int* status, JobOutput& out);
 
 // The backup run into a free temporary name beside `target`, the complete
@@ -73,54 +30,27 @@ Placed backUpInPlace(const std::string& address, const std::filesystem::path& ta
 // "127.0.0.5: Chyba komunikace s váhou (stav 5)".
 std::string communicationFailureLine(const std::string& address, int status);
 
-// The local time as strftime's `format` gives it; today's date as YYYY-MM-DD;
-// "<address>-<date>.zal", the address written as archiveNamePart writes it.
-std::string localTime(const char* format);
-std::string today();
-std::string archiveName(const std::string& address, const std::string& date);
-
-// send --backup-first=DIR: backs up from the scale at `address` the kinds
-// about to be sent into DIR/<address>-<date>-<time>-pred-odeslanim.zal,
-// through a temporary name that takes the final one only when the archive is
-// complete, and never over an existing file. Runs in the working folder, with
-// the library bound. True when the send may go on: the backup is complete,
-// or `force` is given (then the failure is still reported).
-bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
-                      JobOutput& out);
-// The send dialog's run to one scale, as a user would start it: the archive
-// chosen (which ticks the kinds it holds), the kinds of `kinds` ticked instead
-// when given (a kind the archive does not hold is refused, or with
-// `onlyHeld` left out), the address typed, the backup of `safetyFolder` made
-// first when given, and "Odeslat" pressed. Runs in the working folder with the
-// library bound; its lines go to `out`, the failure's line too. `status`
-// receives the library's status of the transfer that failed (0: none did).
-struct SendRequest {
-    std::string archive;  // absolute
+// The send run to one scale for send, restore-list and a job of send-list:
+// the archive's kinds read (send and restore-list first say its name, as
+// the send dialog shows the archive chosen), the kinds of `kinds` sent instead when
+// given (a kind the archive does not hold is refused, or with `onlyHeld` left
+// out), the backup of `safetyFolder` made first when given, then the run.
+// Runs in the working folder with the library bound; its lines go to `out`,
+// a refusal's line too (not started: not complete, status 0).
+struct ScaleSend {
+    std::filesystem::path archive;  // absolute
     std::string address;
     std::optional<KindSet> kinds;
     bool onlyHeld = false;
+    // One scale of send-list: its kinds already checked against the archive,
+    // the image never sent, a failed extraction stops the list.
+    bool listed = false;
     std::optional<std::string> safetyFolder;
     bool force = false;
 };
-bool sendToScale(const SendRequest& request, JobOutput& out, int* status = nullptr);
+RunResult sendToScale(const ScaleSend& send, JobOutput& out);
 
-// The safety archive's name for `address` made at `stamp` ("YYYY-MM-DD-HHMMSS").
-std::string safetyArchiveName(const std::string& address, const std::string& stamp);
-
-// What asking a scale for its shop name found: the library's status, and
-// whether the scale answered (status 0). `problem` (Czech) says why the
-// library could not be asked at all.
-struct ScaleCheck {
-    int status = 1;
-    bool answered = false;
-    std::string problem;
-};
-// Asks in the current folder and removes what came.
-ScaleCheck askShopName(const std::string& address);
-// "ADDRESS: váha odpovídá (stav 0)" and the like.
-std::string checkLine(const std::string& address, const ScaleCheck& check);
-// The prefix of the scratch folders of check and check-list in the system's
-// temporary folder.
-inline constexpr const char* kScratchPrefix = "zaltool-kontrola-";
+// "TEXT (stav N)"
+std::string withStatus(const std::string& text, int status);
 
 }  // namespace zalohy

@@ -111,6 +111,12 @@ int archiveSlotOf(std::int32_t id) {
     return -1;
 }
 
+const ArchiveSlot* ArchiveHeader::memberOf(std::int32_t id) const {
+    const int slot = archiveSlotOf(id);
+    if (slot < 0 || slots[static_cast<std::size_t>(slot)].id != id) return nullptr;
+    return &slots[static_cast<std::size_t>(slot)];
+}
+
 BackupArchive::BackupArchive(std::string fileName, Report* report)
     : fileName_(std::move(fileName)), report_(report) {}
 

@@ -24,6 +24,11 @@ struct ArchiveHeader {
     std::int32_t word0 = 1;
     std::int32_t word1 = 0;
     std::array<ArchiveSlot, 10> slots{};
+
+    // The slot holding the member of `id` where every reader looks for it:
+    // the id's own slot (archiveSlotOf); null when that slot does not hold it.
+    const ArchiveSlot* memberOf(std::int32_t id) const;
+    bool holds(std::int32_t id) const { return memberOf(id) != nullptr; }
 };
 
 inline constexpr std::int32_t kArchiveHeaderSize = 128;

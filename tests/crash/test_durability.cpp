@@ -9,6 +9,7 @@
 #include "IniFile.h"
 #include "ListArchive.h"
 #include "PendingFile.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 #include "ScratchFolder.h"
 #include "TrimDownloadedFile.h"

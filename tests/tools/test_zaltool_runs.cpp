@@ -3,7 +3,6 @@
 // 127.0.0.x, compared with the archives the backup dialog's own run makes
 // in-process for the same data.
 #include "BackupDialog.h"
-#include "ConsolePort.h"
 #include "DataKind.h"
 #include "EmulatorProcess.h"
 #include "FolderLock.h"
@@ -634,15 +633,6 @@ TEST_F(ZaltoolRuns, wrongCommandLines_exitTwoBeforeAnythingHappens) {
     for (const char* text : {"backup ADRESA ARCHIV", "send ARCHIV ADRESA", "backup-list SEZNAM SLOŽKA", "restore-list SLOŽKA SEZNAM",
                              "formaty,texty,nazev,presety,plu,image"})
         EXPECT_NE(help.out.find(text), std::string::npos) << text;
-}
-
-// The console port refuses a control its form does not have, as a window does.
-TEST(ConsolePort, refusesAControlItsFormDoesNotHave) {
-    ConsolePort port(kSendDialogForm);
-    EXPECT_THROW(port.setCaption(Control::EndBtn, "Zpět"), std::logic_error);
-    EXPECT_THROW(port.isChecked(Control::BitBtn1), std::logic_error);
-    port.setChecked(Control::CheckBoxImg, true);
-    EXPECT_TRUE(port.isChecked(Control::CheckBoxImg));
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     const fs::path archive = fs::current_path(ec) / kJobArchive;
     files::removeQuietly(archive);
     int status = 0;
-    bool complete = backUpScale(address, files::toUtf8(archive), kindsFromArgument(args[2]), &status, out);
+    bool complete = backUpScale(address, archive, kindsFromArgument(args[2]), &status, out);
     if (complete && !placeListArchive(archive, target)) {
         complain("nelze zapsat " + shown, out);
         complete = false;

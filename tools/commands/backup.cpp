@@ -1,4 +1,4 @@
-// zaltool backup ADDRESS ARCHIVE: the backup dialog's run for one scale.
+// zaltool backup ADDRESS ARCHIVE: the backup run for one scale.
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
@@ -17,7 +17,7 @@ Exit backup(const Call& call) {
         return complain(archive + " už existuje; nahradí ho jen --overwrite", out);
     if (!enterWorkFolder(call) || !bindLibrary(out)) return Exit::Failed;
     if (!overwrite) {
-        if (backUpScale(address, archive, kinds, nullptr, out)) return Exit::Done;
+        if (backUpScale(address, files::toPath(archive), kinds, nullptr, out)) return Exit::Done;
         return complain("záloha váhy " + address + " není úplná", out);
     }
     // The older archive is replaced only by a complete one: the run writes a

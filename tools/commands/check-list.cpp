@@ -4,7 +4,8 @@
 #include "Platform.h"
 #include "WorkingFiles.h"
 #include "ListRun.h"
-#include "ScaleRuns.h"
+#include "ScaleCheck.h"
+#include "RunOptions.h"
 #include "ScratchFolders.h"
 
 namespace fs = std::filesystem;

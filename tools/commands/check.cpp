@@ -5,7 +5,8 @@
 #include "WorkingFiles.h"
 #include "FolderLock.h"
 #include "ScaleAddress.h"
-#include "ScaleRuns.h"
+#include "ScaleCheck.h"
+#include "RunOptions.h"
 #include "ScratchFolders.h"
 
 namespace fs = std::filesystem;

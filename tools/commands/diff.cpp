@@ -1,15 +1,11 @@
 // zaltool diff A.zal B.zal: two archives compared kind by kind.
 #include "ArchiveCompare.h"
-#include "BackupArchive.h"
 #include "Command.h"
 #include "DataKind.h"
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
 
-#include <algorithm>
-#include <cstring>
-#include <vector>
 
 namespace zalohy {
 
@@ -42,29 +38,18 @@ Exit diff(const Call& call) {
     OpenArchive a, b;
     if (!openArchive(nameA, a, call.out()) || !openArchive(nameB, b, call.out())) return kCannotCompare;
     bool differ = false;
-    for (const DataKind& kind : kDataKinds) {
-        const std::size_t slot = static_cast<std::size_t>(archiveSlotOf(kind.id));
-        const ArchiveSlot& inA = a.header.slots[slot];
-        const ArchiveSlot& inB = b.header.slots[slot];
-        const bool hasA = inA.id == kind.id, hasB = inB.id == kind.id;
-        if (!hasA && !hasB) continue;
-        std::string verdict;
-        if (!hasB) {
-            verdict = "jen v A (" + bytes(memberSize(inA)) + ")";
-        } else if (!hasA) {
-            verdict = "jen v B (" + bytes(memberSize(inB)) + ")";
-        } else {
-            const Compared compared = compareMembers(a, inA, b, inB);
-            if (compared == Compared::Unreadable) {
-                complain("nelze číst archivy " + nameA + " a " + nameB, call.out());
-                return kCannotCompare;
-            }
-            verdict = compared == Compared::Same
-                          ? "stejné (" + bytes(memberSize(inA)) + ")"
-                          : "rozdílné (A " + bytes(memberSize(inA)) + ", B " + bytes(memberSize(inB)) + ")";
+    for (const KindCompared& kind : compareArchives(a, b)) {
+        if (kind.compared == Compared::Unreadable) {
+            complain("nelze číst archivy " + nameA + " a " + nameB, call.out());
+            return kCannotCompare;
         }
-        differ = differ || verdict.rfind("stejné", 0) != 0;
-        say(std::string(kind.backupCaption) + ": " + verdict, call.out());
+        differ = differ || kind.compared != Compared::Same;
+        std::string verdict;
+        if (!kind.inB) verdict = "jen v A (" + bytes(memberSize(*kind.inA)) + ")";
+        else if (!kind.inA) verdict = "jen v B (" + bytes(memberSize(*kind.inB)) + ")";
+        else if (kind.compared == Compared::Same) verdict = "stejné (" + bytes(memberSize(*kind.inA)) + ")";
+        else verdict = "rozdílné (A " + bytes(memberSize(*kind.inA)) + ", B " + bytes(memberSize(*kind.inB)) + ")";
+        say(std::string(kind.kind->backupCaption) + ": " + verdict, call.out());
     }
     return differ ? kDiffer : Exit::Done;
 }

@@ -6,6 +6,7 @@
 #include "WorkingFiles.h"
 #include "ListRun.h"
 #include "DatedArchives.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 
 #include <map>
@@ -16,13 +17,13 @@ namespace zalohy {
 
 namespace {
 
-// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send dialog's run
-// to this one scale with the kinds of KINDS the archive holds, after a backup
+// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send run to this
+// one scale with the kinds of KINDS the archive holds, after a backup
 // of what it replaces when a folder for that is given.
 int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if ((args.size() != 3 && args.size() != 5) || !bindLibrary(out)) return 1;
-    SendRequest request;
-    request.archive = args[0];
+    ScaleSend request;
+    request.archive = files::toPath(args[0]);
     request.address = args[1];
     request.kinds = kindsFromArgument(args[2]);
     request.onlyHeld = true;
@@ -30,11 +31,11 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
         request.safetyFolder = args[3];
         request.force = args[4] == "1";
     }
-    int status = 0;
-    const bool sent = sendToScale(request, out, &status);
+    const RunResult run = sendToScale(request, out);
+    const int status = run.failedStatus();
     out.result(std::to_string(status));
-    const std::string name = files::toUtf8(files::toPath(request.archive).filename());
-    if (sent) {
+    const std::string name = files::toUtf8(request.archive.filename());
+    if (run.complete) {
         say(request.address + ": obnoveno z " + name, out);
         return 0;
     }
@@ -82,14 +83,11 @@ Exit restoreList(const Call& call) {
             for (const std::string& name : future->second)
                 job.notes += entry.address + ": " + name + " má datum v budoucnosti, přeskočen\n";
         if (const auto found = archives.byPart.find(part); found != archives.byPart.end()) {
+            chosen = newestSound(folder, found->second);
             for (const Generation& generation : found->second) {
-                const Generation::State state = checkGeneration(folder / files::toPath(generation.name));
-                if (state == Generation::State::Sound) {
-                    chosen = &generation;
-                    break;
-                }
+                if (&generation == chosen) break;
                 job.notes += entry.address + ": " + generation.name +
-                             (state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
+                             (generation.state == Generation::State::Gone ? " nelze otevřít" : " není úplný archiv") +
                              ", přeskočen\n";
             }
         }

@@ -1,15 +1,13 @@
-// zaltool send-list ARCHIVE LIST: the send dialog's list run, each scale of
-// the list a job of the job runner.
-#include "BackupArchive.h"
-#include "BackupDialog.h"
-#include "ConsolePort.h"
+// zaltool send-list ARCHIVE LIST: the send run to every scale of the list, as
+// the send dialog's list run sends, each scale a job of the job runner.
 #include "DataKind.h"
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
 #include "ListRun.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
-#include "SendDialog.h"
+#include "SendRun.h"
 
 namespace fs = std::filesystem;
 
@@ -17,37 +15,25 @@ namespace zalohy {
 
 namespace {
 
-// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send dialog's
-// list run for this one scale, after a backup of what it replaces when a
+// One scale: ARCHIVE ADDRESS KINDS [SAFETY-DIR FORCE], the send run for this
+// one scale of the list, after a backup of what it replaces when a
 // folder for that is given.
 int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     if ((args.size() != 3 && args.size() != 5) || !bindLibrary(out)) return 1;
-    const std::string& archive = args[0];
-    const std::string& address = args[1];
-    const KindSet kinds = kindsFromArgument(args[2]);
+    ScaleSend request;
+    request.archive = files::toPath(args[0]);
+    request.address = args[1];
+    request.kinds = kindsFromArgument(args[2]);
+    request.listed = true;
     if (args.size() == 5) {
-        KindSet replaced = kinds;
-        replaced[kImage] = false;  // never sent to a list
-        if (!backUpBeforeSend(address, replaced, args[3], args[4] == "1", out)) return 1;
+        request.safetyFolder = args[3];
+        request.force = args[4] == "1";
     }
-    const ConsolePort::Sink sink = [&out](bool error, const std::string& text) { out.write(error, text); };
-    ConsolePort runnerPort(kBackupDialogForm);  // the send dialog's transfers go through the backup dialog
-    runnerPort.setSink(sink);
-    ConsolePort port(kSendDialogForm);
-    port.setSink(sink);
-    port.setChosenFile(archive);
-    BackupDialog runner(runnerPort, std::string());
-    SendDialog dialog(port, runner);
-    dialog.FormActivate();
-    for (std::size_t i = 0; i < kinds.size(); ++i) port.setChecked(kDataKinds[i].checkBox, kinds[i]);
-    WindowReport report(port);
-    BackupArchive container(archive, &report);
-    const BusyScope busy(port);
-    const RunResult result = dialog.SendToListedScale(address, container);
+    const RunResult result = sendToScale(request, out);
     out.result(std::to_string(result.failedStatus()));
     if (result.stopsTheList) return kJobStopsTheList;
     if (result.complete) return 0;
-    if (const int status = result.failedStatus()) say(communicationFailureLine(address, status), out);
+    if (const int status = result.failedStatus()) say(communicationFailureLine(request.address, status), out);
     return 1;
 }
 
@@ -77,14 +63,12 @@ Exit sendList(const Call& call) {
         if (files::File plain; !plain.openRegular(files::toPath(archive), &notAFile) && notAFile)
             return complain("archiv " + archive + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut", out),
                    false;
-        BackupArchive container(archive);
-        std::array<std::int32_t, 10> ids{};
-        if (!container.ReadDirectory(ids)) return complain("nelze číst archiv " + archive, out), false;
+        const std::optional<KindSet> held = heldKinds(files::toPath(archive), nullptr);
+        if (!held) return complain("nelze číst archiv " + archive, out), false;
         KindSet sent{};
         for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
-            const bool held = ids[static_cast<std::size_t>(archiveSlotOf(kDataKinds[i].id))] == kDataKinds[i].id;
-            if (given && (*given)[i] && !held) return complain(archive + " neobsahuje " + kKindWords[i], out), false;
-            sent[i] = given ? (*given)[i] : held;
+            if (given && (*given)[i] && !(*held)[i]) return complain(archive + " neobsahuje " + kKindWords[i], out), false;
+            sent[i] = given ? (*given)[i] : (*held)[i];
         }
         kinds = kindsArgument(sent);
         return true;
@@ -97,7 +81,7 @@ Exit sendList(const Call& call) {
     // The dialog's end line: honest about the scales that did not get
     // everything, and never written after a failed extraction.
     run.end = [&out](const Tally& tally, bool stopped) {
-        if (!stopped) say(SendDialog::listVerdict(tally.failed, tally.done + tally.failed), out);
+        if (!stopped) say(listVerdict(tally.failed, tally.done + tally.failed), out);
     };
     return runList(run);
 }

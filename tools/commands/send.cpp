@@ -1,7 +1,8 @@
-// zaltool send ARCHIVE ADDRESS: the send dialog's run to one scale.
+// zaltool send ARCHIVE ADDRESS: the send run to one scale.
 #include "AtomicWrite.h"
 #include "Platform.h"
 #include "WorkingFiles.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
 
 namespace fs = std::filesystem;
@@ -10,15 +11,15 @@ namespace zalohy {
 namespace {
 
 Exit send(const Call& call) {
-    SendRequest request;
-    request.archive = absolutePath(call.operands[0]);
+    ScaleSend request;
+    request.archive = files::toPath(absolutePath(call.operands[0]));
     request.address = call.operands[1];
     request.kinds = kindsOption(call);
     request.safetyFolder = backupFirstOption(call);
     request.force = call.has("force");
     if (request.safetyFolder && !prepareSafetyFolder(*request.safetyFolder, call.out())) return Exit::Failed;
     if (!enterWorkFolder(call) || !bindLibrary(call.out())) return Exit::Failed;
-    return sendToScale(request, call.out()) ? Exit::Done : Exit::Failed;
+    return sendToScale(request, call.out()).complete ? Exit::Done : Exit::Failed;
 }
 
 const CommandRegistration registered{

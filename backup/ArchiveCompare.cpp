@@ -43,4 +43,16 @@ Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, 
     return Compared::Same;
 }
 
+std::vector<KindCompared> compareArchives(OpenArchive& a, OpenArchive& b) {
+    std::vector<KindCompared> kinds;
+    for (const DataKind& kind : kDataKinds) {
+        KindCompared one{&kind, a.header.memberOf(kind.id), b.header.memberOf(kind.id)};
+        if (!one.inA && !one.inB) continue;
+        one.compared = one.inA && one.inB ? compareMembers(a, *one.inA, b, *one.inB) : Compared::Different;
+        kinds.push_back(one);
+        if (one.compared == Compared::Unreadable) break;
+    }
+    return kinds;
+}
+
 }  // namespace zalohy

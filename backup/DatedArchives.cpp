@@ -102,6 +102,23 @@ std::optional<DatedArchives> scanDatedArchives(const fs::path& folder, Day today
 
 Generation::State checkGeneration(const fs::path& path) {
     OpenArchive archive;
+    return openGeneration(path, archive);
+}
+
+const Generation* newestSound(const fs::path& folder, std::vector<Generation>& generations) {
+    for (Generation& generation : generations) {
+        if (generation.state == Generation::State::Unchecked)
+            generation.state = checkGeneration(folder / files::toPath(generation.name));
+        if (generation.state == Generation::State::Sound) return &generation;
+    }
+    return nullptr;
+}
+
+std::string safetyArchiveName(const std::string& address, const std::string& stamp) {
+    return archiveNamePart(address) + "-" + stamp + "-pred-odeslanim.zal";
+}
+
+Generation::State openGeneration(const fs::path& path, OpenArchive& archive) {
     switch (openSoundArchive(path, archive)) {
     case ArchiveState::Sound: return Generation::State::Sound;
     case ArchiveState::Unopenable: return Generation::State::Gone;  // pruned meanwhile, or locked

@@ -69,8 +69,18 @@ struct DatedArchives {
 std::optional<DatedArchives> scanDatedArchives(const std::filesystem::path& folder, Day today,
                                                const std::string* onlyPart = nullptr);
 
-// The state of a generation as openSoundArchive finds its archive.
+// The state of a generation as openSoundArchive finds its archive, opened
+// into `archive`.
+Generation::State openGeneration(const std::filesystem::path& path, OpenArchive& archive);
 Generation::State checkGeneration(const std::filesystem::path& path);
+// The newest sound one of a scale's generations (newest first), checked in
+// turn until it is found: those before it keep the state found; null when
+// none is sound.
+const Generation* newestSound(const std::filesystem::path& folder, std::vector<Generation>& generations);
+
+// The name of the backup made before a send: "<name part>-<stamp>-pred-odeslanim.zal",
+// `stamp` as "YYYY-MM-DD-HHMMSS".
+std::string safetyArchiveName(const std::string& address, const std::string& stamp);
 
 // What --keep=K does with one scale's generations (newest first): the K
 // newest sound ones stay, and so does `justWritten` whatever its place; a

@@ -6,11 +6,13 @@
 #pragma once
 
 #include "BackupArchive.h"
+#include "DataKind.h"
 #include "File.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zalohy {
 
@@ -39,5 +41,17 @@ enum class Compared { Same, Different, Unreadable };
 // Compares a member of `a` with one of `b`: different sizes differ, equal
 // ones are compared block by block.
 Compared compareMembers(OpenArchive& a, const ArchiveSlot& inA, OpenArchive& b, const ArchiveSlot& inB);
+
+// One kind that either archive holds: its member in each (null: not held)
+// and whether the two are the same (a kind held by one only differs).
+struct KindCompared {
+    const DataKind* kind = nullptr;
+    const ArchiveSlot* inA = nullptr;
+    const ArchiveSlot* inB = nullptr;
+    Compared compared = Compared::Same;
+};
+// Two sound archives compared kind by kind, in the order of kDataKinds; the
+// last entry is Unreadable when the members could not be read.
+std::vector<KindCompared> compareArchives(OpenArchive& a, OpenArchive& b);
 
 }  // namespace zalohy
