@@ -2,8 +2,9 @@
 
 #include "AtomicWrite.h"
 #include "Platform.h"
-#include "WorkingFiles.h"
+#include "SafetyBackup.h"
 #include "ScaleRuns.h"
+#include "WorkingFiles.h"
 
 #include <cstdlib>
 
