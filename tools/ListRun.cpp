@@ -83,12 +83,12 @@ ListRun::ListRun(const Call& call, std::size_t listOperand, const char* command)
     std::error_code ec;
     work = call.has("work") ? fs::absolute(files::toPath(*call.value("work")), ec).lexically_normal()
                             : fs::current_path(ec);
-    if (const std::optional<std::string> folder = backupFirstOption(call)) safetyFolder = files::toPath(*folder);
+    safetyFolder = backupFirstOption(call);
     if (json && quiet) throw UsageError{"--json a --quiet nelze zadat spolu"};
 }
 
 bool ListRun::readySafetyFolder(bool dryRun) const {
-    return !safetyFolder || prepareSafetyFolder(files::toUtf8(*safetyFolder), *out, dryRun, !json);
+    return !safetyFolder || prepareSafetyFolder(*safetyFolder, *out, dryRun, !json);
 }
 
 std::vector<std::string> ListRun::safetyArguments() const {
@@ -121,7 +121,7 @@ std::string resultLine(const ListRun& run, const RunRecordLine& line) {
 
 Exit runList(const ListRun& run) {
     JobOutput& out = *run.out;
-    const std::string list = absolutePath(run.listName);
+    const std::string list = files::toUtf8(absolutePath(run.listName));
     ScaleListReader reader;
     if (!openList(reader, list, out) || !run.prepare()) return Exit::Failed;
     JobRunner runner(run.jobs, run.work, ownProgram());

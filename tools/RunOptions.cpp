@@ -43,17 +43,17 @@ std::optional<KindSet> kindsOption(const Call& call) {
     }
 }
 
-std::optional<std::string> backupFirstOption(const Call& call) {
+std::optional<fs::path> backupFirstOption(const Call& call) {
     const std::optional<std::string> folder = call.value("backup-first");
     if (call.has("force") && !folder) throw UsageError{"--force platí jen s --backup-first"};
     if (folder) return absolutePath(*folder);
     return std::nullopt;
 }
 
-std::string absolutePath(const std::string& given) {
+fs::path absolutePath(const std::string& given) {
     std::error_code ec;
     const fs::path path = fs::absolute(files::toPath(given), ec);
-    return ec ? given : files::toUtf8(path.lexically_normal());
+    return ec ? files::toPath(given) : path.lexically_normal();
 }
 
 bool enterWorkFolder(const Call& call) {

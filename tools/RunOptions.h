@@ -8,6 +8,7 @@
 #include "RunResult.h"
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -38,10 +39,10 @@ inline const Option kForceOption{"force", nullptr, "odešle i tehdy, když zálo
 std::optional<KindSet> kindsOption(const Call& call);
 // --backup-first as an absolute folder, nothing when not given; --force
 // without it is a UsageError.
-std::optional<std::string> backupFirstOption(const Call& call);
+std::optional<std::filesystem::path> backupFirstOption(const Call& call);
 // Operands name files against the folder zaltool was started in, not the
 // working folder of --work.
-std::string absolutePath(const std::string& given);
+std::filesystem::path absolutePath(const std::string& given);
 // Enters the --work folder, when given; false with a line saying why.
 bool enterWorkFolder(const Call& call);
 // Binds the scale library beside zaltool; false with a line to `out` saying why.

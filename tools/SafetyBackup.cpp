@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 namespace zalohy {
 
-bool prepareSafetyFolder(const std::string& folder, JobOutput& out, bool dryRun, bool tell) {
-    const fs::path path = files::toPath(folder);
+bool prepareSafetyFolder(const fs::path& path, JobOutput& out, bool dryRun, bool tell) {
+    const std::string folder = files::toUtf8(path);
     std::error_code ec;
     if (fs::is_directory(path, ec)) return true;
     if (fs::exists(fs::symlink_status(path, ec))) return complain(folder + " není složka", out), false;
@@ -36,12 +36,12 @@ std::string localTime(const char* format) {
     return text;
 }
 
-bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
+bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const fs::path& folder, bool force,
                       JobOutput& out) {
     if (std::none_of(kinds.begin(), kinds.end(), [](bool kind) { return kind; })) return true;  // nothing replaced
 
     const fs::path target =
-        files::toPath(folder) / files::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
+        folder / files::toPath(safetyArchiveName(address, localTime("%Y-%m-%d-%H%M%S")));
     const std::string shown = files::toUtf8(target);
     say(address + ": záloha před odesláním do " + shown, out);
 
@@ -52,7 +52,7 @@ bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const st
         why = "soubor " + shown + " už existuje";
     } else {
         placed = backUpInPlace(address, target, kinds, files::Replace::No, &status, out);
-        if (placed == Placed::NoTemporary) why = "nelze vytvořit soubor ve složce " + folder;
+        if (placed == Placed::NoTemporary) why = "nelze vytvořit soubor ve složce " + files::toUtf8(folder);
         if (placed == Placed::NotPlaced) why = "nelze přejmenovat zálohu na " + shown;
     }
     if (placed == Placed::Done) {

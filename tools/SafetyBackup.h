@@ -5,6 +5,7 @@
 #include "Command.h"
 #include "RunResult.h"
 
+#include <filesystem>
 #include <string>
 
 namespace zalohy {
@@ -13,7 +14,7 @@ namespace zalohy {
 // is missing is created (one level, like mkdir) and said; false, with a line
 // saying why, when it is no folder or cannot be made. A dry run creates
 // nothing. `tell`: the line on standard output (not among --json's lines).
-bool prepareSafetyFolder(const std::string& folder, JobOutput& out, bool dryRun = false, bool tell = true);
+bool prepareSafetyFolder(const std::filesystem::path& folder, JobOutput& out, bool dryRun = false, bool tell = true);
 // The local time as strftime's `format` gives it.
 std::string localTime(const char* format);
 
@@ -23,7 +24,7 @@ std::string localTime(const char* format);
 // complete, and never over an existing file. Runs in the working folder, with
 // the library bound. True when the send may go on: the backup is complete,
 // or `force` is given (then the failure is still reported).
-bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::string& folder, bool force,
+bool backUpBeforeSend(const std::string& address, const KindSet& kinds, const std::filesystem::path& folder, bool force,
                       JobOutput& out);
 
 }  // namespace zalohy

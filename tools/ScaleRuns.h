@@ -45,7 +45,7 @@ struct ScaleSend {
     // One scale of send-list: its kinds already checked against the archive,
     // the image never sent, a failed extraction stops the list.
     bool listed = false;
-    std::optional<std::string> safetyFolder;
+    std::optional<std::filesystem::path> safetyFolder;
     bool force = false;
 };
 RunResult sendToScale(const ScaleSend& send, JobOutput& out);

@@ -173,7 +173,7 @@ TEST_F(Durability, anArchiveBackedUpBesideItsTargetIsSyncedBeforeItTakesItsName)
     EXPECT_TRUE(syncedAroundRename(recorded(), "old.zal")) << "backup --overwrite";
 
     record();
-    EXPECT_TRUE(backUpBeforeSend("127.0.0.2", kinds, dir.path().string(), false, quiet));
+    EXPECT_TRUE(backUpBeforeSend("127.0.0.2", kinds, dir.path(), false, quiet));
     const std::vector<Event> log = recorded();
     const auto safety =
         std::find_if(log.begin(), log.end(), [](const Event& e) { return e.to.ends_with("-pred-odeslanim.zal"); });

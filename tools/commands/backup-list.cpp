@@ -78,8 +78,8 @@ Exit backupList(const Call& call) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const int keep = call.number("keep", 1000000, 0);
     ListRun run(call, 0, "backup-list");
-    const std::string dir = absolutePath(call.operands[1]);
-    const fs::path folder = files::toPath(dir);
+    const fs::path folder = absolutePath(call.operands[1]);
+    const std::string dir = files::toUtf8(folder);
     std::error_code ec;
     run.what = "záloha";
     run.doneWord = "zazálohováno";

@@ -35,7 +35,7 @@ Exit checkList(const Call& call) {
     run.failedWord = "váha NEODPOVÍDÁ";
     // The record goes where --record says, or into the folder zaltool was
     // started in (the run's work folder, before the scratch folder takes its place).
-    run.recordFolder = call.has("record") ? files::toPath(absolutePath(*call.value("record"))) : run.work;
+    run.recordFolder = call.has("record") ? absolutePath(*call.value("record")) : run.work;
     run.job = [](const ScaleListEntry& entry) {
         return Job{.work = "check", .args = {entry.address}, .address = entry.address};
     };

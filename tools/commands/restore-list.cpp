@@ -28,7 +28,7 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     request.kinds = kindsFromArgument(args[2]);
     request.onlyHeld = true;
     if (args.size() == 5) {
-        request.safetyFolder = args[3];
+        request.safetyFolder = files::toPath(args[3]);
         request.force = args[4] == "1";
     }
     const RunResult run = sendToScale(request, out);
@@ -49,8 +49,8 @@ const WorkRegistration work{"restore", restoreScaleWork};
 Exit restoreList(const Call& call) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const bool dryRun = call.has("dry-run");
-    const std::string dir = absolutePath(call.operands[0]);
-    const fs::path folder = files::toPath(dir);
+    const fs::path folder = absolutePath(call.operands[0]);
+    const std::string dir = files::toUtf8(folder);
     ListRun run(call, 1, "restore-list");
     JobOutput& out = call.out();
     std::error_code ec;

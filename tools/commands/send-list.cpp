@@ -26,7 +26,7 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
     request.kinds = kindsFromArgument(args[2]);
     request.listed = true;
     if (args.size() == 5) {
-        request.safetyFolder = args[3];
+        request.safetyFolder = files::toPath(args[3]);
         request.force = args[4] == "1";
     }
     const RunResult result = sendToScale(request, out);
@@ -41,15 +41,16 @@ const WorkRegistration work{"send", sendScaleWork};
 
 Exit sendList(const Call& call) {
     const std::optional<KindSet> given = kindsOption(call);
-    const std::string archive = absolutePath(call.operands[0]);
+    const fs::path archive = absolutePath(call.operands[0]);
+    const std::string shown = files::toUtf8(archive);
     ListRun run(call, 1, "send-list");
     JobOutput& out = call.out();
     run.what = "odeslání";
     run.doneWord = "odesláno";
     run.failedWord = "NEODESLÁNO";
     // The record goes where --record says, or into the working folder.
-    run.recordFolder = call.has("record") ? files::toPath(absolutePath(*call.value("record"))) : run.work;
-    run.archiveOf = [&archive](const Job&, int) { return files::toUtf8(files::toPath(archive).filename()); };
+    run.recordFolder = call.has("record") ? absolutePath(*call.value("record")) : run.work;
+    run.archiveOf = [&archive](const Job&, int) { return files::toUtf8(archive.filename()); };
     if (!run.readySafetyFolder()) return Exit::Failed;
     if (!bindLibrary(out)) return Exit::Failed;
 
@@ -60,21 +61,21 @@ Exit sendList(const Call& call) {
     run.prepare = [&] {
         // Never waited for: a FIFO or a device named as the archive is refused.
         bool notAFile = false;
-        if (files::File plain; !plain.openRegular(files::toPath(archive), &notAFile) && notAFile)
-            return complain("archiv " + archive + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut", out),
+        if (files::File plain; !plain.openRegular(archive, &notAFile) && notAFile)
+            return complain("archiv " + shown + " není obyčejný soubor (roura, zařízení nebo složka): odmítnut", out),
                    false;
-        const std::optional<KindSet> held = heldKinds(files::toPath(archive), nullptr);
-        if (!held) return complain("nelze číst archiv " + archive, out), false;
+        const std::optional<KindSet> held = heldKinds(archive, nullptr);
+        if (!held) return complain("nelze číst archiv " + shown, out), false;
         KindSet sent{};
         for (std::size_t i = 0; i < kDataKinds.size(); ++i) {
-            if (given && (*given)[i] && !(*held)[i]) return complain(archive + " neobsahuje " + kKindWords[i], out), false;
+            if (given && (*given)[i] && !(*held)[i]) return complain(shown + " neobsahuje " + kKindWords[i], out), false;
             sent[i] = given ? (*given)[i] : (*held)[i];
         }
         kinds = kindsArgument(sent);
         return true;
     };
     run.job = [&](const ScaleListEntry& entry) {
-        Job job{.work = "send", .args = {archive, entry.address, kinds}, .address = entry.address};
+        Job job{.work = "send", .args = {shown, entry.address, kinds}, .address = entry.address};
         for (std::string& argument : run.safetyArguments()) job.args.push_back(std::move(argument));
         return job;
     };

@@ -12,7 +12,7 @@ namespace {
 
 Exit send(const Call& call) {
     ScaleSend request;
-    request.archive = files::toPath(absolutePath(call.operands[0]));
+    request.archive = absolutePath(call.operands[0]);
     request.address = call.operands[1];
     request.kinds = kindsOption(call);
     request.safetyFolder = backupFirstOption(call);
