@@ -255,6 +255,7 @@ JobOutput& standardOutput() {
 }
 
 void say(const std::string& line, JobOutput& out) { out.write(false, line + "\n"); }
+void note(const std::string& line, JobOutput& out) { out.note(line + "\n"); }
 
 Exit complain(const std::string& what, JobOutput& out) {
     out.write(true, std::string(kProgram) + ": " + asOneLine(what) + "\n");

@@ -37,6 +37,9 @@ public:
     // lines and exit status (e.g. the library's status); only a list job's
     // record file keeps it.
     virtual void result(std::string_view) {}
+    // Lines on stdout that a short log (--quiet) keeps too: what a run met
+    // that is no failure but must not pass unseen (a damaged archive removed).
+    virtual void note(std::string_view text) { write(false, text); }
 };
 // Stdout and stderr of this process, stdout flushed before a stderr line, so
 // that the two keep their order in one log.
@@ -44,6 +47,8 @@ JobOutput& standardOutput();
 
 // One line on stdout.
 void say(const std::string& line, JobOutput& out);
+// One line on stdout that --quiet keeps.
+void note(const std::string& line, JobOutput& out);
 // `text` on one line: each line break, with the spaces around it, becomes one
 // space. A failure is one line on stderr, though a window shows its message
 // over several.

@@ -33,18 +33,16 @@ std::vector<std::pair<std::string, ScaleWork>>& works() {
 class RecordOutput : public JobOutput {
 public:
     explicit RecordOutput(std::FILE* file) : file_(file) {}
-    void write(bool error, std::string_view text) override {
-        std::fprintf(file_, "%c%zu:", error ? 'e' : 'o', text.size());
-        std::fwrite(text.data(), 1, text.size(), file_);
-        std::fflush(file_);
-    }
-    void result(std::string_view text) override {
-        std::fprintf(file_, "r%zu:", text.size());
-        std::fwrite(text.data(), 1, text.size(), file_);
-        std::fflush(file_);
-    }
+    void write(bool error, std::string_view text) override { frame(error ? 'e' : 'o', text); }
+    void result(std::string_view text) override { frame('r', text); }
+    void note(std::string_view text) override { frame('n', text); }
 
 private:
+    void frame(char channel, std::string_view text) {
+        std::fprintf(file_, "%c%zu:", channel, text.size());
+        std::fwrite(text.data(), 1, text.size(), file_);
+        std::fflush(file_);
+    }
     std::FILE* file_;
 };
 
@@ -66,7 +64,7 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& resu
         const char channel = rest[at];
         const std::size_t colon = rest.find(':', at);
         std::size_t size = 0;
-        whole = (channel == 'o' || channel == 'e' || channel == 'r') && colon != std::string::npos && colon > at + 1;
+        whole = std::string_view("oern").find(channel) != std::string_view::npos && colon != std::string::npos && colon > at + 1;
         for (std::size_t i = at + 1; whole && i < colon; ++i) {
             // No record is near 1 GiB; the bound also keeps size from
             // overflowing a 32-bit size_t.
@@ -77,6 +75,7 @@ bool copyRecords(const fs::path& file, std::uintmax_t& offset, std::string& resu
         if (!whole) break;
         const std::string_view text = std::string_view(rest).substr(colon + 1, size);
         if (channel == 'r') result.assign(text);
+        else if (channel == 'n') out.note(text);
         else out.write(channel == 'e', text);
         at = colon + 1 + size;
     }

@@ -42,16 +42,20 @@ void name(std::string& names, int count, const std::string& address) {
 }
 
 // While the jobs run with --json or --quiet: their stdout lines are left out,
-// their stderr lines pass.
+// their stderr lines pass, and with --quiet their notes too.
 class ProblemsOnly : public JobOutput {
 public:
-    explicit ProblemsOnly(JobOutput& to) : to_(to) {}
+    ProblemsOnly(JobOutput& to, bool notes) : to_(to), notes_(notes) {}
     void write(bool error, std::string_view text) override {
         if (error) to_.write(true, text);
+    }
+    void note(std::string_view text) override {
+        if (notes_) to_.write(false, text);
     }
 
 private:
     JobOutput& to_;
+    bool notes_;
 };
 
 void Tally::count(const Job& job, int status) {
@@ -131,7 +135,7 @@ Exit runList(const ListRun& run) {
     Tally tally;
     bool stopped = false;
     bool recordFailed = false, recordSaid = false;
-    ProblemsOnly problemsOnly(out);
+    ProblemsOnly problemsOnly(out, run.quiet && !run.json);
     runner.run(
         run.json || run.quiet ? static_cast<JobOutput&>(problemsOnly) : out,
         [&]() -> std::optional<Job> {

@@ -34,14 +34,14 @@ void pruneGenerations(const fs::path& target, const std::string& address, int ke
     std::optional<DatedArchives> found = scanDatedArchives(folder, localDay(), &part);
     if (!found) return;
     for (const std::string& name : found->futureByPart[part])
-        say(address + ": " + name + " má datum v budoucnosti; ponechán, mezi generace se nepočítá", out);
+        note(address + ": " + name + " má datum v budoucnosti; ponechán, mezi generace se nepočítá", out);
     const Retention plan = planRetention(folder, found->byPart[part], keep, files::toUtf8(target.filename()));
     for (const std::string& name : plan.removeSound) files::removeFile(folder / files::toPath(name));
     for (const std::string& name : plan.removeDamaged)
         if (files::removeFile(folder / files::toPath(name)))
-            say(address + ": poškozený archiv " + name + " smazán (starší než ponechané zálohy)", out);
+            note(address + ": poškozený archiv " + name + " smazán (starší než ponechané zálohy)", out);
     for (const std::string& name : plan.keepDamaged)
-        say(address + ": poškozený archiv " + name + " ponechán ke kontrole", out);
+        note(address + ": poškozený archiv " + name + " ponechán ke kontrole", out);
 }
 
 // One scale: ADDRESS TARGET KINDS KEEP.
