@@ -30,9 +30,6 @@ bool openList(ScaleListReader& reader, const std::string& list, JobOutput& out) 
     return false;
 }
 
-// The tally of the list run of this process, for listCommand's summary.
-std::optional<Tally> lastTally;
-
 }  // namespace
 
 // Adds an address to a summary's names, the first kNamedFailures of them.
@@ -123,7 +120,7 @@ std::string resultLine(const ListRun& run, const RunRecordLine& line) {
     return text;
 }
 
-Exit runList(const ListRun& run) {
+Exit runList(const ListRun& run, Tally& tally) {
     JobOutput& out = *run.out;
     const std::string list = files::toUtf8(absolutePath(run.listName));
     ScaleListReader reader;
@@ -132,7 +129,7 @@ Exit runList(const ListRun& run) {
     std::string problem;
     if (!runner.start(problem)) return complain(problem, out);
 
-    Tally tally;
+    tally = Tally{};
     bool stopped = false;
     bool recordFailed = false, recordSaid = false;
     ProblemsOnly problemsOnly(out, run.quiet && !run.json);
@@ -169,7 +166,6 @@ Exit runList(const ListRun& run) {
                 recordFailed = !appendRunRecord(*run.recordFolder, line, {}, &problem);
             if (!problem.empty() && !recordSaid) recordSaid = true, complain(problem, out);
         });
-    lastTally = tally;
     if (!run.json) {
         run.end(tally, stopped);
         say(tally.summary(run.what, run.missingWords), out);
@@ -194,11 +190,12 @@ std::string summaryLine(const char* command, const Tally& tally, Exit exit) {
            count("exit_status", static_cast<int>(exit)) + "}";
 }
 
-Exit listCommand(const Call& call, const char* command, Exit (*run)(const Call&)) {
+Exit listCommand(const Call& call, const char* command, ListCommand run) {
     const std::optional<std::string> ping = pingOption(call);
     if (ping && call.has("dry-run")) throw UsageError{"--ping hlásí, co bylo odesláno; --dry-run nic neodesílá"};
-    const Exit exit = run(call);
-    const std::string summary = summaryLine(command, lastTally.value_or(Tally{}), exit);
+    Tally tally;
+    const Exit exit = run(call, tally);
+    const std::string summary = summaryLine(command, tally, exit);
     if (call.has("json")) say(summary, call.out());
     // After the record and every line of the run: a ping that fails loses nothing.
     if (ping) sendPing(*ping, exit == Exit::Done, summary, call.out());

@@ -88,9 +88,11 @@ struct ListRun {
 int jobsOption(const Call& call);
 // The run record's line for a finished job.
 RunRecordLine recordLine(const ListRun& run, const Job& job, int status);
-// Runs the list: 0 when every line named a scale, every scale was done and
-// the run record (when kept) took its lines, 1 otherwise (also for a list that names no scale or cannot be read to its end).
-Exit runList(const ListRun& run);
+// Runs the list, counting its scales into `tally`: 0 when every line named a
+// scale, every scale was done and the run record (when kept) took its lines,
+// 1 otherwise (also for a list that names no scale or cannot be read to its
+// end).
+Exit runList(const ListRun& run, Tally& tally);
 
 // The run's summary as one JSON object (no line break), the last line of a
 // run with --json and the body of its --ping:
@@ -99,9 +101,11 @@ Exit runList(const ListRun& run);
 // scales counts the scales the list named (done + failed + missing); skipped
 // counts the lines that named none.
 std::string summaryLine(const char* command, const Tally& tally, Exit exit);
-// A list command as zaltool runs it: `run`, then with --json the summary line
-// and with --ping the ping, also when the run ended before its list (a folder
-// or the library missing). --ping's value is checked before anything runs.
-Exit listCommand(const Call& call, const char* command, Exit (*run)(const Call&));
+// A list command as zaltool runs it: `run`, which counts its scales into the
+// tally it is given, then with --json the summary line and with --ping the
+// ping, also when the run ended before its list (a folder or the library
+// missing). --ping's value is checked before anything runs.
+using ListCommand = Exit (*)(const Call& call, Tally& tally);
+Exit listCommand(const Call& call, const char* command, ListCommand run);
 
 }  // namespace zalohy

@@ -74,7 +74,7 @@ int backupScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 
 const WorkRegistration work{"backup", backupScaleWork};
 
-Exit backupList(const Call& call) {
+Exit backupList(const Call& call, Tally& tally) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const int keep = call.number("keep", 1000000, 0);
     ListRun run(call, 0, "backup-list");
@@ -101,7 +101,7 @@ Exit backupList(const Call& call) {
                    .lead = "-- " + entry.address + " (řádek " + std::to_string(entry.line) + ")\n",
                    .address = entry.address};
     };
-    return runList(run);
+    return runList(run, tally);
 }
 
 const CommandRegistration registered{

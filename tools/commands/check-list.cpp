@@ -28,7 +28,7 @@ int checkScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 
 const WorkRegistration work{"check", checkScaleWork};
 
-Exit checkList(const Call& call) {
+Exit checkList(const Call& call, Tally& tally) {
     ListRun run(call, 0, "check-list");
     run.what = "kontrola";
     run.doneWord = "váha odpovídá";
@@ -45,7 +45,7 @@ Exit checkList(const Call& call) {
         files::HeldFolder::create(fs::temp_directory_path(ec), kScratchPrefix);
     if (!folder) return complain("nelze vytvořit pomocnou složku", call.out());
     run.work = folder->path();
-    return runList(run);
+    return runList(run, tally);
 }
 
 const CommandRegistration registered{

@@ -46,7 +46,7 @@ int restoreScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 
 const WorkRegistration work{"restore", restoreScaleWork};
 
-Exit restoreList(const Call& call) {
+Exit restoreList(const Call& call, Tally& tally) {
     const KindSet kinds = kindsOption(call).value_or(kAllKinds);
     const bool dryRun = call.has("dry-run");
     const fs::path folder = absolutePath(call.operands[0]);
@@ -112,7 +112,7 @@ Exit restoreList(const Call& call) {
     run.archiveOf = [](const Job& job, int) {
         return job.args.empty() ? std::string() : files::toUtf8(files::toPath(job.args[0]).filename());
     };
-    return runList(run);
+    return runList(run, tally);
 }
 
 const CommandRegistration registered{

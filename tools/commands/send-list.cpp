@@ -39,7 +39,7 @@ int sendScaleWork(const std::vector<std::string>& args, JobOutput& out) {
 
 const WorkRegistration work{"send", sendScaleWork};
 
-Exit sendList(const Call& call) {
+Exit sendList(const Call& call, Tally& tally) {
     const std::optional<KindSet> given = kindsOption(call);
     const fs::path archive = absolutePath(call.operands[0]);
     const std::string shown = files::toUtf8(archive);
@@ -84,7 +84,7 @@ Exit sendList(const Call& call) {
     run.end = [&out](const Tally& tally, bool stopped) {
         if (!stopped) say(listVerdict(tally.failed, tally.done + tally.failed), out);
     };
-    return runList(run);
+    return runList(run, tally);
 }
 
 const CommandRegistration registered{
