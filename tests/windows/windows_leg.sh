@@ -46,14 +46,12 @@ cleanup() {
 }
 trap cleanup EXIT
 tests/windows/prepare_prefix.sh 64
+# The Wine server stays up for the whole leg: one that ends between two test
+# programs can reset the next one's connection ("recvmsg: Connection reset").
+cmake/wine-run.sh --64 --server -p
 
 # --- The 64-bit build --------------------------------------------------------
-# The Wine server stays up while the suites run: one that ends between two
-# test programs can reset the next one's connection ("recvmsg: Connection
-# reset by peer"). The scripts after them start their own servers again.
-cmake/wine-run.sh --64 --server -p
 (cd build-win64 && ctest --output-on-failure --timeout 300 -j 2)
-cmake/wine-run.sh --64 --server -k || true; timeout 30 cmake/wine-run.sh --64 --server -w || true
 tests/windows/end_to_end.sh build build-win64 "$archives"
 # Its screenshots stay in build-win64/screenshots (docs/ holds the README's).
 tests/windows/window_test.sh build build-win64 build-win64/screenshots
@@ -69,7 +67,6 @@ windows32=tested
 if scripts/wine32.sh --native >/dev/null; then
   cmake/wine-run.sh --32 --server -p
   (cd build-win32 && ctest --output-on-failure --timeout 300 -j 2)
-  cmake/wine-run.sh --32 --server -k || true; timeout 30 cmake/wine-run.sh --32 --server -w || true
   tests/windows/end_to_end.sh build build-win32 "$archives"
   tests/windows/window_test.sh build build-win32 build-win32/screenshots
 else
