@@ -46,9 +46,6 @@ cleanup() {
 }
 trap cleanup EXIT
 tests/windows/prepare_prefix.sh 64
-# The Wine server stays up for the whole leg: one that ends between two test
-# programs can reset the next one's connection ("recvmsg: Connection reset").
-cmake/wine-run.sh --64 --server -p
 
 # --- The 64-bit build --------------------------------------------------------
 (cd build-win64 && ctest --output-on-failure --timeout 300 -j 2)
@@ -65,7 +62,6 @@ wine32_ready=$SECONDS
 tests/windows/prepare_prefix.sh 32
 windows32=tested
 if scripts/wine32.sh --native >/dev/null; then
-  cmake/wine-run.sh --32 --server -p
   (cd build-win32 && ctest --output-on-failure --timeout 300 -j 2)
   tests/windows/end_to_end.sh build build-win32 "$archives"
   tests/windows/window_test.sh build build-win32 build-win32/screenshots
